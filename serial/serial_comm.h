@@ -1,0 +1,163 @@
+#pragma once
+// The serial port component: one serial device with its line settings, timed
+// transfers and the dispatch of line events.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "serial/comm_device.h"
+#include "serial/comm_settings.h"
+#include "serial/serial_error.h"
+#include "serial/serial_types.h"
+
+class TCustomComm;
+
+// Something attached to a component that shares its locks and sees its event
+// words. Nothing in the configurator attaches one; the contract is kept so
+// that the component behaves the same with and without.
+class TCommClient {
+ public:
+  virtual ~TCommClient() = default;
+  virtual TCommLocks LockState() const = 0;
+  // Bit 0: see each word before the component; bit 1: after it.
+  virtual uint8_t HookMode() const = 0;
+  virtual void EventHook(TDeviceEvents& events) = 0;
+  // Links the client to another component or, with null, to none; it must add
+  // itself to / remove itself from the components' Clients lists.
+  virtual void LinkTo(TCustomComm* comm) = 0;
+};
+
+class TCustomComm {
+ public:
+  using DeviceFactory = std::function<std::unique_ptr<CommDevice>(const std::string& name)>;
+  using CommEventHandler = std::function<void(TCustomComm& sender, TDeviceEvents events)>;
+  using DataEventHandler = std::function<void(TCustomComm& sender, uint32_t received)>;
+  using NotifyHandler = std::function<void(TCustomComm& sender)>;
+
+  TCustomComm();
+  virtual ~TCustomComm();
+  TCustomComm(const TCustomComm&) = delete;
+  TCustomComm& operator=(const TCustomComm&) = delete;
+
+  bool Opened() const { return device_ != nullptr; }
+  virtual TCommLocks LockState() const;
+  virtual bool OpenDevice();
+  virtual void CloseDevice();
+
+  // Published properties. A read comes from the device while it is open; a
+  // write re-applies its group to an open device at once.
+  TBaudRate BaudRate();
+  void SetBaudRate(TBaudRate value);
+  uint32_t BaudValue();
+  void SetBaudValue(uint32_t value);
+  TCommBuffers& Buffers() { return buffers_; }
+  void SetBuffers(const TCommSettings& value) { buffers_.Assign(value); }
+  TRTSSettings RTSSettings();
+  void SetRTSSettings(TRTSSettings value);
+  TCommDataControl& DataControl() { return data_control_; }
+  void SetDataControl(const TCommSettings& value) { data_control_.Assign(value); }
+  const std::string& DeviceName() const { return device_name_; }
+  void SetDeviceName(const std::string& value);
+  TDTRSettings DTRSettings();
+  void SetDTRSettings(TDTRSettings value);
+  TCommEventChars& EventChars() { return event_chars_; }
+  void SetEventChars(const TCommSettings& value) { event_chars_.Assign(value); }
+  TDeviceEvents MonitorEvents() const { return monitor_events_; }
+  void SetMonitorEvents(TDeviceEvents value) { monitor_events_ = value; }
+  TFlowControl FlowControl() const { return flow_control_; }
+  void SetFlowControl(TFlowControl value);
+  TCommOptions Options();
+  void SetOptions(TCommOptions value);
+  bool Synchronize() const { return synchronize_; }
+  void SetSynchronize(bool value) { synchronize_ = value; }
+  TCommTimeoutsEx& Timeouts() { return timeouts_; }
+  void SetTimeouts(const TCommSettings& value) { timeouts_.Assign(value); }
+  TXOnXOffSettings XOnXOffSettings();
+  void SetXOnXOffSettings(TXOnXOffSettings value);
+
+  CommEventHandler OnCommEvent;
+  DataEventHandler OnData;
+  NotifyHandler OnRead;
+  NotifyHandler OnSend;
+
+  // Transfers (serial_transfer.cpp).
+  uint32_t QueuedBytes(int32_t kind);
+  uint32_t SendData(const void* buffer, uint32_t count, uint32_t timeoutMs);
+  uint32_t SendData(const void* buffer, uint32_t count);
+  bool SendString(std::string_view text);
+  uint32_t ReadData(void* buffer, uint32_t count, uint32_t timeoutMs);
+  void HoldEvents(bool hold);
+  int32_t HoldCount() const { return hold_count_; }
+
+  // Event dispatch: clients before, the component, clients after.
+  void DispatchEvents(TDeviceEvents events);
+  virtual void DoCommEvent(TDeviceEvents events);
+  virtual void DoData(uint32_t received);
+
+  const std::vector<TCommClient*>& Clients() const { return clients_; }
+  void AttachClient(TCommClient* client);
+  void DetachClient(TCommClient* client);
+
+  // Group re-application, also used by the settings objects.
+  bool ApplyLineSettings();
+  bool ApplyBuffers();
+  bool ApplyTimeouts();
+
+  // Where devices come from (the platform's own by default; tests give a fake).
+  void SetDeviceFactory(DeviceFactory factory) { device_factory_ = std::move(factory); }
+  // Called every 40 to 60 ms while a transfer waits for the line, so that a
+  // window can keep an animation moving while the exchange blocks its thread.
+  void SetIdleHook(std::function<void()> hook) { idle_hook_ = std::move(hook); }
+
+  // The open device, for the settings objects' readings; null while closed.
+  CommDevice* Device() const { return device_.get(); }
+
+ protected:
+  bool QueryDeviceState(Dcb& dcb);
+  void DecodeDeviceFlags(uint32_t flags);
+  void ApplyFlowPreset();
+  uint32_t WriteChunk(const uint8_t* data, uint32_t count);
+  uint32_t ReadChunk(uint8_t* data, uint32_t count);
+
+ private:
+  Dcb BuildDcb() const;
+  void StartEventThread();
+  void StopEventThread();
+  // Sleeps until the line is ready or the budget that began at start ends,
+  // never longer than the idle hook's period; false when the budget is spent.
+  bool WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput);
+  void CallIdleHook(bool force);
+  void RunUnderLock(TCommLock lock, const NotifyHandler& handler);
+
+  std::unique_ptr<CommDevice> device_;
+  DeviceFactory device_factory_;
+  std::function<void()> idle_hook_;
+  uint32_t last_idle_ = 0;
+
+  TBaudRate baud_rate_ = br9600;
+  uint32_t baud_value_ = 9600;
+  TCommBuffers buffers_{this};
+  TRTSSettings rts_settings_;
+  TCommDataControl data_control_{this};
+  std::string device_name_ = "COM2";
+  TDTRSettings dtr_settings_;
+  TCommEventChars event_chars_{this};
+  TDeviceEvents monitor_events_{deChar, deFlag, deOutEmpty};
+  TFlowControl flow_control_ = fcNone;
+  TCommOptions options_;
+  bool synchronize_ = true;
+  TCommTimeoutsEx timeouts_{this};
+  TXOnXOffSettings xonxoff_settings_;
+
+  TCommLocks own_locks_;
+  int32_t hold_count_ = 0;
+  bool destroying_ = false;
+  std::vector<TCommClient*> clients_;
+};
+
+// The component as the window holds it: it publishes what TCustomComm has.
+class TSerialComm : public TCustomComm {};
