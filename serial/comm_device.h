@@ -127,6 +127,8 @@ std::optional<std::string> ResolveDevicePath(const std::string& name);
 // store installs it. Without one, no name is mapped.
 using PortMapLookup = std::function<std::optional<std::string>(const std::string& name)>;
 void SetPortMapLookup(PortMapLookup lookup);
+// The mapped device path of a port name, if the port map has one.
+std::optional<std::string> LookUpPortMap(const std::string& name);
 
 // The driver's largest queue size: the limit of Buffers.InputSize and
 // Buffers.OutputSize.

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 

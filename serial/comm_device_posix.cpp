@@ -1,0 +1,351 @@
+// The serial device over termios. A mirror image of comm_device_win32.cpp:
+// the same operations in the same order, in POSIX terms.
+
+#include <asm/termbits.h>  // termios2 and BOTHER: any baud rate, not just B* constants
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "serial/comm_device.h"
+
+namespace {
+
+// Our own receive queue is bounded; beyond it bytes wait in the kernel.
+constexpr size_t kMaxQueued = 64 * 1024;
+
+SystemError ErrorFromErrno(int number) { return SystemError{number, std::strerror(number)}; }
+
+// Standard rates keep their B* constants, so that every other tool reading the
+// port's settings sees them; only other rates need BOTHER.
+struct StandardRate {
+  uint32_t rate;
+  tcflag_t code;
+};
+constexpr StandardRate kStandardRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+tcflag_t RateCode(uint32_t rate) {
+  for (const StandardRate& r : kStandardRates)
+    if (r.rate == rate) return r.code;
+  return BOTHER;
+}
+
+uint32_t RateOf(const termios2& tio) {
+  const tcflag_t code = tio.c_cflag & CBAUD;
+  for (const StandardRate& r : kStandardRates)
+    if (r.code == code) return r.rate;
+  return tio.c_ospeed;
+}
+
+class PosixCommDevice final : public CommDevice {
+ public:
+  explicit PosixCommDevice(int fd) : fd_(fd) {}
+  ~PosixCommDevice() override { CloseHandle(); }
+
+  bool GetState(Dcb& dcb) override;
+  bool SetState(const Dcb& dcb) override;
+  bool SetupQueues(uint32_t inputSize, uint32_t outputSize) override;
+  bool Purge(uint32_t actions) override;
+  bool GetTimeouts(CommTimeouts& timeouts) override;
+  bool SetTimeouts(const CommTimeouts& timeouts) override;
+  bool GetQueueSizes(CommQueueSizes& sizes) override;
+  bool ClearErrors(CommQueueCounts& counts) override;
+  bool Write(const uint8_t* data, uint32_t count, uint32_t& written) override;
+  bool Read(uint8_t* data, uint32_t count, uint32_t& read) override;
+  LineWait WaitReadable(uint32_t timeoutMs) override;
+  LineWait WaitWritable(uint32_t timeoutMs) override;
+  SystemError LastError() const override { return error_; }
+
+  // Raw mode at once, so that nothing is echoed or translated before the
+  // component hands over its settings.
+  bool MakeRaw();
+
+ private:
+  bool Fail(int number) {
+    error_ = ErrorFromErrno(number);
+    return false;
+  }
+  void CloseHandle();
+  void DrainInput();
+  void SetModemLine(int line, bool on);
+
+  int fd_;
+  std::vector<uint8_t> rx_;  // received bytes, NULs already dropped under fNull
+  bool discard_null_ = false;
+  bool hung_up_ = false;
+  Dcb dcb_;  // the last state handed over: what termios cannot show
+  CommTimeouts timeouts_;
+  CommQueueSizes sizes_;
+  SystemError error_;
+};
+
+void PosixCommDevice::CloseHandle() {
+  if (fd_ < 0) return;
+  ioctl(fd_, TIOCNXCL);
+  flock(fd_, LOCK_UN);
+  close(fd_);
+  fd_ = -1;
+}
+
+bool PosixCommDevice::MakeRaw() {
+  termios2 tio{};
+  if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag |= CLOCAL | CREAD;
+  // With VMIN 0 a read of an empty queue returns 0, which could not be told
+  // from a hang-up; with VMIN 1 on a non-blocking descriptor it fails with
+  // EAGAIN, and 0 means the line is gone.
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  if (ioctl(fd_, TCSETS2, &tio) != 0) return Fail(errno);
+  return GetState(dcb_);
+}
+
+bool PosixCommDevice::GetState(Dcb& dcb) {
+  termios2 tio{};
+  if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
+  dcb = dcb_;
+  dcb.DCBlength = 28;
+  dcb.BaudRate = RateOf(tio);
+  switch (tio.c_cflag & CSIZE) {
+    case CS5: dcb.ByteSize = 5; break;
+    case CS6: dcb.ByteSize = 6; break;
+    case CS7: dcb.ByteSize = 7; break;
+    default: dcb.ByteSize = 8; break;
+  }
+  if (!(tio.c_cflag & PARENB))
+    dcb.Parity = 0;
+  else if (tio.c_cflag & CMSPAR)
+    dcb.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
+  else
+    dcb.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
+  if (!(tio.c_cflag & CSTOPB))
+    dcb.StopBits = 0;
+  else if (dcb.StopBits != 1 || dcb.ByteSize != 5)
+    dcb.StopBits = 2;
+  auto setFlag = [&dcb](uint32_t flag, bool on) { dcb.Flags = on ? dcb.Flags | flag : dcb.Flags & ~flag; };
+  dcb.Flags |= kDcbBinary;
+  setFlag(kDcbParity, tio.c_iflag & INPCK);
+  setFlag(kDcbOutX, tio.c_iflag & IXON);
+  setFlag(kDcbInX, tio.c_iflag & IXOFF);
+  const bool hardware = tio.c_cflag & CRTSCTS;
+  if (!hardware) dcb.Flags &= ~(kDcbOutxCtsFlow | kDcbRtsHandshake);
+  else if (!(dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)))
+    dcb.Flags |= kDcbOutxCtsFlow | kDcbRtsHandshake;
+  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
+  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  return true;
+}
+
+bool PosixCommDevice::SetState(const Dcb& dcb) {
+  termios2 tio{};
+  if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
+  // What the kernel cannot do is refused rather than silently approximated.
+  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 ||
+      dcb.StopBits > 2 || (dcb.StopBits == 1 && dcb.ByteSize != 5) ||
+      (dcb.Flags & (kDcbOutxDsrFlow | kDcbDtrHandshake)))
+    return Fail(EINVAL);
+
+  tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  const tcflag_t rate = RateCode(dcb.BaudRate);
+  tio.c_cflag |= rate | (rate << IBSHIFT) | CLOCAL | CREAD;
+  tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
+  static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  tio.c_cflag |= kSizes[dcb.ByteSize - 5];
+  switch (dcb.Parity) {
+    case 1: tio.c_cflag |= PARENB | PARODD; break;
+    case 2: tio.c_cflag |= PARENB; break;
+    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+  }
+  // 1.5 stop bits exist only with 5 data bits, where CSTOPB means just that.
+  if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
+  if (dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)) tio.c_cflag |= CRTSCTS;
+
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | INPCK | IGNPAR);
+  if (dcb.Flags & kDcbParity) tio.c_iflag |= INPCK;
+  if (dcb.Flags & kDcbOutX) tio.c_iflag |= IXON;
+  if (dcb.Flags & kDcbInX) tio.c_iflag |= IXOFF;
+  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  if (ioctl(fd_, TCSETS2, &tio) != 0) return Fail(errno);
+
+  SetModemLine(TIOCM_DTR, dcb.Flags & kDcbDtrEnable);
+  if (!(dcb.Flags & kDcbRtsHandshake)) SetModemLine(TIOCM_RTS, dcb.Flags & kDcbRtsEnable);
+  discard_null_ = dcb.Flags & kDcbNull;
+  dcb_ = dcb;
+  return true;
+}
+
+void PosixCommDevice::SetModemLine(int line, bool on) {
+  // A pseudo-terminal has no modem lines (ENOTTY/EINVAL): nothing to set.
+  ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+bool PosixCommDevice::SetupQueues(uint32_t inputSize, uint32_t outputSize) {
+  // The kernel sizes its own queues; the sizes are kept to be reported back.
+  sizes_.dwCurrentRxQueue = inputSize;
+  sizes_.dwCurrentTxQueue = outputSize;
+  return true;
+}
+
+bool PosixCommDevice::Purge(uint32_t actions) {
+  const bool rx = actions & (kPurgeRxAbort | kPurgeRxClear);
+  const bool tx = actions & (kPurgeTxAbort | kPurgeTxClear);
+  if (rx) rx_.clear();
+  if (rx || tx) {
+    const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    if (ioctl(fd_, TCFLSH, which) != 0) return Fail(errno);
+  }
+  return true;
+}
+
+bool PosixCommDevice::GetTimeouts(CommTimeouts& timeouts) {
+  timeouts = timeouts_;
+  return true;
+}
+
+bool PosixCommDevice::SetTimeouts(const CommTimeouts& timeouts) {
+  // Reads only take queued bytes and writes never block, so the timeouts have
+  // nothing to bound here; they are kept to be reported back.
+  timeouts_ = timeouts;
+  return true;
+}
+
+bool PosixCommDevice::GetQueueSizes(CommQueueSizes& sizes) {
+  sizes = sizes_;
+  return true;
+}
+
+void PosixCommDevice::DrainInput() {
+  uint8_t chunk[4096];
+  while (!hung_up_ && rx_.size() < kMaxQueued) {
+    const ssize_t n = read(fd_, chunk, std::min(sizeof chunk, kMaxQueued - rx_.size()));
+    if (n > 0) {
+      for (ssize_t i = 0; i < n; ++i)
+        if (chunk[i] != 0 || !discard_null_) rx_.push_back(chunk[i]);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    // End of file or EIO: the far end hung up or the device went away.
+    hung_up_ = true;
+    error_ = ErrorFromErrno(n == 0 ? EIO : errno);
+  }
+}
+
+bool PosixCommDevice::ClearErrors(CommQueueCounts& counts) {
+  DrainInput();
+  counts.cbInQue = static_cast<uint32_t>(rx_.size());
+  int outq = 0;
+  counts.cbOutQue = ioctl(fd_, TIOCOUTQ, &outq) == 0 && outq > 0 ? static_cast<uint32_t>(outq) : 0;
+  return true;
+}
+
+bool PosixCommDevice::Write(const uint8_t* data, uint32_t count, uint32_t& written) {
+  written = 0;
+  if (count == 0) return true;
+  ssize_t n;
+  do n = write(fd_, data, count);
+  while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+  if (n < 0) return Fail(errno);
+  written = static_cast<uint32_t>(n);
+  return true;
+}
+
+bool PosixCommDevice::Read(uint8_t* data, uint32_t count, uint32_t& read) {
+  read = 0;
+  DrainInput();
+  if (rx_.empty() && hung_up_) return Fail(error_.number);
+  read = static_cast<uint32_t>(std::min<size_t>(count, rx_.size()));
+  std::copy_n(rx_.begin(), read, data);
+  rx_.erase(rx_.begin(), rx_.begin() + read);
+  return true;
+}
+
+LineWait PosixCommDevice::WaitReadable(uint32_t timeoutMs) {
+  DrainInput();
+  if (!rx_.empty()) return LineWait::kReady;
+  if (hung_up_) return LineWait::kBroken;
+  pollfd p{fd_, POLLIN, 0};
+  const int r = poll(&p, 1, static_cast<int>(std::min<uint32_t>(timeoutMs, 60000)));
+  if (r <= 0) return LineWait::kTimedOut;
+  DrainInput();
+  if (!rx_.empty()) return LineWait::kReady;
+  return hung_up_ || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? LineWait::kBroken
+                                                                   : LineWait::kTimedOut;
+}
+
+LineWait PosixCommDevice::WaitWritable(uint32_t timeoutMs) {
+  pollfd p{fd_, POLLOUT, 0};
+  const int r = poll(&p, 1, static_cast<int>(std::min<uint32_t>(timeoutMs, 60000)));
+  if (r <= 0) return LineWait::kTimedOut;
+  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? LineWait::kBroken : LineWait::kReady;
+}
+
+}  // namespace
+
+std::optional<std::string> ResolveDevicePath(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  if (name.front() == '/') return name;
+  if (auto mapped = LookUpPortMap(name)) return mapped;
+  if (name.size() < 4 || name.size() > 7) return std::nullopt;
+  const std::string prefix = name.substr(0, 3);
+  if (strcasecmp(prefix.c_str(), "COM") != 0) return std::nullopt;
+  unsigned number = 0;
+  for (char c : name.substr(3)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (number == 0) return std::nullopt;
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
+  const auto path = ResolveDevicePath(name);
+  if (!path) return nullptr;
+  const int fd = open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // Exclusive use: TIOCEXCL keeps other opens out (except root's), flock
+  // keeps out every program that asks for the same lock, root included.
+  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  ioctl(fd, TIOCEXCL);
+  auto device = std::make_unique<PosixCommDevice>(fd);
+  if (!device->MakeRaw()) return nullptr;
+  return device;
+}
+
+uint32_t MaxQueueSize() { return 4096; }
+
+uint32_t TickMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}

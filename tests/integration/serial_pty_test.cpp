@@ -1,0 +1,232 @@
+// The serial component over the real POSIX device, on a pseudo-terminal.
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "fakes/pty_pair.h"
+#include "serial/serial_comm.h"
+
+namespace {
+
+// The line the configurator uses with the panel.
+void SetPanelLine(TCustomComm& comm, const std::string& path) {
+  comm.SetBaudRate(br19200);
+  comm.DataControl().SetParity(paNone);
+  comm.SetFlowControl(fcNone);
+  comm.SetOptions({coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen});
+  comm.Buffers().SetInputSize(250);
+  comm.Buffers().SetOutputSize(250);
+  comm.SetDeviceName(path);
+}
+
+int ElapsedMs(std::chrono::steady_clock::time_point start) {
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - start)
+                              .count());
+}
+
+struct PanelPort : ::testing::Test {
+  PtyPair pty;
+  TSerialComm comm;
+  void SetUp() override {
+    SetPanelLine(comm, pty.SlavePath());
+    ASSERT_TRUE(comm.OpenDevice());
+  }
+  uint32_t Read(std::string& out, uint32_t count, uint32_t budget, int* ms = nullptr) {
+    std::vector<uint8_t> buffer(count + 1);
+    const auto start = std::chrono::steady_clock::now();
+    const uint32_t n = comm.ReadData(buffer.data(), count, budget);
+    if (ms) *ms = ElapsedMs(start);
+    out.assign(reinterpret_cast<const char*>(buffer.data()), n);
+    return n;
+  }
+};
+
+TEST_F(PanelPort, PanelLineSettingsReachTheTerminal) {
+  termios2 tio{};
+  ASSERT_EQ(ioctl(pty.master(), TCGETS2, &tio), 0);
+  EXPECT_EQ(tio.c_cflag & CBAUD, static_cast<tcflag_t>(B19200));
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+  EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);
+  EXPECT_EQ(comm.BaudRate(), br19200);
+  EXPECT_EQ(comm.DataControl().DataBits(), db8);
+  EXPECT_EQ(comm.DataControl().Parity(), paNone);
+  EXPECT_EQ(comm.DataControl().StopBits(), sb1);
+  EXPECT_TRUE(comm.Options().Contains(coDiscardNull));
+}
+
+TEST_F(PanelPort, OtherLineSettingsReachTheTerminalOrAreRefused) {
+  comm.SetBaudRate(brCustom);
+  comm.SetBaudValue(31250);
+  comm.DataControl().SetDataBits(db7);
+  comm.DataControl().SetParity(paMark);
+  comm.DataControl().SetStopBits(sb2);
+  termios2 tio{};
+  ASSERT_EQ(ioctl(pty.master(), TCGETS2, &tio), 0);
+  EXPECT_EQ(tio.c_ospeed, 31250u);
+  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
+  EXPECT_EQ(comm.BaudValue(), 31250u);
+  EXPECT_EQ(comm.BaudRate(), brCustom);
+  EXPECT_EQ(comm.DataControl().StopBits(), sb2);
+  // A pseudo-terminal always carries 8 data bits without a parity bit: the
+  // readings show what the device really does, not what was asked.
+  EXPECT_EQ(comm.DataControl().DataBits(), db8);
+  EXPECT_EQ(comm.DataControl().Parity(), paNone);
+
+  try {
+    comm.DataControl().SetDataBits(db4);
+    FAIL() << "4 data bits cannot be set on this system";
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.ErrorCode, 3);
+  }
+  EXPECT_TRUE(comm.Opened());
+}
+
+TEST_F(PanelPort, CommandGoesOutWithItsCarriageReturn) {
+  EXPECT_TRUE(comm.SendString("+T01\r"));
+  EXPECT_EQ(pty.Receive(5, 1000), "+T01\r");
+}
+
+TEST_F(PanelPort, NulBytesAreDroppedOnlyWhenAsked) {
+  pty.Send(std::string("O\0K\0\r\n", 6));
+  std::string got;
+  Read(got, 600, 100);
+  EXPECT_EQ(got, "OK\r\n");
+
+  comm.SetOptions({coLeaveDTROpen});
+  pty.Send(std::string("O\0K", 3));
+  Read(got, 600, 100);
+  EXPECT_EQ(got, std::string("O\0K", 3));
+}
+
+TEST_F(PanelPort, ReadWaitsOutItsBudgetUnlessTheCountIsThere) {
+  std::string got;
+  int ms = 0;
+  pty.Send(std::string(20, 'a'));
+  EXPECT_EQ(Read(got, 600, 100, &ms), 20u);
+  EXPECT_GE(ms, 99);
+  EXPECT_LT(ms, 600);
+
+  pty.Send(std::string(600, 'b'));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(Read(got, 600, 100, &ms), 600u);
+  EXPECT_LT(ms, 90);
+
+  EXPECT_EQ(Read(got, 600, 100, &ms), 0u);
+  EXPECT_GE(ms, 100);
+  EXPECT_LT(ms, 600);
+}
+
+TEST_F(PanelPort, ByteArrivingDuringAWaitIsSeenPromptly) {
+  std::thread far([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    pty.Send(std::string(10, 'z'));
+  });
+  std::string got;
+  int ms = 0;
+  EXPECT_EQ(Read(got, 10, 1000, &ms), 10u);
+  far.join();
+  EXPECT_GE(ms, 25);
+  EXPECT_LT(ms, 500);
+}
+
+TEST_F(PanelPort, BudgetZeroReadsWhatIsQueued) {
+  pty.Send("OK");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::string got;
+  EXPECT_EQ(Read(got, 600, 0), 2u);
+  EXPECT_EQ(got, "OK");
+}
+
+TEST_F(PanelPort, SecondOpenOfTheSamePortIsRefused) {
+  TSerialComm other;
+  other.SetDeviceName(pty.SlavePath());
+  try {
+    other.OpenDevice();
+    FAIL();
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.ErrorCode, 65535);
+    EXPECT_EQ(std::string(e.what()), "Cannot open device " + pty.SlavePath());
+  }
+  EXPECT_FALSE(other.Opened());
+  comm.CloseDevice();
+  EXPECT_TRUE(other.OpenDevice()) << "a closed port opens again at once";
+}
+
+TEST_F(PanelPort, FarEndHangingUpFailsTheNextReadWithTheSystemText) {
+  pty.HangUp();
+  std::string got;
+  try {
+    Read(got, 600, 1000);
+    FAIL();
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.ErrorCode, 10);
+    const std::string message = e.what();
+    EXPECT_EQ(message.rfind("Unable to read from port. (Win32 error ", 0), 0u) << message;
+    EXPECT_NE(message.find(": "), std::string::npos);
+    EXPECT_EQ(message.back(), ')');
+  }
+  comm.CloseDevice();
+}
+
+TEST(SerialDeviceNames, NamesThatAreNoSerialDeviceFailCleanly) {
+  const auto dir = std::filesystem::temp_directory_path() / "orvex-serial-names";
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "plain.txt").string();
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("not a tty", f);
+  std::fclose(f);
+
+  const int before = OpenDescriptorCount();
+  for (const std::string& name :
+       {std::string(), file, dir.string(), std::string("/no/such/device"), std::string("COM0"),
+        std::string("COMX"), std::string("LPT1"), std::string("COM99999999999")}) {
+    SCOPED_TRACE(name);
+    TSerialComm comm;
+    comm.SetDeviceName(name);
+    try {
+      comm.OpenDevice();
+      FAIL();
+    } catch (const EDeviceError& e) {
+      EXPECT_EQ(e.ErrorCode, 65535);
+      EXPECT_EQ(std::string(e.what()), "Cannot open device " + name);
+    }
+    EXPECT_FALSE(comm.Opened());
+  }
+  EXPECT_EQ(OpenDescriptorCount(), before);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SerialDeviceNames, PortNamesMapToDevicePaths) {
+  EXPECT_EQ(ResolveDevicePath("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(ResolveDevicePath("com8"), "/dev/ttyS7");
+  EXPECT_EQ(ResolveDevicePath("Com12"), "/dev/ttyS11");
+  EXPECT_EQ(ResolveDevicePath("/dev/pts/3"), "/dev/pts/3");
+  EXPECT_EQ(ResolveDevicePath("COM0"), std::nullopt);
+  EXPECT_EQ(ResolveDevicePath("COM"), std::nullopt);
+  EXPECT_EQ(ResolveDevicePath("COM1 "), std::nullopt);
+  EXPECT_EQ(ResolveDevicePath(""), std::nullopt);
+
+  SetPortMapLookup([](const std::string& name) -> std::optional<std::string> {
+    if (name == "COM5") return std::string("/dev/ttyUSB0");
+    return std::nullopt;
+  });
+  EXPECT_EQ(ResolveDevicePath("COM5"), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolveDevicePath("COM6"), "/dev/ttyS5");
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(ResolveDevicePath("COM5"), "/dev/ttyS4");
+}
+
+}  // namespace
