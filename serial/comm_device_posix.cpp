@@ -22,7 +22,9 @@ namespace {
 // Our own receive queue is bounded; beyond it bytes wait in the kernel.
 constexpr size_t kMaxQueued = 64 * 1024;
 
-SystemError ErrorFromErrno(int number) { return SystemError{number, std::strerror(number)}; }
+SystemError ErrorFromErrno(int number) {
+  return SystemError{number, std::strerror(number)};
+}
 
 // Standard rates keep their B* constants, so that every other tool reading the
 // port's settings sees them; only other rates need BOTHER.
@@ -31,11 +33,10 @@ struct StandardRate {
   tcflag_t code;
 };
 constexpr StandardRate kStandardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 tcflag_t RateCode(uint32_t rate) {
@@ -104,7 +105,8 @@ void PosixCommDevice::CloseHandle() {
 bool PosixCommDevice::MakeRaw() {
   termios2 tio{};
   if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
-  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+  tio.c_iflag &=
+      ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
   tio.c_oflag &= ~OPOST;
   tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   tio.c_cflag |= CLOCAL | CREAD;
@@ -124,10 +126,18 @@ bool PosixCommDevice::GetState(Dcb& dcb) {
   dcb.DCBlength = 28;
   dcb.BaudRate = RateOf(tio);
   switch (tio.c_cflag & CSIZE) {
-    case CS5: dcb.ByteSize = 5; break;
-    case CS6: dcb.ByteSize = 6; break;
-    case CS7: dcb.ByteSize = 7; break;
-    default: dcb.ByteSize = 8; break;
+    case CS5:
+      dcb.ByteSize = 5;
+      break;
+    case CS6:
+      dcb.ByteSize = 6;
+      break;
+    case CS7:
+      dcb.ByteSize = 7;
+      break;
+    default:
+      dcb.ByteSize = 8;
+      break;
   }
   if (!(tio.c_cflag & PARENB))
     dcb.Parity = 0;
@@ -139,13 +149,16 @@ bool PosixCommDevice::GetState(Dcb& dcb) {
     dcb.StopBits = 0;
   else if (dcb.StopBits != 1 || dcb.ByteSize != 5)
     dcb.StopBits = 2;
-  auto setFlag = [&dcb](uint32_t flag, bool on) { dcb.Flags = on ? dcb.Flags | flag : dcb.Flags & ~flag; };
+  auto setFlag = [&dcb](uint32_t flag, bool on) {
+    dcb.Flags = on ? dcb.Flags | flag : dcb.Flags & ~flag;
+  };
   dcb.Flags |= kDcbBinary;
   setFlag(kDcbParity, tio.c_iflag & INPCK);
   setFlag(kDcbOutX, tio.c_iflag & IXON);
   setFlag(kDcbInX, tio.c_iflag & IXOFF);
   const bool hardware = tio.c_cflag & CRTSCTS;
-  if (!hardware) dcb.Flags &= ~(kDcbOutxCtsFlow | kDcbRtsHandshake);
+  if (!hardware)
+    dcb.Flags &= ~(kDcbOutxCtsFlow | kDcbRtsHandshake);
   else if (!(dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)))
     dcb.Flags |= kDcbOutxCtsFlow | kDcbRtsHandshake;
   dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
@@ -162,18 +175,28 @@ bool PosixCommDevice::SetState(const Dcb& dcb) {
       (dcb.Flags & (kDcbOutxDsrFlow | kDcbDtrHandshake)))
     return Fail(EINVAL);
 
-  tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio.c_cflag &=
+      ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   const tcflag_t rate = RateCode(dcb.BaudRate);
   tio.c_cflag |= rate | (rate << IBSHIFT) | CLOCAL | CREAD;
   tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
   static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   tio.c_cflag |= kSizes[dcb.ByteSize - 5];
   switch (dcb.Parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      tio.c_cflag |= PARENB;
+      break;
+    case 3:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 4:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
   }
   // 1.5 stop bits exist only with 5 data bits, where CSTOPB means just that.
   if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
@@ -296,7 +319,7 @@ LineWait PosixCommDevice::WaitReadable(uint32_t timeoutMs) {
   DrainInput();
   if (!rx_.empty()) return LineWait::kReady;
   return hung_up_ || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? LineWait::kBroken
-                                                                   : LineWait::kTimedOut;
+                                                                  : LineWait::kTimedOut;
 }
 
 LineWait PosixCommDevice::WaitWritable(uint32_t timeoutMs) {
@@ -341,11 +364,14 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
   return device;
 }
 
-uint32_t MaxQueueSize() { return 4096; }
+uint32_t MaxQueueSize() {
+  return 4096;
+}
 
 uint32_t TickMs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }

@@ -263,19 +263,17 @@ bool Win32CommDevice::ClearErrors(CommQueueCounts& counts) {
 }
 
 bool Win32CommDevice::Write(const uint8_t* data, uint32_t count, uint32_t& written) {
-  return Transfer(
-      [&](OVERLAPPED& overlapped) { return WriteFile(handle_, data, count, nullptr, &overlapped); },
-      written);
+  const auto start = [&](OVERLAPPED& overlapped) {
+    return WriteFile(handle_, data, count, nullptr, &overlapped);
+  };
+  return Transfer(start, written);
 }
 
 bool Win32CommDevice::Read(uint8_t* data, uint32_t count, uint32_t& read) {
-  if (!Transfer(
-          [&](OVERLAPPED& overlapped) {
-            return ReadFile(handle_, data, count, nullptr, &overlapped);
-          },
-          read)) {
-    return false;
-  }
+  const auto start = [&](OVERLAPPED& overlapped) {
+    return ReadFile(handle_, data, count, nullptr, &overlapped);
+  };
+  if (!Transfer(start, read)) return false;
   // A device that the last wait found gone may still answer a read that asks
   // for nothing; the read reports the loss instead of waiting out its budget.
   const DWORD gone = gone_;

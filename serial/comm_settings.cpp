@@ -96,8 +96,12 @@ void TCommBuffers::SetSize(uint16_t& stored, uint32_t value) {
   if (Comm) Comm->ApplyBuffers();
 }
 
-void TCommBuffers::SetInputSize(uint32_t value) { SetSize(stored_input_size, value); }
-void TCommBuffers::SetOutputSize(uint32_t value) { SetSize(stored_output_size, value); }
+void TCommBuffers::SetInputSize(uint32_t value) {
+  SetSize(stored_input_size, value);
+}
+void TCommBuffers::SetOutputSize(uint32_t value) {
+  SetSize(stored_output_size, value);
+}
 
 void TCommBuffers::CopyFrom(const TCommSettings& source) {
   // A copied object brings its sizes as read, without the size limits.

@@ -199,7 +199,8 @@ void TCustomComm::ApplyFlowPreset() {
       xonxoff_settings_ = {};
       break;
   }
-  if (options_.Contains(coLeaveDTROpen)) dtr_settings_.Exclude(fsDTRHandshake).Include(fsDTREnabled);
+  if (options_.Contains(coLeaveDTROpen))
+    dtr_settings_.Exclude(fsDTRHandshake).Include(fsDTREnabled);
 }
 
 // --- Published properties -------------------------------------------------

@@ -59,8 +59,7 @@ bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput)
   if (elapsed > timeoutMs) return false;
   // The budget ends once elapsed exceeds it, so sleep one millisecond past it.
   const uint32_t slice = std::min<uint32_t>(timeoutMs - elapsed + 1, kIdlePeriodMs);
-  const LineWait result =
-      forInput ? device_->WaitReadable(slice) : device_->WaitWritable(slice);
+  const LineWait result = forInput ? device_->WaitReadable(slice) : device_->WaitWritable(slice);
   CallIdleHook(false);
   if (result == LineWait::kBroken && forInput) {
     // The far end has gone: let a read report it with the system's text

@@ -116,8 +116,8 @@ class FakeCommDevice final : public CommDevice {
       auto wake = until;
       if (!line_->pending.empty()) {
         const auto due = static_cast<int32_t>(line_->pending.front().due - TickMs());
-        wake = std::min(wake, std::chrono::steady_clock::now() +
-                                  std::chrono::milliseconds(std::max(due, 0)));
+        wake = std::min(
+            wake, std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(due, 0)));
       }
       if (line_->arrived.wait_until(lock, wake) == std::cv_status::timeout &&
           std::chrono::steady_clock::now() >= until) {

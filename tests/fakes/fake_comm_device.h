@@ -7,8 +7,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/comm_device.h"
@@ -21,7 +21,7 @@ struct FakeLine {
   std::vector<uint32_t> purges;
   std::vector<std::pair<uint32_t, uint32_t>> queue_setups;
   std::vector<CommTimeouts> timeouts_set;
-  std::string written;            // every byte written, in order
+  std::string written;                // every byte written, in order
   std::vector<uint32_t> write_sizes;  // the count of every write call
   std::vector<uint32_t> read_sizes;   // the count of every read call
   int opens = 0;
@@ -29,10 +29,10 @@ struct FakeLine {
   std::string opened_name;
 
   // --- What the device reports.
-  Dcb state;                 // GetState gives this; SetState stores into it
-  CommTimeouts timeouts;     // GetTimeouts / SetTimeouts
-  CommQueueSizes sizes;      // GetQueueSizes
-  uint32_t out_queue = 0;    // cbOutQue
+  Dcb state;                        // GetState gives this; SetState stores into it
+  CommTimeouts timeouts;            // GetTimeouts / SetTimeouts
+  CommQueueSizes sizes;             // GetQueueSizes
+  uint32_t out_queue = 0;           // cbOutQue
   uint32_t max_write = UINT32_MAX;  // a write moves at most this many bytes
   bool open_fails = false;
   bool fail_get_state = false;
@@ -44,7 +44,7 @@ struct FakeLine {
   bool fail_clear_errors = false;
   bool fail_read = false;
   bool fail_write = false;
-  bool broken = false;       // the far end has gone: waits report kBroken
+  bool broken = false;  // the far end has gone: waits report kBroken
   SystemError error{5, "Access is denied.  "};
 
   // --- The incoming line. Bytes become queued at their arrival time.

@@ -21,7 +21,9 @@ PtyPair::PtyPair() {
   tcsetattr(master_, TCSANOW, &tio);
 }
 
-PtyPair::~PtyPair() { HangUp(); }
+PtyPair::~PtyPair() {
+  HangUp();
+}
 
 void PtyPair::Send(const std::string& bytes) {
   size_t done = 0;

@@ -75,7 +75,8 @@ TEST_F(PanelPort, OtherLineSettingsReachTheTerminalOrAreRefused) {
   termios2 tio{};
   ASSERT_EQ(ioctl(pty.master(), TCGETS2, &tio), 0);
   EXPECT_EQ(tio.c_ospeed, 31250u);
-  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
+  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB),
+            static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
   EXPECT_EQ(comm.BaudValue(), 31250u);
   EXPECT_EQ(comm.BaudRate(), brCustom);
   EXPECT_EQ(comm.DataControl().StopBits(), sb2);

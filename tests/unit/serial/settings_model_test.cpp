@@ -72,10 +72,10 @@ TEST(SerialSettings, NewComponentHasTheDocumentedDefaults) {
 }
 
 TEST(SerialSettings, SetBitsMatchTheSystemEventMask) {
-  EXPECT_EQ((TDeviceEvents{deChar}).bits(), 0x0001);  // EV_RXCHAR
+  EXPECT_EQ((TDeviceEvents{deChar}).bits(), 0x0001);      // EV_RXCHAR
   EXPECT_EQ((TDeviceEvents{deOutEmpty}).bits(), 0x0004);  // EV_TXEMPTY
-  EXPECT_EQ((TDeviceEvents{deRing}).bits(), 0x0100);  // EV_RING
-  EXPECT_EQ((TDeviceEvents{deProv2}).bits(), 0x1000);  // EV_EVENT2
+  EXPECT_EQ((TDeviceEvents{deRing}).bits(), 0x0100);      // EV_RING
+  EXPECT_EQ((TDeviceEvents{deProv2}).bits(), 0x1000);     // EV_EVENT2
   EXPECT_EQ((TCommOptions{coLeaveDTROpen}).bits(), 0x40);
   EXPECT_EQ(BaudRateTable[br19200], 19200u);
   EXPECT_EQ(BaudRateTable[br256000], 256000u);
@@ -226,8 +226,8 @@ TEST(SerialSettings, ReadingsComeFromTheOpenDeviceAndFallBackOnFailure) {
   c.line->state.StopBits = 2;
   c.line->state.XonChar = 'Q';
   c.line->state.EvtChar = '#';
-  c.line->state.Flags = kDcbBinary | kDcbRtsHandshake | kDcbOutxCtsFlow | kDcbDtrEnable |
-                        kDcbOutX | kDcbNull | kDcbAbortOnError;
+  c.line->state.Flags = kDcbBinary | kDcbRtsHandshake | kDcbOutxCtsFlow | kDcbDtrEnable | kDcbOutX |
+                        kDcbNull | kDcbAbortOnError;
   c.line->sizes = {1024, 0};
   c.line->timeouts = {5, 6, 7, 8, 9};
   EXPECT_EQ(c.comm.DataControl().DataBits(), db7);
