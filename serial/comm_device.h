@@ -104,9 +104,10 @@ class CommDevice {
   virtual bool Write(const uint8_t* data, uint32_t count, uint32_t& written) = 0;
   virtual bool Read(uint8_t* data, uint32_t count, uint32_t& read) = 0;
 
-  // Sleep in the operating system until received bytes are queued (or the
-  // transmit queue has room), the line breaks, or timeoutMs passes. These
-  // keep the transfer loops from burning CPU; they never move data.
+  // Sleep in the operating system until received bytes are queued (or, for
+  // writing, the transmit queue has drained some), the line breaks, or
+  // timeoutMs passes. They keep the transfer loops from burning CPU and never
+  // move data; the loops look at the queues again after every wait.
   virtual LineWait WaitReadable(uint32_t timeoutMs) = 0;
   virtual LineWait WaitWritable(uint32_t timeoutMs) = 0;
 
@@ -118,9 +119,10 @@ class CommDevice {
 // opened (missing, in use, not a serial device, no rights).
 std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name);
 
-// The device path a port name stands for on POSIX: a name beginning with "/"
-// is a path; otherwise the port map may name one; otherwise "COMn" (any case)
-// is /dev/ttyS(n-1). Nothing when the name stands for no device.
+// The device path a port name stands for. Windows: "\\.\" and the name.
+// POSIX: a name beginning with "/" is a path; otherwise the port map may name
+// one; otherwise "COMn" (any case) is /dev/ttyS(n-1). Nothing when the name
+// stands for no device.
 std::optional<std::string> ResolveDevicePath(const std::string& name);
 
 // Where the port map is looked up ("COM5" -> "/dev/ttyUSB0"); the settings

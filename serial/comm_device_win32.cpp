@@ -176,8 +176,8 @@ class Win32CommDevice final : public CommDevice {
   LineWait WaitForQueues(uint32_t timeoutMs, bool forInput);
 
   HANDLE handle_;
-  // The error with which the status query last found the device gone, or 0;
-  // a read that moves nothing then reports it.
+  // The error with which the status query last found the device gone, or
+  // ERROR_SUCCESS; a read that moves nothing then reports it.
   std::atomic<DWORD> gone_{ERROR_SUCCESS};
   mutable std::mutex error_mutex_;
   SystemError error_;

@@ -5,9 +5,13 @@
 
 namespace {
 
+// "Cannot open device %s" with the name in place of the "%s".
 std::string FormatCannotOpen(const std::string& name) {
-  std::string message = sCannotOpenDevice;
-  message.replace(message.find("%s"), 2, name);
+  const std::string_view format = sCannotOpenDevice;
+  const size_t at = format.find("%s");
+  std::string message(format.substr(0, at));
+  message += name;
+  message += format.substr(at + 2);
   return message;
 }
 
