@@ -1,0 +1,94 @@
+#include "panel/encodings.h"
+
+#include <algorithm>
+
+#include "panel/panel_errors.h"
+#include "support/text_codec.h"
+
+namespace {
+
+constexpr std::string_view kNoNumber = "00000000000000000000000000000000";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+void AppendHexByte(std::string& out, uint8_t value) {
+  out += kHexDigits[value >> 4];
+  out += kHexDigits[value & 0x0F];
+}
+
+}  // namespace
+
+uint8_t HexPairValue(std::string_view pair) {
+  // "$" alone, or "$" with anything but one or two hexadecimal digits, is
+  // no integer.
+  int value = 0;
+  bool valid = !pair.empty() && pair.size() <= 2;
+  for (char c : pair) {
+    int digit = HexDigitValue(c);
+    if (digit < 0) {
+      valid = false;
+      break;
+    }
+    value = value * 16 + digit;
+  }
+  if (!valid) {
+    // The pair comes from the panel: its bytes are code page 1251.
+    throw EConvertError("'$" + Cp1251ToUtf8(pair) + "' is not a valid integer value");
+  }
+  return static_cast<uint8_t>(value);
+}
+
+std::string ReverseKeyBytes(std::string_view text) {
+  std::string padded;
+  if (text.size() < 16) padded.assign(16 - text.size(), '0');
+  padded.append(text.substr(0, 16 - padded.size()));
+  std::string reversed;
+  reversed.reserve(16);
+  for (int pair = 7; pair >= 0; --pair) reversed.append(padded, pair * 2, 2);
+  return reversed;
+}
+
+std::string EncodeNumber(std::string_view number) {
+  std::string digits;
+  digits.reserve(std::max<size_t>(32, number.size() * 2));
+  for (char c : number) AppendHexByte(digits, static_cast<uint8_t>(c));
+  if (digits.size() < 32) digits.append(32 - digits.size(), '0');
+  return digits;
+}
+
+std::optional<std::string> DecodeNumber(std::string_view data) {
+  if (data.empty()) return std::nullopt;
+  if (data.size() >= 2 && data.substr(2) == kNoNumber) return std::nullopt;
+  // The first two characters are not part of the number.
+  std::string number;
+  const size_t pairs = data.size() / 2 >= 1 ? data.size() / 2 - 1 : 0;
+  for (size_t i = 1; i <= pairs; ++i) {
+    number += static_cast<char>(HexPairValue(data.substr(2 * i, 2)));
+  }
+  const size_t end = number.find('\0');
+  if (end != std::string::npos) number.resize(end);
+  return number;
+}
+
+std::string EncodeFlagByte(const EventTicks& ticks) {
+  uint8_t value = 0;
+  for (size_t k = 0; k < ticks.size(); ++k) {
+    if (ticks[k]) value = static_cast<uint8_t>(value | (1u << k));
+  }
+  std::string digits;
+  AppendHexByte(digits, value);
+  return digits;
+}
+
+FlagBytes DecodeFlagBytes(std::string_view data) {
+  FlagBytes flags;
+  flags.dial = HexPairValue(data.substr(0, std::min<size_t>(2, data.size())));
+  flags.day = HexPairValue(data.size() > 2 ? data.substr(2, 2) : std::string_view());
+  return flags;
+}

@@ -1,0 +1,178 @@
+#include "panel/exchange.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "support/log.h"
+#include "support/text_codec.h"
+
+namespace {
+
+constexpr uint32_t kReceiveBufferSize = 1000;
+// Received bytes start behind position 0, which stays 0.
+constexpr uint32_t kFirstReceived = 1;
+constexpr uint32_t kReplyEnd = 255;  // the reply text is made of positions 0 to 254
+constexpr uint32_t kSliceCount = 600;
+constexpr uint32_t kSliceMs = 100;
+constexpr size_t kLabelLimit = 30;
+// A line that never falls silent must not keep a command from being sent.
+constexpr size_t kStaleLimit = 64 * 1024;
+
+ExchangeHost* g_host = nullptr;
+
+std::string SentLine(const std::string& label, int32_t attempt) {
+  static const std::string head = Utf8ToCp1251("Успешно отправили команду { ");
+  static const std::string tail = Utf8ToCp1251(" } с попытки № ");
+  return head + label + tail + std::to_string(attempt);
+}
+
+std::string FailedLine(const std::string& label, int32_t attempt) {
+  static const std::string head = Utf8ToCp1251("Не смогли отправить команду { ");
+  static const std::string tail = Utf8ToCp1251(" } с попытки № ");
+  return head + label + tail + std::to_string(attempt);
+}
+
+std::string CancelLine(const std::string& label) {
+  static const std::string head = Utf8ToCp1251("Отмена отправки команды { ");
+  return head + label + " } ";
+}
+
+std::string DiscardLine(const std::string& label) {
+  static const std::string head = Utf8ToCp1251("Отброшены данные до команды { ");
+  return head + label + " }";
+}
+
+// Holds the port's event dispatch for as long as it lives, so that the hold
+// is released exactly once on every way out of an exchange.
+class EventHold {
+ public:
+  explicit EventHold(TCustomComm& comm) : comm_(comm) { comm_.HoldEvents(true); }
+  ~EventHold() { comm_.HoldEvents(false); }
+  EventHold(const EventHold&) = delete;
+  EventHold& operator=(const EventHold&) = delete;
+
+ private:
+  TCustomComm& comm_;
+};
+
+// Bytes waiting before the command goes out answer an earlier command;
+// counting them would put every following reply onto the wrong command.
+void DiscardStaleBytes(TCustomComm& comm, const std::string& label) {
+  std::vector<uint8_t> stale;
+  while (stale.size() < kStaleLimit) {
+    const uint32_t queued = comm.QueuedBytes(0);
+    if (queued == 0) break;
+    const size_t at = stale.size();
+    const uint32_t want = static_cast<uint32_t>(std::min<size_t>(queued, kStaleLimit - at));
+    stale.resize(at + want);
+    const uint32_t got = std::min(comm.ReadData(stale.data() + at, want, 0), want);
+    stale.resize(at + got);
+    if (got == 0) break;  // the count and the read disagree: do not spin
+  }
+  if (stale.empty()) return;
+  WriteLog({}, false, stale);
+  WriteLog(DiscardLine(label), true, EmptyData);
+}
+
+// One slice: up to 600 bytes within 100 ms, stored behind those already
+// received. Once the buffer is full the slice still waits out its time on the
+// line, so that the attempt lasts as long as its caller allowed and the rest
+// of the answer is read away rather than left for the next command; those
+// bytes go nowhere, as they could neither hold a new "OK" in the buffer nor
+// be part of the reply text.
+void ReadSlice(TCustomComm& comm, std::vector<uint8_t>& buffer, uint32_t& received,
+               std::vector<uint8_t>& overflow) {
+  const uint32_t room = kReceiveBufferSize - kFirstReceived - received;
+  if (room == 0) {
+    overflow.resize(kSliceCount);
+    comm.ReadData(overflow.data(), kSliceCount, kSliceMs);
+    return;
+  }
+  const uint32_t count = std::min(kSliceCount, room);
+  received +=
+      std::min(comm.ReadData(buffer.data() + kFirstReceived + received, count, kSliceMs), count);
+}
+
+std::string ReplyText(const std::vector<uint8_t>& buffer) {
+  std::string text;
+  for (uint32_t i = 0; i < kReplyEnd; ++i) {
+    if (buffer[i] != 0) text += static_cast<char>(buffer[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+void SetExchangeHost(ExchangeHost* host) {
+  g_host = host;
+}
+
+ExchangeHost* CurrentExchangeHost() {
+  return g_host;
+}
+
+std::string LogLabel(std::string_view command) {
+  if (command.size() < kLabelLimit) return std::string(command);
+  return std::string(command.substr(0, kLabelLimit)) + ".....";
+}
+
+bool ReplyHasOk(std::span<const uint8_t> bytes) {
+  for (size_t i = 0; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] == 'O' && bytes[i + 1] == 'K') return true;
+  }
+  return false;
+}
+
+std::string ExtractReply(std::string_view text) {
+  const size_t marker = text.find('>');
+  if (marker == std::string_view::npos) return {};
+  const std::string_view rest = text.substr(marker + 1);
+  const size_t end = rest.find("\r\n");
+  if (end == std::string_view::npos) return {};
+  return std::string(rest.substr(0, end));
+}
+
+void SendCommand(const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
+  if (g_host == nullptr) return;
+  SendCommandOn(*g_host, command, attempts, budget, reply);
+}
+
+void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
+                   std::string& reply) {
+  TCustomComm& comm = host.Comm1();
+  if (!comm.Opened()) return;
+  const std::string label = LogLabel(command);
+  std::vector<uint8_t> buffer(kReceiveBufferSize);
+  std::vector<uint8_t> overflow;
+  reply.clear();
+  EventHold hold(comm);
+  const std::string line = command + "\r";
+
+  for (int32_t attempt = 1; attempt <= attempts; ++attempt) {
+    DiscardStaleBytes(comm, label);
+    comm.SendString(line);  // a short write only shows as a missing "OK"
+    std::fill(buffer.begin(), buffer.end(), 0);
+    uint32_t received = 0;
+    bool accepted = false;
+    // Every slice counts as 100 ms, however long it really took.
+    for (int64_t elapsed = 0; elapsed < budget; elapsed += kSliceMs) {
+      ReadSlice(comm, buffer, received, overflow);
+      accepted = ReplyHasOk(buffer);
+      if (accepted) {
+        WriteLog({}, false, buffer);
+        break;
+      }
+      WriteLog("error", true, EmptyData);
+    }
+    if (accepted) {
+      host.SetConnected(true);
+      WriteLog(SentLine(label, attempt), true, EmptyData);
+      reply = ReplyText(buffer);
+      return;
+    }
+    host.SetConnected(false);
+    WriteLog(FailedLine(label, attempt), true, EmptyData);
+    if (attempt == attempts) break;  // keeps ++attempt from overflowing
+  }
+  WriteLog(CancelLine(label), true, EmptyData);
+}

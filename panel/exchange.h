@@ -1,0 +1,59 @@
+#pragma once
+// The command exchange: one command line out, the panel's answer in, judged
+// by the "OK" rule, with every step traced to the diagnostic log.
+//
+// Command, reply and reply data are 8-bit text in code page 1251 (the bytes
+// of the serial line in a std::string); the log lines are written in the same
+// code page.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "serial/serial_comm.h"
+
+// The reply budget of the probe and of the key commands, in milliseconds.
+inline constexpr int32_t DefaultReplyWait = 250;
+
+// What the exchange needs of the main window: its serial port and its
+// connection box "Связь с охранной панелью" (xCon). The window implements it;
+// so does the command-line tool, over a port of its own.
+class ExchangeHost {
+ public:
+  virtual ~ExchangeHost() = default;
+  virtual TCustomComm& Comm1() = 0;
+  // Ticks (true) or clears (false) the connection box. Raises no further
+  // action in the window.
+  virtual void SetConnected(bool checked) = 0;
+};
+
+// The program-wide host, like the window's single instance fOrvex: set once
+// when the window is created, cleared (null) when it goes away.
+void SetExchangeHost(ExchangeHost* host);
+ExchangeHost* CurrentExchangeHost();
+
+// Sends command + "\r" up to attempts times, each time collecting the answer
+// in 100 ms slices for budget ms. On acceptance reply holds the first 254
+// bytes received (zero bytes left out) and the connection box is ticked; on
+// failure reply is empty and the box cleared. A closed port (or no host)
+// changes nothing, not even reply. Errors of the serial component and of the
+// log pass through at once; the port's event hold is released on every way out.
+// Bytes already waiting before a command is sent are a late answer to an
+// earlier command: they are read away (and logged in debug mode) first.
+void SendCommand(const std::string& command, int32_t attempts, int32_t budget, std::string& reply);
+// The same over a given host instead of the program-wide one.
+void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
+                   std::string& reply);
+
+// True when an "O" (0x4F) is directly followed by a "K" (0x4B) anywhere in
+// bytes; zero bytes do not end the scan. Upper case only.
+bool ReplyHasOk(std::span<const uint8_t> bytes);
+
+// The characters after the first ">" up to the first CR LF that follows it;
+// empty when either is missing.
+std::string ExtractReply(std::string_view text);
+
+// The command as the log shows it: whole under 30 characters, otherwise its
+// first 30 characters and ".....".
+std::string LogLabel(std::string_view command);

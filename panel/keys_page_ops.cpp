@@ -1,0 +1,38 @@
+#include "panel/keys_page_ops.h"
+
+#include "panel/commands.h"
+#include "panel/encodings.h"
+
+void ReadKeys(KeyList& list, const CommandSender& send) {
+  list.Clear();
+  for (int slot = 1; slot <= kKeySlots; ++slot) {
+    std::string reply;
+    send(KeyReadCommand(slot), kCommandAttempts, kKeyBudget, reply);
+    list.Append(std::to_string(slot), ReverseKeyBytes(ExtractReply(reply)));
+  }
+}
+
+void WriteKeys(KeyList& list, const CommandSender& send) {
+  UnconfirmedWrites unconfirmed;
+  for (int slot = 1; slot <= kKeySlots; ++slot) {
+    std::string value;
+    if (list.Count() > 0) {
+      if (slot - 1 >= list.Count()) RaiseListIndexError(slot - 1);
+      value = list.Value(slot - 1);
+    }
+    std::string reply;
+    send(KeyWriteCommand(slot, ReverseKeyBytes(value)), kCommandAttempts, kKeyBudget, reply);
+    unconfirmed.Note(KeyReadCommand(slot), reply);
+  }
+  unconfirmed.RaiseIfAny();
+}
+
+void ReadPresentedKey(KeyList& list, const CommandSender& send) {
+  const int row = list.SelectedRow();
+  if (row < 1) return;
+  std::string reply;
+  send(std::string(kPresentedKeyCommand), kCommandAttempts, kPresentedKeyBudget, reply);
+  list.SetReaderKey(ReverseKeyBytes(ExtractReply(reply)));
+  if (row - 1 >= list.Count()) RaiseListIndexError(row - 1);
+  list.SetEntry(row - 1, std::to_string(row), list.ReaderKey());
+}

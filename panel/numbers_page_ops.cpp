@@ -1,0 +1,75 @@
+#include "panel/numbers_page_ops.h"
+
+#include "panel/commands.h"
+#include "panel/encodings.h"
+#include "support/log.h"
+
+namespace {
+
+std::string AskForData(const CommandSender& send, const std::string& command, int32_t budget) {
+  std::string reply;
+  send(command, kCommandAttempts, budget, reply);
+  return ExtractReply(reply);
+}
+
+}  // namespace
+
+void ReadNumsBClick(NumbersPage& page, const CommandSender& send) {
+  page.SetSpareBoxesVisible(DebugMode);
+
+  const std::string flagsData = AskForData(send, std::string(kFlagsReadCommand), kFlagsBudget);
+  if (!flagsData.empty()) {
+    page.SetEnabled(true);
+    const FlagBytes flags = DecodeFlagBytes(flagsData);
+    for (const PanelEvent& event : kPanelEvents) {
+      if (flags.dial & event.bit) page.SetDialTicked(event.number, true);
+    }
+    for (const PanelEvent& event : kPanelEvents) {
+      if (flags.day & event.bit) page.SetDayTicked(event.number, true);
+    }
+  } else {
+    // Without the flags every number is asked for; those that do not answer
+    // untick their boxes below.
+    page.SetEnabled(false);
+    for (const PanelEvent& event : kPanelEvents) page.SetDialTicked(event.number, true);
+  }
+
+  for (const PanelEvent& event : kPanelEvents) {
+    page.SetNumberText(event.number, {});
+    if (!page.DialTicked(event.number)) continue;
+    const auto number =
+        DecodeNumber(AskForData(send, NumberReadCommand(event.number), kNumberBudget));
+    if (number) {
+      page.SetNumberText(event.number, *number);
+    } else {
+      page.SetDialTicked(event.number, false);
+    }
+  }
+}
+
+void WriteNumsBClick(NumbersPage& page, const CommandSender& send) {
+  EventTicks dial{};
+  EventTicks day{};
+  for (const PanelEvent& event : kPanelEvents) {
+    dial[event.number - 1] = page.DialTicked(event.number);
+    day[event.number - 1] = page.DayTicked(event.number);
+  }
+
+  UnconfirmedWrites unconfirmed;
+  std::string reply;
+  send(FlagsWriteCommand(EncodeFlagByte(dial), EncodeFlagByte(day)), kCommandAttempts, kFlagsBudget,
+       reply);
+  unconfirmed.Note(std::string(kFlagsReadCommand), reply);
+
+  for (const PanelEvent& event : kPanelEvents) {
+    // An unticked event is written as no number, also when its field still
+    // holds text.
+    const std::string text = page.NumberText(event.number);
+    const std::string digits =
+        page.DialTicked(event.number) && !text.empty() ? EncodeNumber(text) : EncodeNumber({});
+    reply.clear();
+    send(NumberWriteCommand(event.number, digits), kCommandAttempts, kNumberBudget, reply);
+    unconfirmed.Note(NumberReadCommand(event.number), reply);
+  }
+  unconfirmed.RaiseIfAny();
+}

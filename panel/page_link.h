@@ -1,0 +1,32 @@
+#pragma once
+// How the page operations reach the panel, and how they tell the user about
+// writes that the panel did not confirm.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "panel/exchange.h"
+
+// SendCommand's shape: command, attempts, budget, reply (all as SendCommand).
+// The operations default to SendCommand; tests give a scripted one.
+using CommandSender = std::function<void(const std::string& command, int32_t attempts,
+                                         int32_t budget, std::string& reply)>;
+
+// Collects the write commands whose reply was empty, i.e. that the panel
+// never accepted (the port closed included).
+class UnconfirmedWrites {
+ public:
+  // name: the command without its data ("+T01", "+s", "+H03").
+  void Note(const std::string& name, const std::string& reply);
+  // Raises EPanelWriteError "Охранная панель не подтвердила команды: " with
+  // the names joined by ", " when any write went unconfirmed.
+  void RaiseIfAny() const;
+
+ private:
+  std::vector<std::string> names_;
+};
+
+// "List index out of bounds (%d)".
+[[noreturn]] void RaiseListIndexError(int index);
