@@ -1,0 +1,269 @@
+// The simulator as a process: its terminal, link, signals, state file,
+// command line, and staying well-behaved under abuse.
+#ifdef ORVEX_GSM_SIM_PATH
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim_process.h"
+
+namespace orvex_test {
+namespace {
+
+const std::string kKey1Answer = ">0000000000000000\r\nOK\r\n";
+
+struct RunResult {
+  int status = -1;
+  std::string output;  // standard output and error together
+};
+
+RunResult RunSim(const std::string& args) {
+  RunResult result;
+  std::string command = std::string(ORVEX_GSM_SIM_PATH) + " " + args + " </dev/null 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Kilobytes of resident memory, or -1 where /proc is missing.
+long ResidentKb(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+TEST(SimLifecycle, EndsCleanlyOnSignalAndRemovesItsLink) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    TempDir dir;
+    const std::string link = dir.File("ttyORVEX");
+    SimProcess sim({"--link", link});
+    ASSERT_EQ(std::filesystem::read_symlink(link), sim.SlavePath());
+    PtyClient line(link);
+    EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+    sim.Signal(sig);
+    EXPECT_EQ(sim.WaitForExit(5000), 0) << sig;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << sig;
+  }
+}
+
+TEST(SimLifecycle, EndsWhenItsInputEnds) {
+  SimProcess sim;
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(SimLifecycle, ReplacesAStaleLinkButNeverAFile) {
+  TempDir dir;
+  const std::string stale = dir.File("stale");
+  std::filesystem::create_symlink("/nonexistent/pts/99", stale);
+  {
+    SimProcess sim({"--link", stale});
+    EXPECT_EQ(std::filesystem::read_symlink(stale), sim.SlavePath());
+  }
+  const std::string file = dir.File("file");
+  std::ofstream(file) << "keep me";
+  RunResult run = RunSim("--link " + file);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find(file), std::string::npos) << run.output;
+  EXPECT_EQ(FileText(file), "keep me");
+}
+
+TEST(SimLifecycle, ServesAClientThatOpensAndClosesTheLineRepeatedly) {
+  SimProcess sim;
+  for (int i = 0; i < 5; ++i) {
+    PtyClient line(sim.SlavePath());
+    EXPECT_EQ(line.Exchange("+T01"), kKey1Answer) << "opening " << i + 1;
+  }
+  EXPECT_EQ(sim.WaitForExit(0), std::nullopt);
+}
+
+TEST(SimLifecycle, LeavesTheClientsLineSettingsAlone) {
+  SimProcess sim;
+  termios chosen{};
+  {
+    PtyClient line(sim.SlavePath());
+    ASSERT_EQ(tcgetattr(line.fd(), &chosen), 0);
+    cfsetispeed(&chosen, B9600);
+    cfsetospeed(&chosen, B9600);
+    ASSERT_EQ(tcsetattr(line.fd(), TCSANOW, &chosen), 0);
+    ASSERT_EQ(tcgetattr(line.fd(), &chosen), 0);
+    EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+    termios after{};
+    ASSERT_EQ(tcgetattr(line.fd(), &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), B9600);
+    EXPECT_EQ(after.c_lflag, chosen.c_lflag);
+    EXPECT_EQ(after.c_iflag, chosen.c_iflag);
+    EXPECT_EQ(after.c_oflag, chosen.c_oflag);
+  }
+  // A second opening finds the settings the client left, not the simulator's.
+  int fd = open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  termios reopened{};
+  ASSERT_EQ(tcgetattr(fd, &reopened), 0);
+  close(fd);
+  EXPECT_EQ(cfgetospeed(&reopened), B9600);
+  EXPECT_EQ(reopened.c_lflag & (ECHO | ICANON), 0u);
+}
+
+TEST(SimLifecycle, StateFileKeepsSettingsAcrossRestarts) {
+  TempDir dir;
+  const std::string state = dir.File("panel.state");
+  const std::string number = "2B37393132" + std::string(22, '0');
+  {
+    SimProcess sim({"--state", state});
+    PtyClient line(sim.SlavePath());
+    ASSERT_EQ(line.Exchange("+T02FEDCBA9876543210"), "OK\r\n");
+    ASSERT_EQ(line.Exchange("+s2A15"), "OK\r\n");
+    ASSERT_EQ(line.Exchange("+H05" + number), "OK\r\n");
+  }
+  std::map<std::string, std::string> saved = ReadSimState(state);
+  EXPECT_EQ(saved["key2"], "FEDCBA9876543210");
+  EXPECT_EQ(saved["dial"], "2A");
+  EXPECT_EQ(saved["h24"], "15");
+  EXPECT_EQ(saved["number5"], number);
+
+  SimProcess again({"--state", state});
+  PtyClient line(again.SlavePath());
+  EXPECT_EQ(line.Exchange("+T02"), ">FEDCBA9876543210\r\nOK\r\n");
+  EXPECT_EQ(line.Exchange("+s"), ">2A15\r\nOK\r\n");
+  EXPECT_EQ(line.Exchange("+H05"), ">05" + number + "\r\nOK\r\n");
+  EXPECT_EQ(again.Stderr(), "");
+}
+
+TEST(SimLifecycle, MalformedStateFileIsReportedLeftAloneAndFactorySettingsUsed) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"key1=XYZ\n", "line 1"},
+      {"# comment\n\nkey9=0000000000000000\n", "line 3"},
+      {"key1=0123\n", "line 1"},
+      {"dial=01\ndial=02\n", "line 2"},
+      {"just some text", "line 1"},
+      {std::string("\xff\xfe\0\x01=\n", 6), "line 1"},
+      {"key1=0123456789ABCDEF\nnumber1=" + std::string(33, '0') + "\n", "line 2"},
+  };
+  for (const auto& [content, where] : files) {
+    TempDir dir;
+    const std::string state = dir.File("bad.state");
+    std::ofstream(state, std::ios::binary) << content;
+    SimProcess sim({"--state", state});
+    PtyClient line(sim.SlavePath());
+    EXPECT_EQ(line.Exchange("+T01"), kKey1Answer) << where;
+    EXPECT_EQ(line.Exchange("+T020123456789ABCDEF"), "OK\r\n");
+    EXPECT_NE(sim.Stderr().find(state + ": " + where), std::string::npos) << sim.Stderr();
+    EXPECT_EQ(FileText(state), content) << "the bad file was overwritten";
+  }
+}
+
+TEST(SimLifecycle, MissingStateFileIsCreatedOnTheFirstChange) {
+  TempDir dir;
+  const std::string state = dir.File("new.state");
+  SimProcess sim({"--state", state});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+  EXPECT_FALSE(std::filesystem::exists(state));
+  EXPECT_EQ(line.Exchange("+s0102"), "OK\r\n");
+  EXPECT_EQ(ReadSimState(state)["h24"], "02");
+  EXPECT_EQ(sim.Stderr(), "");
+}
+
+TEST(SimLifecycle, GarbageNeitherKillsItNorMakesItGrow) {
+  SimProcess sim;
+  PtyClient line(sim.SlavePath());
+  long before = ResidentKb(sim.Pid());
+  // 4 MB without a carriage return: one endless line.
+  const std::string chunk(64 * 1024, 'x');
+  for (int i = 0; i < 64; ++i) ASSERT_TRUE(line.Send(chunk));
+  // The terminal buffers little, so by now the simulator has taken nearly all.
+  long after = ResidentKb(sim.Pid());
+  if (before > 0 && after > 0) {
+    EXPECT_LT(after - before, 2048) << before << " -> " << after;
+  }
+  EXPECT_EQ(line.Exchange(""), "ERROR\r\n");  // the endless line ends here
+  EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+  // Random bytes with carriage returns among them: many bad commands.
+  std::mt19937 random(12345);
+  std::string noise(256 * 1024, '\0');
+  for (char& c : noise) c = static_cast<char>(random() & 0xFF);
+  for (size_t at = 0; at < noise.size(); at += 4096) {
+    ASSERT_TRUE(line.Send(noise.substr(at, 4096)));
+    line.ReadFor(5);  // keep the answers flowing
+  }
+  ASSERT_TRUE(line.Send("\r"));
+  line.ReadFor(300);
+  EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+  EXPECT_EQ(sim.WaitForExit(0), std::nullopt);
+}
+
+TEST(SimLifecycle, HelpNamesEveryOption) {
+  RunResult run = RunSim("--help");
+  EXPECT_EQ(run.status, 0);
+  for (const char* option :
+       {"--link", "--state", "--log", "--verbose", "--present", "--reader-wait",
+        "--exit-on-stdin-eof", "--delay", "--silent", "--pieces", "--piece-gap", "--nul",
+        "--lowercase-ok", "--long", "--bad-hex", "--match", "--silent-on", "--error-on",
+        "--hangup-after"}) {
+    EXPECT_NE(run.output.find(option), std::string::npos) << option;
+  }
+}
+
+TEST(SimLifecycle, WrongCommandLineIsRefusedWithTheOptionNamed) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--delay abc", "--delay"},
+      {"--delay -1", "--delay"},
+      {"--pieces 0", "--pieces"},
+      {"--present 123", "--present"},
+      {"--present 0123456789ABCDEG", "--present"},
+      {"--hangup-after 0", "--hangup-after"},
+      {"--long=0", "--long"},
+      {"--silent=1", "--silent"},
+      {"--bogus", "--bogus"},
+      {"--state", "--state"},
+      {"--match ''", "--match"},
+  };
+  for (const auto& [args, named] : cases) {
+    RunResult run = RunSim(args);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_NE(run.output.find(named), std::string::npos) << args << ": " << run.output;
+  }
+}
+
+TEST(SimLifecycle, VerboseModeTellsWhatWasReceivedAndAnswered) {
+  SimProcess sim({"--verbose"});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+s"), ">0000\r\nOK\r\n");
+  std::string said = sim.Stderr();
+  EXPECT_NE(said.find("received +s"), std::string::npos) << said;
+  EXPECT_NE(said.find("answer >0000\\x0D\\x0AOK\\x0D\\x0A"), std::string::npos) << said;
+}
+
+}  // namespace
+}  // namespace orvex_test
+
+#endif  // ORVEX_GSM_SIM_PATH

@@ -1,0 +1,18 @@
+#pragma once
+// orvex-gsm-cli: the panel link without a window, for installers who
+// configure many panels and keep a backup of each.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 2;        // bad arguments or a refused settings file
+inline constexpr int kExitNoAnswer = 3;     // the panel did not answer the probe
+inline constexpr int kExitNotAccepted = 4;  // some command was not accepted
+
+// Runs one command line (arguments without the program name). Reads a
+// settings file from `in` for "write -".
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err);

@@ -1,0 +1,30 @@
+// orvex-gsm-sim: the "Orvex GSM" panel at the far end of a pseudo-terminal,
+// for tests and demonstrations of the configurator without the hardware.
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "sim_options.h"
+#include "sim_server.h"
+
+int main(int argc, char** argv) {
+  try {
+    orvex_sim::ParsedOptions parsed =
+        orvex_sim::ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+      std::fprintf(stderr, "orvex-gsm-sim: %s\nTry \"orvex-gsm-sim --help\".\n",
+                   parsed.error.c_str());
+      return 2;
+    }
+    if (parsed.help) {
+      std::fputs(orvex_sim::HelpText().c_str(), stdout);
+      return 0;
+    }
+    return orvex_sim::RunSimulator(parsed.options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orvex-gsm-sim: %s\n", e.what());
+    return 1;
+  }
+}

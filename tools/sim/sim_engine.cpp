@@ -1,0 +1,157 @@
+#include "sim_engine.h"
+
+#include <algorithm>
+
+namespace orvex_sim {
+namespace {
+
+// Answers nobody reads are dropped beyond this, so that a client that sends
+// without reading cannot make the simulator grow.
+constexpr size_t kMaxPendingBytes = 1024 * 1024;
+
+}  // namespace
+
+std::vector<std::string> ShapeAnswer(PanelAnswer answer, const Misbehaviour& misbehaviour) {
+  if (misbehaviour.bad_hex && answer.kind == AnswerKind::kData) {
+    size_t keep = answer.data.size() >= 2 ? answer.data.size() - 2 : 0;
+    answer.data.replace(keep, std::string::npos, answer.data.size() - keep, 'Z');
+  }
+  std::string text = AnswerText(answer, misbehaviour.lowercase_ok ? "ok" : "OK");
+  if (misbehaviour.long_fill > 0) {
+    text = std::string(static_cast<size_t>(misbehaviour.long_fill), '*') + "\r\n" + text;
+  }
+  if (misbehaviour.nul) {
+    std::string spaced;
+    for (char c : text) {
+      spaced += c;
+      spaced += '\0';
+    }
+    text = std::move(spaced);
+  }
+  size_t count = std::clamp<size_t>(static_cast<size_t>(misbehaviour.pieces), 1, text.size());
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t i = 0; i < count; ++i) {
+    size_t end = text.size() * (i + 1) / count;
+    parts.push_back(text.substr(start, end - start));
+    start = end;
+  }
+  return parts;
+}
+
+SimEngine::SimEngine(const SimOptions& options, const PanelState& state, CommandLog* log,
+                     SaveFn save)
+    : options_(options),
+      state_(state),
+      log_(log),
+      save_(std::move(save)),
+      presented_(options.presented) {}
+
+void SimEngine::Receive(std::string_view bytes, int64_t now) {
+  std::vector<CommandLine> lines;
+  assembler_.Feed(bytes, &lines);
+  for (const CommandLine& line : lines) HandleLine(line, now);
+}
+
+void SimEngine::HandleLine(const CommandLine& line, int64_t now) {
+  log_->Received(line.text, line.length);
+  if (hangup_) {
+    log_->Note("line is going down: not answered");
+    return;
+  }
+  ++commands_;
+  if (options_.hangup_after > 0 && commands_ >= options_.hangup_after) hangup_ = true;
+  // A new command ends the wait for a key at the reader, as a real panel
+  // turns to the newest command.
+  key_wait_until_.reset();
+
+  if (StartsWithAny(line.text, options_.silent_on)) {
+    log_->Note("lost (--silent-on): no answer");
+    return;
+  }
+  if (StartsWithAny(line.text, options_.error_on)) {
+    Schedule(PanelAnswer{}, false, now);
+    return;
+  }
+  const Misbehaviour& m = options_.misbehaviour;
+  bool misbehave = m.AppliesTo(line.text);
+  if (misbehave && m.silent) {
+    log_->Note("lost (--silent): no answer");
+    return;
+  }
+  PanelAnswer answer =
+      line.Overlong() ? PanelAnswer{} : HandleCommand(&state_, line.text, presented_);
+  if (answer.changed && save_) save_(state_);
+  if (answer.kind == AnswerKind::kAwaitKey) {
+    log_->Note("waiting for a key at the reader");
+    key_wait_until_ = now + options_.reader_wait_ms;
+    key_wait_misbehaves_ = misbehave;
+    return;
+  }
+  Schedule(answer, misbehave, now);
+}
+
+void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now) {
+  const Misbehaviour plain;
+  const Misbehaviour& m = misbehave ? options_.misbehaviour : plain;
+  std::vector<std::string> parts = ShapeAnswer(answer, m);
+  size_t size = 0;
+  for (const std::string& part : parts) size += part.size();
+  if (pending_bytes_ + size > kMaxPendingBytes) {
+    log_->Note("answer dropped: the other side does not read");
+    return;
+  }
+  // Answers go out in the order of their commands, as on a real line.
+  int64_t due = std::max(now + m.delay_ms, last_due_);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) due += m.piece_gap_ms;
+    log_->Note("answer " + EscapeBytes(parts[i]));
+    pending_bytes_ += parts[i].size();
+    pending_.push_back(Part{due, std::move(parts[i])});
+  }
+  last_due_ = due;
+}
+
+std::string SimEngine::Control(std::string_view line, int64_t now) {
+  if (line.substr(0, 8) != "present ") return "error: unknown control line";
+  std::string_view key_text = line.substr(8);
+  if (key_text == "none") {
+    presented_.reset();
+    return "presented none";
+  }
+  KeyBytes key;
+  if (!FromHex(key_text, &key)) return "error: a key is 16 hexadecimal digits";
+  presented_ = key;
+  if (key_wait_until_) {
+    key_wait_until_.reset();
+    Schedule(PanelAnswer{AnswerKind::kData, ToHex(key), false}, key_wait_misbehaves_, now);
+  }
+  return "presented " + ToHex(key);
+}
+
+std::optional<int64_t> SimEngine::NextDeadline() const {
+  std::optional<int64_t> next = key_wait_until_;
+  if (!pending_.empty() && (!next || pending_.front().due < *next)) next = pending_.front().due;
+  return next;
+}
+
+std::string SimEngine::TakeDue(int64_t now) {
+  if (key_wait_until_ && *key_wait_until_ <= now) {
+    log_->Note("no key at the reader");
+    key_wait_until_.reset();
+    Schedule(PanelAnswer{}, key_wait_misbehaves_, now);
+  }
+  std::string bytes;
+  while (!pending_.empty() && pending_.front().due <= now) {
+    bytes += pending_.front().bytes;
+    pending_bytes_ -= pending_.front().bytes.size();
+    pending_.pop_front();
+  }
+  return bytes;
+}
+
+bool SimEngine::HangupDue() const {
+  return hangup_ && pending_.empty() && !key_wait_until_;
+}
+
+}  // namespace orvex_sim
