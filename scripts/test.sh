@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
-# and runs the whole suite, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# and runs the whole suite, then the serial tests under ThreadSanitizer and the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,5 +17,10 @@ run_suite() {
 }
 
 run_suite build
+# The serial component and its event thread under ThreadSanitizer.
+cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
+cmake --build build-tsan -j "$jobs" --target test_serial test_integration
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(Serial|PanelPort|EventLine)'
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug

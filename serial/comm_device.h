@@ -111,6 +111,14 @@ class CommDevice {
   virtual LineWait WaitReadable(uint32_t timeoutMs) = 0;
   virtual LineWait WaitWritable(uint32_t timeoutMs) = 0;
 
+  // Line events, as bits of the system's event mask (EV_RXCHAR = 0x1 ...).
+  // The event thread sets the mask and waits for the next event word; a mask
+  // of 0 or CancelEventWait, called from any thread, ends a pending wait,
+  // which then returns false. False also when the line has gone.
+  virtual bool SetEventMask(uint32_t mask) = 0;
+  virtual bool WaitEvent(uint32_t& events) = 0;
+  virtual void CancelEventWait() = 0;
+
   // The error of the last call that failed, with the system's text.
   virtual SystemError LastError() const = 0;
 };

@@ -3,7 +3,9 @@
 
 #include <asm/termbits.h>  // termios2 and BOTHER: any baud rate, not just B* constants
 #include <fcntl.h>
+#include <linux/serial.h>  // serial_icounter_struct
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <time.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,9 +55,54 @@ uint32_t RateOf(const termios2& tio) {
   return tio.c_ospeed;
 }
 
+// Bits of the system's event mask that this backend can report.
+enum : uint32_t {
+  kEvRxChar = 0x0001,
+  kEvRxFlag = 0x0002,
+  kEvCts = 0x0008,
+  kEvDsr = 0x0010,
+  kEvRlsd = 0x0020,
+  kEvBreak = 0x0040,
+  kEvErr = 0x0080,
+  kEvRing = 0x0100,
+  kEvRx80Full = 0x0400,
+};
+
+// How often a wait looks at the line counters of a device with modem lines:
+// their changes wake no poll().
+constexpr int kCounterPollMs = 50;
+
+// An eventfd used as a doorbell between the event thread and the transfers.
+class Doorbell {
+ public:
+  Doorbell() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~Doorbell() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Doorbell(const Doorbell&) = delete;
+  Doorbell& operator=(const Doorbell&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  void Ring() {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  }
+  void Clear() {
+    uint64_t count;
+    [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
+  }
+
+ private:
+  int fd_;
+};
+
 class PosixCommDevice final : public CommDevice {
  public:
-  explicit PosixCommDevice(int fd) : fd_(fd) {}
+  explicit PosixCommDevice(int fd) : fd_(fd) {
+    serial_icounter_struct counters{};
+    has_counters_ = ioctl(fd_, TIOCGICOUNT, &counters) == 0;
+    counters_ = counters;
+  }
   ~PosixCommDevice() override { CloseHandle(); }
 
   bool GetState(Dcb& dcb) override;
@@ -69,26 +117,50 @@ class PosixCommDevice final : public CommDevice {
   bool Read(uint8_t* data, uint32_t count, uint32_t& read) override;
   LineWait WaitReadable(uint32_t timeoutMs) override;
   LineWait WaitWritable(uint32_t timeoutMs) override;
-  SystemError LastError() const override { return error_; }
+  bool SetEventMask(uint32_t mask) override;
+  bool WaitEvent(uint32_t& events) override;
+  void CancelEventWait() override { stop_.Ring(); }
+  SystemError LastError() const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+  }
 
   // Raw mode at once, so that nothing is echoed or translated before the
   // component hands over its settings.
   bool MakeRaw();
+  bool DoorbellsReady() const { return stop_.ok() && arrived_.ok() && queued_.ok(); }
 
  private:
   bool Fail(int number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return FailLocked(number);
+  }
+  bool FailLocked(int number) {
     error_ = ErrorFromErrno(number);
     return false;
   }
   void CloseHandle();
-  void DrainInput();
+  // Moves what the kernel holds into our queue and notes the events for the
+  // event thread. Called with the lock held, by the transfers and by the
+  // event thread alike: whoever takes the bytes, the event is reported.
+  void DrainInputLocked();
+  uint32_t CounterEvents();
   void SetModemLine(int line, bool on);
 
   int fd_;
-  std::vector<uint8_t> rx_;  // received bytes, NULs already dropped under fNull
+  bool has_counters_ = false;
+  serial_icounter_struct counters_{};  // event thread only
+  Doorbell stop_;                      // ends a pending event wait
+  Doorbell arrived_;                   // the event thread queued bytes a transfer may wait for
+  Doorbell queued_;                    // bytes were queued, by whichever thread: an event is due
+
+  mutable std::mutex mutex_;  // guards everything below
+  std::vector<uint8_t> rx_;   // received bytes, NULs already dropped under fNull
   bool discard_null_ = false;
   bool hung_up_ = false;
-  Dcb dcb_;  // the last state handed over: what termios cannot show
+  uint32_t event_mask_ = 0;
+  uint32_t pending_events_ = 0;  // seen since the last event word
+  Dcb dcb_;                      // the last state handed over: what termios cannot show
   CommTimeouts timeouts_;
   CommQueueSizes sizes_;
   SystemError error_;
@@ -116,13 +188,20 @@ bool PosixCommDevice::MakeRaw() {
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   if (ioctl(fd_, TCSETS2, &tio) != 0) return Fail(errno);
-  return GetState(dcb_);
+  Dcb dcb;
+  if (!GetState(dcb)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  dcb_ = dcb;
+  return true;
 }
 
 bool PosixCommDevice::GetState(Dcb& dcb) {
   termios2 tio{};
   if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
-  dcb = dcb_;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dcb = dcb_;
+  }
   dcb.DCBlength = 28;
   dcb.BaudRate = RateOf(tio);
   switch (tio.c_cflag & CSIZE) {
@@ -217,6 +296,7 @@ bool PosixCommDevice::SetState(const Dcb& dcb) {
 
   SetModemLine(TIOCM_DTR, dcb.Flags & kDcbDtrEnable);
   if (!(dcb.Flags & kDcbRtsHandshake)) SetModemLine(TIOCM_RTS, dcb.Flags & kDcbRtsEnable);
+  std::lock_guard<std::mutex> lock(mutex_);
   discard_null_ = dcb.Flags & kDcbNull;
   dcb_ = dcb;
   return true;
@@ -229,6 +309,7 @@ void PosixCommDevice::SetModemLine(int line, bool on) {
 
 bool PosixCommDevice::SetupQueues(uint32_t inputSize, uint32_t outputSize) {
   // The kernel sizes its own queues; the sizes are kept to be reported back.
+  std::lock_guard<std::mutex> lock(mutex_);
   sizes_.dwCurrentRxQueue = inputSize;
   sizes_.dwCurrentTxQueue = outputSize;
   return true;
@@ -237,15 +318,17 @@ bool PosixCommDevice::SetupQueues(uint32_t inputSize, uint32_t outputSize) {
 bool PosixCommDevice::Purge(uint32_t actions) {
   const bool rx = actions & (kPurgeRxAbort | kPurgeRxClear);
   const bool tx = actions & (kPurgeTxAbort | kPurgeTxClear);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (rx) rx_.clear();
   if (rx || tx) {
     const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
-    if (ioctl(fd_, TCFLSH, which) != 0) return Fail(errno);
+    if (ioctl(fd_, TCFLSH, which) != 0) return FailLocked(errno);
   }
   return true;
 }
 
 bool PosixCommDevice::GetTimeouts(CommTimeouts& timeouts) {
+  std::lock_guard<std::mutex> lock(mutex_);
   timeouts = timeouts_;
   return true;
 }
@@ -253,35 +336,51 @@ bool PosixCommDevice::GetTimeouts(CommTimeouts& timeouts) {
 bool PosixCommDevice::SetTimeouts(const CommTimeouts& timeouts) {
   // Reads only take queued bytes and writes never block, so the timeouts have
   // nothing to bound here; they are kept to be reported back.
+  std::lock_guard<std::mutex> lock(mutex_);
   timeouts_ = timeouts;
   return true;
 }
 
 bool PosixCommDevice::GetQueueSizes(CommQueueSizes& sizes) {
+  std::lock_guard<std::mutex> lock(mutex_);
   sizes = sizes_;
   return true;
 }
 
-void PosixCommDevice::DrainInput() {
+void PosixCommDevice::DrainInputLocked() {
+  uint32_t events = 0;
   uint8_t chunk[4096];
   while (!hung_up_ && rx_.size() < kMaxQueued) {
     const ssize_t n = read(fd_, chunk, std::min(sizeof chunk, kMaxQueued - rx_.size()));
     if (n > 0) {
-      for (ssize_t i = 0; i < n; ++i)
+      events |= kEvRxChar;
+      for (ssize_t i = 0; i < n; ++i) {
+        if (chunk[i] == static_cast<uint8_t>(dcb_.EvtChar)) events |= kEvRxFlag;
         if (chunk[i] != 0 || !discard_null_) rx_.push_back(chunk[i]);
+      }
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     // End of file or EIO: the far end hung up or the device went away.
     hung_up_ = true;
     error_ = ErrorFromErrno(n == 0 ? EIO : errno);
+    queued_.Ring();
   }
+  if (events == 0) return;
+  if (sizes_.dwCurrentRxQueue && rx_.size() * 5 >= sizes_.dwCurrentRxQueue * 4ull)
+    events |= kEvRx80Full;
+  pending_events_ |= events;
+  arrived_.Ring();
+  queued_.Ring();
 }
 
 bool PosixCommDevice::ClearErrors(CommQueueCounts& counts) {
-  DrainInput();
-  counts.cbInQue = static_cast<uint32_t>(rx_.size());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    DrainInputLocked();
+    counts.cbInQue = static_cast<uint32_t>(rx_.size());
+  }
   int outq = 0;
   counts.cbOutQue = ioctl(fd_, TIOCOUTQ, &outq) == 0 && outq > 0 ? static_cast<uint32_t>(outq) : 0;
   return true;
@@ -301,8 +400,9 @@ bool PosixCommDevice::Write(const uint8_t* data, uint32_t count, uint32_t& writt
 
 bool PosixCommDevice::Read(uint8_t* data, uint32_t count, uint32_t& read) {
   read = 0;
-  DrainInput();
-  if (rx_.empty() && hung_up_) return Fail(error_.number);
+  std::lock_guard<std::mutex> lock(mutex_);
+  DrainInputLocked();
+  if (rx_.empty() && hung_up_) return FailLocked(error_.number);
   read = static_cast<uint32_t>(std::min<size_t>(count, rx_.size()));
   std::copy_n(rx_.begin(), read, data);
   rx_.erase(rx_.begin(), rx_.begin() + read);
@@ -310,16 +410,23 @@ bool PosixCommDevice::Read(uint8_t* data, uint32_t count, uint32_t& read) {
 }
 
 LineWait PosixCommDevice::WaitReadable(uint32_t timeoutMs) {
-  DrainInput();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    arrived_.Clear();
+    DrainInputLocked();
+    if (!rx_.empty()) return LineWait::kReady;
+    if (hung_up_) return LineWait::kBroken;
+  }
+  // Bytes reach us either from the line itself or through the event thread,
+  // which may take them from the kernel first and rings the doorbell.
+  pollfd p[2] = {{fd_, POLLIN, 0}, {arrived_.fd(), POLLIN, 0}};
+  const int r = poll(p, 2, static_cast<int>(std::min<uint32_t>(timeoutMs, 60000)));
+  std::lock_guard<std::mutex> lock(mutex_);
+  DrainInputLocked();
   if (!rx_.empty()) return LineWait::kReady;
-  if (hung_up_) return LineWait::kBroken;
-  pollfd p{fd_, POLLIN, 0};
-  const int r = poll(&p, 1, static_cast<int>(std::min<uint32_t>(timeoutMs, 60000)));
-  if (r <= 0) return LineWait::kTimedOut;
-  DrainInput();
-  if (!rx_.empty()) return LineWait::kReady;
-  return hung_up_ || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? LineWait::kBroken
-                                                                  : LineWait::kTimedOut;
+  if (hung_up_ || (r > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL))))
+    return LineWait::kBroken;
+  return LineWait::kTimedOut;
 }
 
 LineWait PosixCommDevice::WaitWritable(uint32_t timeoutMs) {
@@ -327,6 +434,69 @@ LineWait PosixCommDevice::WaitWritable(uint32_t timeoutMs) {
   const int r = poll(&p, 1, static_cast<int>(std::min<uint32_t>(timeoutMs, 60000)));
   if (r <= 0) return LineWait::kTimedOut;
   return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? LineWait::kBroken : LineWait::kReady;
+}
+
+bool PosixCommDevice::SetEventMask(uint32_t mask) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    event_mask_ = mask;
+  }
+  if (mask == 0) stop_.Ring();
+  return true;
+}
+
+// Changes of modem lines, breaks and line errors show only in the driver's
+// counters (a pseudo-terminal has none).
+uint32_t PosixCommDevice::CounterEvents() {
+  if (!has_counters_) return 0;
+  serial_icounter_struct now{};
+  if (ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  uint32_t events = 0;
+  if (now.cts != counters_.cts) events |= kEvCts;
+  if (now.dsr != counters_.dsr) events |= kEvDsr;
+  if (now.dcd != counters_.dcd) events |= kEvRlsd;
+  if (now.rng != counters_.rng) events |= kEvRing;
+  if (now.brk != counters_.brk) events |= kEvBreak;
+  if (now.frame != counters_.frame || now.overrun != counters_.overrun ||
+      now.parity != counters_.parity || now.buf_overrun != counters_.buf_overrun)
+    events |= kEvErr;
+  counters_ = now;
+  return events;
+}
+
+bool PosixCommDevice::WaitEvent(uint32_t& events) {
+  events = 0;
+  for (;;) {
+    bool full;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (event_mask_ == 0 || hung_up_) return false;
+      events = pending_events_ & event_mask_;
+      pending_events_ = 0;
+      if (events != 0) return true;
+      full = rx_.size() >= kMaxQueued;
+    }
+    // While our queue is full the kernel keeps the rest; watching the line
+    // then would only wake us again and again.
+    pollfd p[3] = {
+        {stop_.fd(), POLLIN, 0}, {queued_.fd(), POLLIN, 0}, {full ? -1 : fd_, POLLIN, 0}};
+    const int timeout = has_counters_ || full ? kCounterPollMs : -1;
+    if (poll(p, 3, timeout) < 0 && errno != EINTR) return Fail(errno);
+    if (p[0].revents) {
+      stop_.Clear();
+      return false;
+    }
+    const uint32_t counted = CounterEvents();
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_events_ |= counted;
+    if (p[2].revents) DrainInputLocked();
+    queued_.Clear();
+    if (!hung_up_ && (p[2].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      hung_up_ = true;
+      error_ = ErrorFromErrno(EIO);
+      arrived_.Ring();
+    }
+  }
 }
 
 }  // namespace
@@ -360,7 +530,7 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
   }
   ioctl(fd, TIOCEXCL);
   auto device = std::make_unique<PosixCommDevice>(fd);
-  if (!device->MakeRaw()) return nullptr;
+  if (!device->DoorbellsReady() || !device->MakeRaw()) return nullptr;
   return device;
 }
 

@@ -137,8 +137,12 @@ Dcb FromSystemDcb(const DCB& system) {
 
 class Win32CommDevice final : public CommDevice {
  public:
-  explicit Win32CommDevice(HANDLE handle) : handle_(handle) {}
-  ~Win32CommDevice() override { CloseHandle(); }
+  explicit Win32CommDevice(HANDLE handle)
+      : handle_(handle), stop_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Win32CommDevice() override {
+    CloseHandle();
+    if (stop_event_) ::CloseHandle(stop_event_);
+  }
   Win32CommDevice(const Win32CommDevice&) = delete;
   Win32CommDevice& operator=(const Win32CommDevice&) = delete;
 
@@ -154,6 +158,10 @@ class Win32CommDevice final : public CommDevice {
   bool Read(uint8_t* data, uint32_t count, uint32_t& read) override;
   LineWait WaitReadable(uint32_t timeoutMs) override { return WaitForQueues(timeoutMs, true); }
   LineWait WaitWritable(uint32_t timeoutMs) override { return WaitForQueues(timeoutMs, false); }
+  bool SetEventMask(uint32_t mask) override;
+  bool WaitEvent(uint32_t& events) override;
+  void CancelEventWait() override { SetEvent(stop_event_); }
+  bool StopEventReady() const { return stop_event_ != nullptr; }
   SystemError LastError() const override {
     std::lock_guard<std::mutex> lock(error_mutex_);
     return error_;
@@ -176,12 +184,50 @@ class Win32CommDevice final : public CommDevice {
   LineWait WaitForQueues(uint32_t timeoutMs, bool forInput);
 
   HANDLE handle_;
+  HANDLE stop_event_;  // ends a pending event wait; manual reset, never reset
   // The error with which the status query last found the device gone, or
   // ERROR_SUCCESS; a read that moves nothing then reports it.
   std::atomic<DWORD> gone_{ERROR_SUCCESS};
   mutable std::mutex error_mutex_;
   SystemError error_;
 };
+
+bool Win32CommDevice::SetEventMask(uint32_t mask) {
+  if (!SetCommMask(handle_, mask)) return Fail(GetLastError());
+  return true;
+}
+
+// One WaitCommEvent, waited for together with the stop event; the stop event
+// wins when both are signalled, being first.
+bool Win32CommDevice::WaitEvent(uint32_t& events) {
+  events = 0;
+  OVERLAPPED overlapped;
+  std::memset(&overlapped, 0, sizeof overlapped);
+  overlapped.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  if (!overlapped.hEvent) return Fail(GetLastError());
+  DWORD word = 0;
+  bool ok = false;
+  if (WaitCommEvent(handle_, &word, &overlapped) || GetLastError() == ERROR_IO_PENDING) {
+    HANDLE handles[2] = {stop_event_, overlapped.hEvent};
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+      DWORD ignored = 0;
+      ok = GetOverlappedResult(handle_, &overlapped, &ignored, FALSE) != 0;
+      if (!ok) Fail(GetLastError());
+    } else {
+      // A mask of 0 ends the pending wait; the record and the word must
+      // outlive it.
+      SetCommMask(handle_, 0);
+      DWORD ignored = 0;
+      GetOverlappedResult(handle_, &overlapped, &ignored, TRUE);
+    }
+  } else {
+    // A wait that fails at once ends the thread's loop.
+    Fail(GetLastError());
+  }
+  ::CloseHandle(overlapped.hEvent);
+  if (ok) events = word;
+  return ok;
+}
 
 void Win32CommDevice::CloseHandle() {
   if (handle_ == INVALID_HANDLE_VALUE) return;
@@ -392,7 +438,9 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
     CloseHandle(handle);
     return nullptr;
   }
-  return std::make_unique<Win32CommDevice>(handle);
+  auto device = std::make_unique<Win32CommDevice>(handle);
+  if (!device->StopEventReady()) return nullptr;
+  return device;
 }
 
 uint32_t MaxQueueSize() {

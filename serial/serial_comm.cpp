@@ -65,12 +65,16 @@ void TCustomComm::CloseDevice() {
   hold_count_ = 0;
 }
 
-// The event thread that watches the open device for line events is started
-// here, after the device is open and before its settings are applied, and
-// stopped before the device is closed. Until it exists, line events reach
-// the dispatch chain only from SendData's deOutEmpty.
-void TCustomComm::StartEventThread() {}
-void TCustomComm::StopEventThread() {}
+// The event thread starts waiting as soon as the device is open, before its
+// settings are applied, and ends before the device is closed: it never sees a
+// closed device.
+void TCustomComm::StartEventThread() {
+  EventThread = std::make_unique<TCommEventThread>(*this, *device_);
+}
+
+void TCustomComm::StopEventThread() {
+  EventThread.reset();
+}
 
 void TCustomComm::AttachClient(TCommClient* client) {
   if (client && std::find(clients_.begin(), clients_.end(), client) == clients_.end())

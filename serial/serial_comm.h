@@ -2,6 +2,7 @@
 // The serial port component: one serial device with its line settings, timed
 // transfers and the dispatch of line events.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "serial/comm_device.h"
 #include "serial/comm_settings.h"
+#include "serial/event_thread.h"
 #include "serial/serial_error.h"
 #include "serial/serial_types.h"
 
@@ -72,7 +74,7 @@ class TCustomComm {
   void SetFlowControl(TFlowControl value);
   TCommOptions Options();
   void SetOptions(TCommOptions value);
-  bool Synchronize() const { return synchronize_; }
+  bool Synchronize() const { return synchronize_.load(); }
   void SetSynchronize(bool value) { synchronize_ = value; }
   TCommTimeoutsEx& Timeouts() { return timeouts_; }
   void SetTimeouts(const TCommSettings& value) { timeouts_.Assign(value); }
@@ -91,7 +93,7 @@ class TCustomComm {
   bool SendString(std::string_view text);
   uint32_t ReadData(void* buffer, uint32_t count, uint32_t timeoutMs);
   void HoldEvents(bool hold);
-  int32_t HoldCount() const { return hold_count_; }
+  int32_t HoldCount() const { return hold_count_.load(); }
 
   // Event dispatch: clients before, the component, clients after.
   void DispatchEvents(TDeviceEvents events);
@@ -149,13 +151,16 @@ class TCustomComm {
   TDeviceEvents monitor_events_{deChar, deFlag, deOutEmpty};
   TFlowControl flow_control_ = fcNone;
   TCommOptions options_;
-  bool synchronize_ = true;
+  // Read by the event thread.
+  std::atomic<bool> synchronize_{true};
   TCommTimeoutsEx timeouts_{this};
   TXOnXOffSettings xonxoff_settings_;
 
   TCommLocks own_locks_;
-  int32_t hold_count_ = 0;
-  bool destroying_ = false;
+  // Read by the dispatch, which runs on the event thread without Synchronize.
+  std::atomic<int32_t> hold_count_{0};
+  std::atomic<bool> destroying_{false};
+  std::unique_ptr<TCommEventThread> EventThread;
   std::vector<TCommClient*> clients_;
 };
 

@@ -133,10 +133,11 @@ uint32_t TCustomComm::ReadData(void* buffer, uint32_t count, uint32_t timeoutMs)
 
 void TCustomComm::HoldEvents(bool hold) {
   if (!Opened()) return;
+  // Only the user-interface thread changes the count.
   if (hold)
-    ++hold_count_;
-  else if (hold_count_ > 0)
-    --hold_count_;
+    hold_count_.store(hold_count_.load() + 1);
+  else if (hold_count_.load() > 0)
+    hold_count_.store(hold_count_.load() - 1);
 }
 
 // --- Event dispatch -------------------------------------------------------

@@ -18,9 +18,20 @@ void FakeLine::Arrive(const std::string& bytes, uint32_t afterMs) {
 void FakeLine::ReleaseDueLocked() {
   const uint32_t now = TickMs();
   while (!pending.empty() && static_cast<int32_t>(now - pending.front().due) >= 0) {
-    rx += pending.front().bytes;
+    const std::string& bytes = pending.front().bytes;
+    if (!bytes.empty()) pending_events |= 0x1;
+    if (bytes.find('\n') != std::string::npos) pending_events |= 0x2;
+    rx += bytes;
     pending.pop_front();
   }
+}
+
+void FakeLine::InjectEvents(uint32_t events) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    pending_events |= events;
+  }
+  arrived.notify_all();
 }
 
 uint32_t FakeLine::Queued() {
@@ -130,11 +141,44 @@ class FakeCommDevice final : public CommDevice {
     std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
     return LineWait::kTimedOut;
   }
+  bool SetEventMask(uint32_t mask) override {
+    {
+      std::lock_guard<std::mutex> lock(line_->mutex);
+      line_->event_mask = mask;
+    }
+    line_->arrived.notify_all();
+    return true;
+  }
+  bool WaitEvent(uint32_t& events) override {
+    std::unique_lock<std::mutex> lock(line_->mutex);
+    for (;;) {
+      line_->ReleaseDueLocked();
+      if (cancelled_ || line_->event_mask == 0 || line_->broken) return false;
+      events = line_->pending_events & line_->event_mask;
+      line_->pending_events = 0;
+      if (events != 0) return true;
+      if (line_->pending.empty()) {
+        line_->arrived.wait(lock);
+      } else {
+        const auto due = static_cast<int32_t>(line_->pending.front().due - TickMs());
+        line_->arrived.wait_for(lock, std::chrono::milliseconds(std::max(due, 1)));
+      }
+    }
+  }
+  void CancelEventWait() override {
+    {
+      std::lock_guard<std::mutex> lock(line_->mutex);
+      cancelled_ = true;
+      line_->cancels++;
+    }
+    line_->arrived.notify_all();
+  }
   SystemError LastError() const override { return line_->error; }
 
  private:
   void Note(const char* call) { line_->calls.emplace_back(call); }
   std::shared_ptr<FakeLine> line_;
+  bool cancelled_ = false;  // guarded by the line's mutex
 };
 
 }  // namespace

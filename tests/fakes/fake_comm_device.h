@@ -47,6 +47,13 @@ struct FakeLine {
   bool broken = false;  // the far end has gone: waits report kBroken
   SystemError error{5, "Access is denied.  "};
 
+  // --- Line events. Queued bytes raise EV_RXCHAR (and EV_RXFLAG with a line
+  // feed); InjectEvents adds any other bits.
+  uint32_t event_mask = 0;
+  uint32_t pending_events = 0;
+  int cancels = 0;
+  void InjectEvents(uint32_t events);
+
   // --- The incoming line. Bytes become queued at their arrival time.
   void Arrive(const std::string& bytes, uint32_t afterMs = 0);
   // Bytes queued now (arrivals that are due), without waiting.

@@ -58,6 +58,9 @@ class AnsweringDevice final : public CommDevice {
   }
   LineWait WaitReadable(uint32_t timeoutMs) override { return inner_->WaitReadable(timeoutMs); }
   LineWait WaitWritable(uint32_t timeoutMs) override { return inner_->WaitWritable(timeoutMs); }
+  bool SetEventMask(uint32_t mask) override { return inner_->SetEventMask(mask); }
+  bool WaitEvent(uint32_t& events) override { return inner_->WaitEvent(events); }
+  void CancelEventWait() override { inner_->CancelEventWait(); }
   SystemError LastError() const override { return inner_->LastError(); }
 
  private:

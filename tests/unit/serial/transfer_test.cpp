@@ -232,7 +232,9 @@ TEST(SerialTransfer, ReceivedCharacterWordReportsTheQueueCountOnce) {
   o.comm.DispatchEvents({deChar});
   EXPECT_EQ(counts.size(), 1u);
   o.comm.HoldEvents(false);
+  o.comm.OnData = nullptr;  // the event thread's own delivery is served by the close
   o.comm.CloseDevice();
+  o.comm.OnData = [&](TCustomComm&, uint32_t n) { counts.push_back(n); };
   o.comm.DispatchEvents({deChar});
   EXPECT_EQ(counts.size(), 1u) << "nothing is dispatched once closed";
 }
