@@ -1,0 +1,30 @@
+#pragma once
+// The port map kept in the settings store: the key "\SOFTWARE\NolvarGSM\Ports"
+// maps a port name to a device path (value "COM5" = "/dev/ttyUSB0"), as a user
+// sets it up once for a USB adapter. It is read anew on each look-up, so an
+// edit made while the program runs counts at the next opening of a port.
+//
+// The settings code does not depend on the serial code: only this header
+// meets both, and whoever calls InstallStoredPortMap links both.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "serial/comm_device.h"
+#include "support/registry_key.h"
+
+inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports";
+
+// The device path that the store maps the port name to (the value name is
+// matched without regard to letter case), or nothing when the store maps
+// none: no such value, a value that is not a text or is empty, a settings
+// file that cannot be read. Never raises.
+std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::string& portName);
+
+// Makes the serial code resolve port names through the port map of the
+// platform's store.
+inline void InstallStoredPortMap() {
+  SetPortMapLookup(
+      [](const std::string& name) { return LookUpStoredPort(DefaultRegistryStore(), name); });
+}

@@ -1,0 +1,310 @@
+// The settings store over a REGEDIT4 text file; see registry_file.h.
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/registry_file.h"
+#include "support/registry_text.h"
+#include "support/text_codec.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Far beyond any settings file; a larger one is surely not ours.
+constexpr off_t kMaxFileSize = 16 << 20;
+// A save holds the lock for a few milliseconds; a holder that keeps it this
+// long is stopped, and waiting on would hang the window.
+constexpr auto kLockWait = std::chrono::seconds(10);
+
+std::string SystemText(const std::string& path, int error) {
+  return path + ": " + std::strerror(error);
+}
+
+// A settings file that is a link is changed where the link points, so that
+// the link stays.
+std::string ResolveLink(const std::string& path) {
+  std::error_code ignored;
+  if (!fs::is_symlink(path, ignored)) return path;
+  const fs::path target = fs::weakly_canonical(path, ignored);
+  return ignored ? path : target.string();
+}
+
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+
+  // The lock file is never removed: a process that opened it just before a
+  // removal would lock a file that nobody else sees.
+  bool Take(const std::string& file, bool exclusive, std::string& error) {
+    const std::string path = file + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) {
+      error = SystemText(path, errno);
+      return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline) {
+        error = SystemText(path, errno == EWOULDBLOCK ? ETIMEDOUT : errno);
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+enum class ReadOutcome { kRead, kMissing, kFailed };
+
+// The whole file through one descriptor: a save renames a new file into
+// place, so what is read is one save or another, never a mix.
+ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+  // Not blocked by a FIFO put in the file's place: it is refused below.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return ReadOutcome::kMissing;
+    error = SystemText(path, errno);
+    return ReadOutcome::kFailed;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = path + ": not a regular file";
+    close(fd);
+    return ReadOutcome::kFailed;
+  }
+  if (info.st_size > kMaxFileSize) {
+    close(fd);
+    throw ESettingsFileError(path, 0, "it is larger than 16 MiB");
+  }
+  text.clear();
+  char chunk[8192];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = SystemText(path, errno);
+      close(fd);
+      return ReadOutcome::kFailed;
+    }
+    if (n == 0) break;
+    text.append(chunk, static_cast<size_t>(n));
+    if (text.size() > static_cast<size_t>(kMaxFileSize)) {
+      close(fd);
+      throw ESettingsFileError(path, 0, "it is larger than 16 MiB");
+    }
+  }
+  close(fd);
+  return ReadOutcome::kRead;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Only under the exclusive lock: then the temporary name is ours alone, and
+// one left behind by a process that died mid-save is simply overwritten.
+bool ReplaceFile(const std::string& path, const std::string& text, std::string& error) {
+  const std::string temporary = path + ".tmp";
+  struct stat old {};
+  const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+  const int fd =
+      open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    error = SystemText(temporary, errno);
+    return false;
+  }
+  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+  const int writeError = errno;
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+    error = SystemText(temporary, ok ? errno : writeError);
+    unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk only with its folder.
+  const std::string folder = fs::path(path).parent_path().string();
+  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+void MakeFolder(const std::string& file) {
+  std::error_code ignored;
+  const fs::path folder = fs::path(file).parent_path();
+  if (!folder.empty()) fs::create_directories(folder, ignored);
+}
+
+class FileKey : public RegistryKey {
+ public:
+  // A key that could not be opened: no values, and writes fail with why.
+  explicit FileKey(std::string whyNotOpen) : whyNotOpen_(std::move(whyNotOpen)) {}
+  FileKey(std::string file, std::string keyPath, RegDocument snapshot, bool writable)
+      : open_(true),
+        writable_(writable),
+        file_(std::move(file)),
+        keyPath_(std::move(keyPath)),
+        snapshot_(std::move(snapshot)) {}
+
+  bool ValueExists(const std::string& name) override { return Find(name) != nullptr; }
+
+  int32_t ReadInteger(const std::string& name) override {
+    const RegValue* value = Find(name);
+    if (value == nullptr) throw FailedToGetData(name);
+    if (!value->IsNumber()) throw InvalidDataType(name);
+    return static_cast<int32_t>(value->AsNumber());
+  }
+
+  std::string ReadString(const std::string& name) override {
+    const RegValue* value = Find(name);
+    if (value == nullptr) throw FailedToGetData(name);
+    if (!value->IsText()) throw InvalidDataType(name);
+    return Utf8ToCp1251(value->AsText());
+  }
+
+  void WriteInteger(const std::string& name, int32_t value) override {
+    Write(name, RegValue::Number(static_cast<uint32_t>(value)));
+  }
+
+  void WriteString(const std::string& name, const std::string& value) override {
+    Write(name, RegValue::Text(Cp1251ToUtf8(value.substr(0, value.find('\0')))));
+  }
+
+  void Commit() override {
+    if (pending_.empty()) return;
+    const std::string& first = pending_.front().first;
+    MakeFolder(file_);
+    FileLock lock;
+    std::string error;
+    if (!lock.Take(file_, true, error)) throw FailedToSetData(Utf8ToCp1251(first), error);
+    std::string text;
+    const ReadOutcome outcome = ReadWholeFile(file_, text, error);
+    if (outcome == ReadOutcome::kFailed) throw FailedToSetData(Utf8ToCp1251(first), error);
+    if (outcome == ReadOutcome::kMissing) text.clear();
+    RegDocument current = RegDocument::Parse(text, file_);
+    for (const auto& [name, value] : pending_) current.SetValue(keyPath_, name, value);
+    const std::string updated = current.Serialize();
+    if (updated != text && !ReplaceFile(file_, updated, error)) {
+      throw FailedToSetData(Utf8ToCp1251(first), error);
+    }
+    snapshot_ = std::move(current);
+    pending_.clear();
+  }
+
+ private:
+  const RegValue* Find(const std::string& name) const {
+    return open_ ? snapshot_.FindValue(keyPath_, Cp1251ToUtf8(name)) : nullptr;
+  }
+
+  void Write(const std::string& name, const RegValue& value) {
+    if (!open_) throw FailedToSetData(name, whyNotOpen_);
+    if (!writable_) throw FailedToSetData(name, file_ + ": opened for reading only");
+    const std::string utf8 = Cp1251ToUtf8(name);
+    snapshot_.SetValue(keyPath_, utf8, value);
+    pending_.emplace_back(utf8, value);
+  }
+
+  bool open_ = false;
+  bool writable_ = false;
+  std::string whyNotOpen_;
+  std::string file_;
+  std::string keyPath_;  // UTF-8, from the root of HKEY_CURRENT_USER
+  RegDocument snapshot_;
+  std::vector<std::pair<std::string, RegValue>> pending_;
+};
+
+class FileStore : public RegistryStore {
+ public:
+  explicit FileStore(std::string path) : path_(std::move(path)) {}
+
+  std::unique_ptr<RegistryKey> OpenKey(const std::string& path, bool canCreate) override {
+    const std::string file = ResolveLink(path_.empty() ? DefaultRegistryFilePath() : path_);
+    if (file.empty()) return std::make_unique<FileKey>("no home folder for the settings file");
+    const std::string keyPath = Cp1251ToUtf8(RelativeKeyPath(path));
+    if (canCreate) MakeFolder(file);
+    std::string lockError;
+    FileLock lock;
+    // Without the lock (a read-only folder) a reader still sees whole files.
+    const bool locked = lock.Take(file, canCreate, lockError);
+    std::string text;
+    std::string error;
+    const ReadOutcome outcome = ReadWholeFile(file, text, error);
+    if (outcome == ReadOutcome::kFailed) return std::make_unique<FileKey>(error);
+    if (outcome == ReadOutcome::kMissing) text.clear();
+    RegDocument doc = RegDocument::Parse(text, file);
+    if (canCreate && !doc.HasKey(keyPath)) {
+      if (!locked) return std::make_unique<FileKey>(lockError);
+      doc.AddKey(keyPath);
+      if (!ReplaceFile(file, doc.Serialize(), error)) return std::make_unique<FileKey>(error);
+    }
+    return std::make_unique<FileKey>(file, keyPath, std::move(doc), canCreate);
+  }
+
+ private:
+  std::string path_;
+};
+
+std::optional<std::string> HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return std::string(home);
+  const passwd* user = getpwuid(getuid());
+  if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') return user->pw_dir;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string DefaultRegistryFilePath() {
+  // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules
+  // say: it would depend on the current directory.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (config != nullptr && config[0] == '/') {
+    folder = config;
+  } else if (const auto home = HomeFolder()) {
+    folder = *home + "/.config";
+  } else {
+    return {};
+  }
+  return folder + "/NolvarGSM/user.reg";
+}
+
+std::unique_ptr<RegistryStore> MakeRegistryFileStore(std::string path) {
+  return std::make_unique<FileStore>(std::move(path));
+}
+
+RegistryStore& DefaultRegistryStore() {
+  static FileStore store{std::string()};
+  return store;
+}
