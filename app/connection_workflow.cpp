@@ -1,0 +1,128 @@
+// The main window's connection workflow: opening the port named in the port
+// box, the probe and the scan of the port list, and the whole-panel read and
+// write behind the wait window.
+
+#include <QComboBox>
+#include <optional>
+#include <string>
+
+#include "app/connection_box.h"
+#include "app/error_display.h"
+#include "app/keys_page.h"
+#include "app/main_window.h"
+#include "app/numbers_page.h"
+#include "app/prompter.h"
+#include "app/wait_window.h"
+#include "panel/commands.h"
+#include "panel/keys_page_ops.h"
+#include "panel/panel_errors.h"
+#include "panel/panel_port.h"
+#include "support/log.h"
+#include "support/text_codec.h"
+
+namespace {
+
+const char* const kNoConnection = "Нет связи с охранной панелью \"Orvex-GSM\"!";
+const char* const kPanelFound = "Обнаружена охранная панель \"Orvex GSM\", прочитать настройки?";
+const char* const kWriteFailed = "Ошибка записи в охранную панель \"Orvex GSM\":";
+// Line feed, carriage return, line feed, carriage return: the break the
+// write-error box has always shown.
+const char* const kWriteFailedBreak = "\n\r\n\r";
+const char* const kPlaceholderKey = "7777777777777777";
+constexpr int kListedKeys = 4;
+
+void LogError(const std::exception& error) {
+  WriteLog(Utf8ToCp1251(error.what()), true, EmptyData);
+}
+
+// One report of the writes the panel did not confirm, from the reports of
+// the keys and of the numbers: the second one's commands follow the first's.
+std::string JoinUnconfirmed(const std::string& keys, const std::string& numbers) {
+  const size_t list = numbers.find(": ");
+  if (list == std::string::npos) return keys + ", " + numbers;
+  return keys + ", " + numbers.substr(list + 2);
+}
+
+}  // namespace
+
+void TfOrvex::OpenPort() {
+  // The port box's text is the device name, whatever the user typed.
+  ::OpenPort(comm1_, cb1->currentText().toStdString());
+}
+
+void TfOrvex::Button1Click() {
+  try {
+    OpenPort();
+    std::string reply;
+    SendCommand(std::string(kProbeCommand), kCommandAttempts, DefaultReplyWait, reply);
+    xCon->setChecked(!reply.empty());
+    if (!xCon->isChecked()) return;
+    if (CurrentPrompter().AskYesNo(QString::fromUtf8(kPanelFound))) {
+      repaint();
+      TWaitScope wait(this, fWait);
+      ReadKeys(*TMGB);
+      NumbersGB->ReadNumsBClick();
+    } else {
+      FillKeyPlaceholders();
+    }
+  } catch (const std::exception& error) {
+    // The wait window went with its scope. What was read stays; the error is
+    // only logged.
+    xCon->setChecked(false);
+    LogError(error);
+  }
+}
+
+void TfOrvex::FillKeyPlaceholders() {
+  while (TMGB->Count() < kListedKeys) {
+    TMGB->Append(std::to_string(TMGB->Count() + 1), kPlaceholderKey);
+  }
+}
+
+void TfOrvex::Connect() {
+  const QString remembered = cb1->currentText();
+  Button1Click();
+  // The scan also tries the entry that was just probed.
+  for (int entry = 0; entry < cb1->count() && !xCon->isChecked(); ++entry) {
+    cb1->setCurrentIndex(entry);
+    cb1->setEditText(cb1->itemText(entry));
+    Button1Click();
+  }
+  if (xCon->isChecked()) return;
+  cb1->setEditText(remembered);
+  CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection));
+}
+
+void TfOrvex::xConMouseDown() {
+  RunHandler([this] { Connect(); });
+}
+
+void TfOrvex::Button2Click() {
+  try {
+    repaint();
+    TWaitScope wait(this, fWait);
+    WriteKeysAndNumbers();
+  } catch (const std::exception& error) {
+    LogError(error);
+    CurrentPrompter().ShowError(QString::fromUtf8(kWriteFailed) +
+                                QString::fromLatin1(kWriteFailedBreak) + ErrorMessage(error));
+  }
+}
+
+void TfOrvex::WriteKeysAndNumbers() {
+  // A key the panel did not confirm must not cost the numbers their write:
+  // both halves are sent, then one report names every unconfirmed command.
+  std::optional<std::string> keysUnconfirmed;
+  try {
+    WriteKeys(*TMGB);
+  } catch (const EPanelWriteError& error) {
+    keysUnconfirmed = error.what();
+  }
+  try {
+    NumbersGB->WriteNumsBClick();
+  } catch (const EPanelWriteError& error) {
+    if (!keysUnconfirmed) throw;
+    throw EPanelWriteError(JoinUnconfirmed(*keysUnconfirmed, error.what()));
+  }
+  if (keysUnconfirmed) throw EPanelWriteError(*keysUnconfirmed);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The Touch Memory keys page TMGB: the reader's key e1 with "Читать ключ"
+// above the key list TouchSTR. The page is the key list the panel operations
+// work on; its texts go to them as code page 1251 bytes.
+
+#include <QGroupBox>
+
+#include "panel/page_interfaces.h"
+
+class QLineEdit;
+class QPushButton;
+class QFrame;
+class TKeyGrid;
+
+class TKeysPage : public QGroupBox, public KeyList {
+  Q_OBJECT
+
+ public:
+  explicit TKeysPage(QWidget* parent);
+
+  // "Читать ключ": the key presented to the reader into e1 and the selected
+  // row. Errors go to the default error display.
+  void Button3Click();
+
+  // KeyList.
+  void Clear() override;
+  void Append(const std::string& name, const std::string& value) override;
+  int Count() const override;
+  std::string Value(int index) const override;
+  void SetEntry(int index, const std::string& name, const std::string& value) override;
+  int SelectedRow() const override;
+  std::string ReaderKey() const override;
+  void SetReaderKey(const std::string& key) override;
+
+  QFrame* Panel2 = nullptr;
+  QLineEdit* e1 = nullptr;
+  QPushButton* Button3 = nullptr;
+  TKeyGrid* TouchSTR = nullptr;
+};
+
+// Between the window's QString and the panel's code page 1251 bytes; every
+// byte value survives the way there and back.
+QString FromPanelText(const std::string& bytes);
+std::string ToPanelText(const QString& text);

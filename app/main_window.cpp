@@ -1,0 +1,245 @@
+#include "app/main_window.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/connection_box.h"
+#include "app/error_display.h"
+#include "app/key_grid.h"
+#include "app/keys_page.h"
+#include "app/numbers_page.h"
+#include "app/wait_window.h"
+#include "app/window_metrics.h"
+#include "panel/panel_port.h"
+#include "support/debug_switch.h"
+
+TfOrvex* fOrvex = nullptr;
+
+namespace {
+
+// The window's outer size at design, and the frame of a sizeable window
+// (4-pixel borders, 19-pixel caption) that it was designed with: the client
+// area is what is left inside.
+constexpr int kOuterWidth = 777;
+constexpr int kOuterHeight = 674;
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 27;
+
+constexpr int kKeysPageNumber = 0;
+constexpr int kNumbersPageNumber = 1;
+// A tree node opens the page whose number it carries; the text is only what
+// the user reads (and may rename).
+constexpr int kPageRole = Qt::UserRole;
+
+}  // namespace
+
+TfOrvex::TfOrvex(int argc, char** argv) : argc_(argc), argv_(argv) {
+  setObjectName(QStringLiteral("fOrvex"));
+  setWindowTitle(QStringLiteral("Настройка Охранной Панели \"Orvex GSM\""));
+  setFont(WindowFont());
+  resize(Dip(kOuterWidth - kFrameWidth), Dip(kOuterHeight - kFrameHeight));
+
+  RestorePublishedValues(comm1_, Comm1Values());
+  comm1_.SetIdleHook([this] {
+    if (fWait) fWait->Animate();
+  });
+
+  BuildTopStrip();
+  BuildSettingsColumn();
+  Panel3 = new QFrame(this);
+  Panel3->setObjectName(QStringLiteral("Panel3"));
+  Panel3->setFrameShape(QFrame::NoFrame);
+  Panel3->setFixedWidth(Dip(8));
+
+  auto* lower = new QHBoxLayout;
+  lower->setContentsMargins(0, 0, 0, 0);
+  lower->setSpacing(0);
+  lower->addWidget(SettingsGB);
+  lower->addWidget(Panel3);
+  lower->addWidget(BuildPageArea(), 1);
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+  root->addWidget(Panel1);
+  root->addLayout(lower, 1);
+  SetTabOrder();
+}
+
+TfOrvex::~TfOrvex() {
+  FormDestroy();
+  comm1_.SetIdleHook(nullptr);
+  if (CurrentExchangeHost() == this) SetExchangeHost(nullptr);
+  if (fOrvex == this) fOrvex = nullptr;
+}
+
+void TfOrvex::BuildTopStrip() {
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameShape(QFrame::NoFrame);
+  Panel1->setFixedHeight(Dip(153));
+
+  cb1 = new QComboBox(Panel1);
+  cb1->setObjectName(QStringLiteral("cb1"));
+  cb1->setEditable(true);
+  // The list is the scan order: what the user types must not join it.
+  cb1->setInsertPolicy(QComboBox::NoInsert);
+  for (int port = 1; port <= 8; ++port) cb1->addItem(QStringLiteral("COM%1").arg(port));
+  cb1->setCurrentIndex(1);
+  cb1->setEditText(QStringLiteral("COM2"));
+  cb1->setGeometry(DipRect(8, 16, 89, 21));
+
+  xCon = new TConnectionBox(Panel1);
+  xCon->setObjectName(QStringLiteral("xCon"));
+  xCon->setText(QStringLiteral("Связь с охранной панелью"));
+  xCon->setGeometry(DipRect(104, 18, 177, 17));
+  xCon->OnMouseDown = [this] { xConMouseDown(); };
+
+  Button1 = new QPushButton(QStringLiteral("Прочитать настройки из \"Orvex GSM\""), Panel1);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setGeometry(DipRect(8, 48, 225, 25));
+  Button1->setAutoDefault(false);
+  connect(Button1, &QPushButton::clicked, this, [this] { RunHandler([this] { Button1Click(); }); });
+
+  Button2 = new QPushButton(QStringLiteral("Записать настройки в \"Orvex GSM\""), Panel1);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setGeometry(DipRect(8, 80, 225, 25));
+  Button2->setAutoDefault(false);
+  connect(Button2, &QPushButton::clicked, this, [this] { RunHandler([this] { Button2Click(); }); });
+}
+
+void TfOrvex::BuildSettingsColumn() {
+  SettingsGB = new QGroupBox(QStringLiteral("Настройки"), this);
+  SettingsGB->setObjectName(QStringLiteral("SettingsGB"));
+  SettingsGB->setFixedWidth(Dip(201));
+
+  SettingsTV = new QTreeWidget(SettingsGB);
+  SettingsTV->setObjectName(QStringLiteral("SettingsTV"));
+  SettingsTV->setHeaderHidden(true);
+  SettingsTV->setColumnCount(1);
+  SettingsTV->setIndentation(Dip(19));
+  SettingsTV->setEditTriggers(QAbstractItemView::SelectedClicked |
+                              QAbstractItemView::EditKeyPressed);
+  const std::pair<const char*, int> nodes[] = {{"Ключи Touch Memory", kKeysPageNumber},
+                                               {"Номера дозвона", kNumbersPageNumber}};
+  for (const auto& [text, page] : nodes) {
+    auto* node = new QTreeWidgetItem(SettingsTV, QStringList{QString::fromUtf8(text)});
+    node->setData(0, kPageRole, page);
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
+  }
+  connect(SettingsTV, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* node) { RunHandler([this, node] { SettingsTVChange(node); }); });
+
+  auto* layout = new QVBoxLayout(SettingsGB);
+  layout->setContentsMargins(Dip(2), 0, Dip(2), Dip(2));
+  layout->addWidget(SettingsTV);
+}
+
+QWidget* TfOrvex::BuildPageArea() {
+  auto* area = new QWidget(this);
+  area->setObjectName(QStringLiteral("PageArea"));
+  TMGB = new TKeysPage(area);
+  NumbersGB = new TNumbersPage(area);
+  // Both pages share the one cell: the page shown fills it.
+  auto* layout = new QGridLayout(area);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(TMGB, 0, 0);
+  layout->addWidget(NumbersGB, 0, 0);
+  return area;
+}
+
+void TfOrvex::SetTabOrder() {
+  // Panel1, TMGB, SettingsGB, Panel3, NumbersGB, each with its own order.
+  QWidget* order[] = {cb1,           xCon,           Button1,    Button2,           TMGB->e1,
+                      TMGB->Button3, TMGB->TouchSTR, SettingsTV, NumbersGB->NumE(1)};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+void TfOrvex::SetConnected(bool checked) {
+  xCon->setChecked(checked);
+}
+
+void TfOrvex::FormCreate() {
+  // An error ends the steps where it happens; the window is shown anyway.
+  RunHandler([this] {
+    LoadWindowState();
+    ApplyDebugSwitch(argc_, argv_);
+    Connect();
+  });
+}
+
+void TfOrvex::FormShow() {
+  HidePages();
+  // The keys page, without touching the tree's selection.
+  RunHandler([this] { SettingsTVChange(SettingsTV->topLevelItem(0)); });
+}
+
+void TfOrvex::FormDestroy() {
+  RunHandler([this] { SaveWindowState(); });
+}
+
+// --- Window state seam -----------------------------------------------------
+// The window's size, maximized state and field contents will be restored
+// here from the settings store, as the first step of FormCreate.
+void TfOrvex::LoadWindowState() {}
+
+// And stored here, as the only step of FormDestroy.
+void TfOrvex::SaveWindowState() {}
+// ----------------------------------------------------------------------------
+
+void TfOrvex::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;  // a restore from the task bar is no new show
+  FormShow();
+  if (shown_once_) return;
+  shown_once_ = true;
+  CentreOnScreen();
+}
+
+void TfOrvex::CentreOnScreen() {
+  if (isMaximized() || isFullScreen()) return;
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  // Before the first show the frame is not known yet; the designed one counts.
+  QSize outer = frameGeometry().size();
+  if (outer == size()) outer += QSize(Dip(kFrameWidth), Dip(kFrameHeight));
+  const QRect area = screen->availableGeometry();
+  move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+}
+
+void TfOrvex::HidePages() {
+  TMGB->hide();
+  NumbersGB->hide();
+}
+
+void TfOrvex::ShowPage(QWidget* page) {
+  HidePages();
+  page->show();
+}
+
+void TfOrvex::SettingsTVChange(QTreeWidgetItem* node) {
+  if (node == nullptr) return;
+  bool numbered = false;
+  const int page = node->data(0, kPageRole).toInt(&numbered);
+  if (!numbered) return;
+  switch (page) {
+    case kKeysPageNumber:
+      ShowPage(TMGB);
+      break;
+    case kNumbersPageNumber:
+      ShowPage(NumbersGB);
+      NumbersGB->ReadNumsBClick();
+      break;
+    default:
+      break;
+  }
+}

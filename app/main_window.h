@@ -1,0 +1,94 @@
+#pragma once
+// The main window fOrvex "Настройка Охранной Панели "Orvex GSM"": the top
+// strip with the port box, the connection box and the whole-panel buttons,
+// the settings tree, and the page area with the keys and numbers pages. It
+// owns the serial port Comm1 and is the exchange's host.
+
+#include <QWidget>
+
+#include "panel/exchange.h"
+#include "serial/serial_comm.h"
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TConnectionBox;
+class TKeysPage;
+class TNumbersPage;
+class TfWait;
+
+class TfOrvex : public QWidget, public ExchangeHost {
+  Q_OBJECT
+
+ public:
+  // Builds the window and its controls; the creation handler FormCreate is
+  // run by the caller once the program-wide references point at the window.
+  // argc and argv are the program's command line, for the debug switch.
+  TfOrvex(int argc, char** argv);
+  // Runs FormDestroy.
+  ~TfOrvex() override;
+  TfOrvex(const TfOrvex&) = delete;
+  TfOrvex& operator=(const TfOrvex&) = delete;
+
+  // Lifecycle.
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+
+  // Pages.
+  void HidePages();
+  void ShowPage(QWidget* page);
+  void SettingsTVChange(QTreeWidgetItem* node);
+
+  // The connection workflow (connection_workflow.cpp).
+  void OpenPort();
+  void Connect();
+  void Button1Click();
+  void Button2Click();
+  void xConMouseDown();
+
+  // ExchangeHost.
+  TCustomComm& Comm1() override { return comm1_; }
+  void SetConnected(bool checked) override;
+
+  QFrame* Panel1 = nullptr;
+  QComboBox* cb1 = nullptr;
+  TConnectionBox* xCon = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QGroupBox* SettingsGB = nullptr;
+  QTreeWidget* SettingsTV = nullptr;
+  QFrame* Panel3 = nullptr;
+  TKeysPage* TMGB = nullptr;
+  TNumbersPage* NumbersGB = nullptr;
+  // The wait window while a whole-panel operation runs, null otherwise.
+  TfWait* fWait = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // --- Window state: the persistence of size, state and field contents is
+  // --- still to be wired here; until then both do nothing.
+  void LoadWindowState();
+  void SaveWindowState();
+
+  void BuildTopStrip();
+  void BuildSettingsColumn();
+  QWidget* BuildPageArea();
+  void SetTabOrder();
+  void CentreOnScreen();
+  void FillKeyPlaceholders();
+  void WriteKeysAndNumbers();
+
+  TSerialComm comm1_;
+  int argc_;
+  char** argv_;
+  bool shown_once_ = false;
+};
+
+// The one main window, set before its creation handler runs.
+extern TfOrvex* fOrvex;

@@ -1,0 +1,69 @@
+#include "app/message_boxes.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+// A box whose only button is Yes has no cancel button: neither Esc nor the
+// title bar's close button may end it. Qt would make a lone button the
+// escape button, so the box keeps both away itself.
+class TBox : public QMessageBox {
+ public:
+  TBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons,
+       bool withoutCancel)
+      : QMessageBox(icon, title, text, buttons), without_cancel_(withoutCancel) {
+    setTextFormat(Qt::PlainText);
+    if (without_cancel_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (without_cancel_ && event->key() == Qt::Key_Escape) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (without_cancel_) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+
+ private:
+  bool without_cancel_;
+};
+
+}  // namespace
+
+bool TMessageBoxes::AskYesNo(const QString& text) {
+  TBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+           QMessageBox::Yes | QMessageBox::No, false);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  box.exec();
+  return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+void TMessageBoxes::Confirm(const QString& text) {
+  TBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes, true);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.exec();
+}
+
+void TMessageBoxes::ShowError(const QString& text) {
+  TBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Yes, true);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.exec();
+}
+
+void TMessageBoxes::ShowDefaultError(const QString& text) {
+  TBox box(QMessageBox::Critical, QStringLiteral("Orvex-GSM"), text, QMessageBox::Ok, false);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Every question and message of the window goes through one prompter: the
+// program shows message boxes, tests answer from a script.
+
+#include <QString>
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  // Confirmation box ("Confirm", question icon) with Yes (default, Enter) and
+  // No (Esc). True only for Yes; closing the box without a choice is No.
+  virtual bool AskYesNo(const QString& text) = 0;
+  // Confirmation box with the single button Yes; Esc does not close it.
+  virtual void Confirm(const QString& text) = 0;
+  // Error box ("Error", stop icon) with the single button Yes; Esc does not
+  // close it.
+  virtual void ShowError(const QString& text) = 0;
+  // The application's default error display: text as given, caption
+  // "Orvex-GSM", error icon, one OK button.
+  virtual void ShowDefaultError(const QString& text) = 0;
+};
+
+// The prompter in use: the one installed last, or the message boxes.
+Prompter& CurrentPrompter();
+// Installs a prompter (tests: a scripted one); null brings back the boxes.
+void SetPrompter(Prompter* prompter);

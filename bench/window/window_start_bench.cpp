@@ -1,0 +1,108 @@
+// Measures the configuration window against the panel simulator:
+//  1. start-up when every port of the scan opens but no panel answers: from
+//     the creation of the window to its first showing, against the floor of
+//     nine probes of 300 ms (three 100 ms slices of the 250 ms budget);
+//  2. a whole-panel read (probe, 4 keys, flags, 6 numbers) behind the wait
+//     window: wall time against the floor of 12 slices, and the program's
+//     CPU time per wall second. The last line is "cpu/wall RATIO".
+// Runs on the platform Qt is given (offscreen when none is set).
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdio>
+#include <string>
+
+#include "app/error_display.h"
+#include "app/main_window.h"
+#include "app/prompter.h"
+#include "serial/comm_device.h"
+#include "sim_process.h"
+
+namespace {
+
+// Answers every question with a fixed answer and shows nothing.
+class QuietPrompter : public Prompter {
+ public:
+  bool yes = false;
+  bool AskYesNo(const QString&) override { return yes; }
+  void Confirm(const QString&) override {}
+  void ShowError(const QString& text) override {
+    std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData());
+  }
+  void ShowDefaultError(const QString& text) override {
+    std::fprintf(stderr, "error: %s\n", text.toUtf8().constData());
+  }
+};
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void MapEveryPortTo(const std::string& path) {
+  SetPortMapLookup([path](const std::string&) -> std::optional<std::string> { return path; });
+}
+
+double StartUpSeconds(int argc, char** argv) {
+  QElapsedTimer clock;
+  clock.start();
+  TfOrvex window(argc, argv);
+  fOrvex = &window;
+  SetExchangeHost(&window);
+  window.FormCreate();
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
+  return clock.nsecsElapsed() / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TOrvexApplication application(argc, argv);
+  QuietPrompter prompter;
+  SetPrompter(&prompter);
+  char* windowArgv[] = {argv[0], nullptr};
+
+  {
+    orvex_test::SimProcess silent({"--silent"});
+    MapEveryPortTo(silent.SlavePath());
+    const double floor = 9 * 0.3;
+    std::printf("start-up, every port opens, no panel answers (floor %.2f s):\n", floor);
+    for (int run = 1; run <= 3; ++run) {
+      const double seconds = StartUpSeconds(1, windowArgv);
+      std::printf("  run %d: %.3f s to the window shown (+%.0f ms over the floor)\n", run, seconds,
+                  (seconds - floor) * 1000);
+    }
+  }
+
+  orvex_test::TempDir state;
+  orvex_test::WriteSimState(state.File("state"), {{"dial", "3F"}, {"h24", "3F"}});
+  orvex_test::SimProcess panel({"--state", state.File("state")});
+  MapEveryPortTo(panel.SlavePath());
+  TfOrvex window(1, windowArgv);
+  fOrvex = &window;
+  SetExchangeHost(&window);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
+  prompter.yes = true;
+  constexpr int kReads = 10;
+  const double floor = 1.2;
+  QElapsedTimer clock;
+  clock.start();
+  const double cpuBefore = CpuSeconds();
+  for (int read = 0; read < kReads; ++read) window.Button1Click();
+  const double wall = clock.nsecsElapsed() / 1e9;
+  const double cpu = CpuSeconds() - cpuBefore;
+  std::printf("whole-panel read behind the wait window, %d reads of 12 commands:\n", kReads);
+  std::printf("  %.3f s per read (floor %.2f s), cpu %.3f s in %.3f s wall\n", wall / kReads, floor,
+              cpu, wall);
+  std::printf("cpu/wall %.4f\n", cpu / wall);
+  SetPrompter(nullptr);
+  return 0;
+}

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Builds the configurator and starts its window.
+#
+#   scripts/run.sh              the window against the panel simulator: the
+#                               simulator runs on a pseudo-terminal and the
+#                               window's port COM2 is mapped to it
+#   scripts/run.sh PORT         the window alone, for a real panel on PORT
+#                               (COM1 ... or a device path such as /dev/ttyUSB0)
+#   scripts/run.sh --xvfb ...   the same on a virtual display (xvfb-run), for
+#                               a machine without one
+#
+# The simulator keeps the panel's memory in ~/.local/share/orvex-gsm-demo
+# (or $XDG_DATA_HOME/orvex-gsm-demo), and the demo window keeps its settings
+# in a config folder there, apart from the user's own. BUILD_DIR names the
+# build folder (default build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+xvfb=0
+if [ "${1:-}" = "--xvfb" ]; then
+  xvfb=1
+  shift
+fi
+port="${1:-}"
+
+if [ "$xvfb" -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: there is no display (DISPLAY and WAYLAND_DISPLAY are not set)." >&2
+  echo "run.sh: run it in a desktop session, or use a virtual one: scripts/run.sh --xvfb" >&2
+  exit 1
+fi
+
+build="${BUILD_DIR:-build}"
+bash scripts/install-deps.sh
+cmake -S . -B "$build" -G Ninja
+cmake --build "$build" -j2
+
+window="$build/app/orvex-gsm"
+sim="$build/tools/sim/orvex-gsm-sim"
+
+# What this script started ends with it, however it ends.
+children=()
+stop_children() {
+  for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap stop_children EXIT
+trap 'exit 130' INT TERM HUP
+
+start_window() {
+  if [ "$xvfb" -eq 1 ]; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$window" &
+  else
+    "$window" &
+  fi
+  children+=("$!")
+  wait "$!"
+}
+
+if [ -n "$port" ]; then
+  case "$port" in
+    /*) echo "run.sh: type $port into the port box to reach the panel there." ;;
+  esac
+  start_window
+  exit
+fi
+
+demo="${XDG_DATA_HOME:-$HOME/.local/share}/orvex-gsm-demo"
+mkdir -p "$demo/config/NolvarGSM"
+
+coproc SIM { exec "$sim" --state "$demo/panel.state"; }
+children+=("$SIM_PID")
+if ! read -r -t 10 pty <&"${SIM[0]}" || [ -z "$pty" ]; then
+  echo "run.sh: the panel simulator did not start" >&2
+  exit 1
+fi
+echo "run.sh: panel simulator on $pty (memory in $demo/panel.state)"
+
+# The settings store's port map sends COM2 to the simulator's terminal; the
+# rest of the demo's settings file stays as the window left it.
+reg="$demo/config/NolvarGSM/user.reg"
+ports_key='[HKEY_CURRENT_USER\SOFTWARE\NolvarGSM\Ports]'
+{
+  if [ -s "$reg" ]; then
+    # Everything but the old port map key, without trailing blank lines.
+    PORTS_KEY="$ports_key" awk '
+      /^\[/ { skip = (tolower($0) == tolower(ENVIRON["PORTS_KEY"])) }
+      skip { next }
+      /^[[:space:]]*$/ { blanks++; next }
+      { for (; blanks > 0; blanks--) print ""; print }' "$reg"
+  else
+    echo "REGEDIT4"
+  fi
+  echo
+  echo "$ports_key"
+  echo "\"COM2\"=\"$pty\""
+} > "$reg.new"
+mv "$reg.new" "$reg"
+
+XDG_CONFIG_HOME="$demo/config" start_window

@@ -1,0 +1,99 @@
+#pragma once
+// Shared pieces of the window tests: a prompter that answers from a script
+// and records what it was shown, a port map that sends every port name
+// nowhere unless told otherwise and records the names asked for, and the
+// main window built as the program builds it.
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/prompter.h"
+
+namespace orvex_test {
+
+struct Prompt {
+  enum Kind { kQuestion, kConfirm, kError, kDefaultError };
+  Kind kind;
+  QString text;
+};
+
+// Installed while it lives. Questions take the next scripted answer; with
+// none left they are answered No.
+class ScriptedPrompter : public Prompter {
+ public:
+  ScriptedPrompter() { SetPrompter(this); }
+  ~ScriptedPrompter() override { SetPrompter(nullptr); }
+
+  void AnswerNext(bool yes) { answers_.push_back(yes); }
+
+  bool AskYesNo(const QString& text) override;
+  void Confirm(const QString& text) override { prompts.push_back({Prompt::kConfirm, text}); }
+  void ShowError(const QString& text) override { prompts.push_back({Prompt::kError, text}); }
+  void ShowDefaultError(const QString& text) override {
+    prompts.push_back({Prompt::kDefaultError, text});
+  }
+
+  // The texts shown of one kind, in order.
+  QStringList Texts(Prompt::Kind kind) const;
+
+  std::vector<Prompt> prompts;
+
+ private:
+  std::deque<bool> answers_;
+};
+
+// Port names resolve through this map while it lives: a mapped name to its
+// path, every other name to a path that does not exist, so that no test ever
+// touches a real serial port.
+class PortMapScript {
+ public:
+  explicit PortMapScript(std::map<std::string, std::string> mapped = {});
+  ~PortMapScript();
+
+  void Map(const std::string& name, const std::string& path);
+  // The port names looked up, in order: one per attempt to open a port by
+  // name (a name that is empty or a path is not looked up).
+  std::vector<std::string> LookedUp() const;
+  void ForgetLookUps();
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> mapped_;
+  std::vector<std::string> looked_up_;
+};
+
+// The main window as the program creates it: the program-wide references
+// point at it before FormCreate runs.
+class WindowUnderTest {
+ public:
+  // args: the command line after the program name.
+  explicit WindowUnderTest(std::vector<std::string> args = {});
+  ~WindowUnderTest();
+
+  TfOrvex& operator*() { return *window_; }
+  TfOrvex* operator->() { return window_.get(); }
+
+  template <typename T>
+  T* Control(const char* name) {
+    return window_->findChild<T*>(QString::fromLatin1(name));
+  }
+
+ private:
+  std::vector<std::string> args_;
+  std::vector<char*> argv_;
+  std::unique_ptr<TfOrvex> window_;
+};
+
+// The commands the simulator received from index `from` on, as a list that
+// QCOMPARE prints when it differs.
+QStringList CommandsFrom(const std::vector<std::string>& all, size_t from);
+QStringList Names(const std::vector<std::string>& names);
+
+}  // namespace orvex_test

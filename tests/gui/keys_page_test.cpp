@@ -1,0 +1,218 @@
+// The Touch Memory keys page: the key list with its title row, "Читать ключ"
+// and the list errors that reach the default error display.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/key_grid.h"
+#include "app/keys_page.h"
+#include "app/window_metrics.h"
+#include "gui_test_support.h"
+#include "panel/panel_errors.h"
+#include "sim_process.h"
+
+using namespace orvex_test;
+
+namespace {
+
+const char* const kPresented = "0123456789ABCDEF";  // panel order
+const QString kPresentedShown("EFCDAB8967452301");  // as the list shows it
+const QString kSevens("7777777777777777");
+
+QStringList Entries(TKeyGrid* grid) {
+  QStringList entries;
+  for (int i = 0; i < grid->EntryCount(); ++i) {
+    entries << grid->EntryName(i) + "=" + grid->EntryValue(i);
+  }
+  return entries;
+}
+
+// The simulator on COM2 with a key at its reader; the window after a
+// start-up that declined the read, so the list holds four placeholders.
+struct Bench {
+  explicit Bench(std::vector<std::string> simArgs = {"--present", kPresented})
+      : sim(std::move(simArgs)), ports({{"COM2", sim.SlavePath()}}) {
+    window->FormCreate();
+    window->show();
+    grid = window->TMGB->TouchSTR;
+    seen = sim.ReceivedCommands().size();
+  }
+  QStringList NewCommands() { return CommandsFrom(sim.ReceivedCommands(), seen); }
+
+  SimProcess sim;
+  ScriptedPrompter prompter;
+  PortMapScript ports;
+  WindowUnderTest window;
+  TKeyGrid* grid = nullptr;
+  size_t seen = 0;
+};
+
+}  // namespace
+
+class KeysPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void readKeyOnTheTitleRowSendsNothing() {
+    Bench bench;
+    bench.window->TMGB->e1->setText("kept");
+    bench.grid->setCurrentCell(0, 1);
+
+    QTest::mouseClick(bench.window->TMGB->Button3, Qt::LeftButton);
+
+    QVERIFY(bench.NewCommands().isEmpty());
+    QCOMPARE(bench.window->TMGB->e1->text(), QString("kept"));
+    QCOMPARE(Entries(bench.grid),
+             (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kSevens, "4=" + kSevens}));
+  }
+
+  void readKeyPutsThePresentedKeyIntoTheSelectedRowOnly() {
+    Bench bench;
+    bench.grid->setCurrentCell(3, 0);
+
+    QTest::mouseClick(bench.window->TMGB->Button3, Qt::LeftButton);
+
+    QCOMPARE(bench.NewCommands(), QStringList{"+T00"});
+    QCOMPARE(bench.window->TMGB->e1->text(), kPresentedShown);
+    QCOMPARE(Entries(bench.grid),
+             (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kPresentedShown, "4=" + kSevens}));
+    QCOMPARE(bench.prompter.prompts.size(), size_t{1});  // the start-up question only
+  }
+
+  void readKeyWithAnEmptyListFillsTheFieldAndReportsTheMissingRow() {
+    SimProcess sim({"--present", kPresented});
+    ScriptedPrompter prompter;
+    PortMapScript ports({{"COM2", sim.SlavePath()}});
+    WindowUnderTest window;
+    window->OpenPort();
+    TKeyGrid* grid = window->TMGB->TouchSTR;
+    QCOMPARE(grid->SelectedRow(), 1);  // the one empty row
+
+    window->TMGB->Button3Click();
+
+    QCOMPARE(window->TMGB->e1->text(), kPresentedShown);
+    // ")" is below ".": no full stop is added.
+    QCOMPARE(prompter.Texts(Prompt::kDefaultError), QStringList{"List index out of bounds (0)"});
+    QCOMPARE(grid->EntryCount(), 0);
+    QCOMPARE(grid->rowCount(), 2);
+  }
+
+  void readKeyWithoutAnswerGivesSixteenZeros() {
+    Bench bench({"--reader-wait", "0"});
+    bench.grid->setCurrentCell(2, 1);
+
+    bench.window->TMGB->Button3Click();
+
+    QCOMPARE(bench.window->TMGB->e1->text(), QString(16, '0'));
+    QCOMPARE(bench.grid->EntryValue(1), QString(16, '0'));
+    QCOMPARE(bench.grid->EntryName(1), QString("2"));
+    QVERIFY(bench.prompter.Texts(Prompt::kDefaultError).isEmpty());
+  }
+
+  void aWholePanelReadReplacesThePlaceholders() {
+    Bench bench;
+    bench.prompter.AnswerNext(true);
+
+    bench.window->Button1Click();
+
+    QCOMPARE(Entries(bench.grid), (QStringList{"1=0000000000000000", "2=0000000000000000",
+                                               "3=0000000000000000", "4=0000000000000000"}));
+  }
+
+  void theGridShowsATitleRowAndOneEmptyRowAndCannotBeEdited() {
+    ScriptedPrompter prompter;
+    WindowUnderTest window;
+    window->show();
+    TKeyGrid* grid = window->TMGB->TouchSTR;
+
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, 0)->text(), QString("Номер"));
+    QCOMPARE(grid->item(0, 1)->text(), QString("Ключ"));
+    QCOMPARE(grid->columnWidth(0), Dip(49));
+    QCOMPARE(grid->columnWidth(1), Dip(294));
+    QCOMPARE(grid->SelectedRow(), 1);
+    grid->setCurrentCell(1, 1);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                       grid->visualRect(grid->currentIndex()).center());
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClicks(grid, "123");
+    QVERIFY(grid->viewport()->findChildren<QLineEdit*>().isEmpty());  // no cell editor
+    QCOMPARE(grid->item(1, 1)->text(), QString());
+  }
+
+  void draggingAColumnEdgeInTheTitleRowResizesTheColumn() {
+    ScriptedPrompter prompter;
+    WindowUnderTest window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    TKeyGrid* grid = window->TMGB->TouchSTR;
+    const int titleMiddle = grid->rowViewportPosition(0) + grid->rowHeight(0) / 2;
+    const QPoint edge(grid->columnWidth(0), titleMiddle);
+
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, edge);
+    QTest::mouseMove(grid->viewport(), edge + QPoint(40, 0));
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, edge + QPoint(40, 0));
+
+    QCOMPARE(grid->columnWidth(0), Dip(49) + 40);
+    QCOMPARE(grid->SelectedRow(), 1);  // the drag selected nothing
+  }
+
+  void clearingMovesASelectionBelowTheEmptyRowUpToIt() {
+    ScriptedPrompter prompter;
+    WindowUnderTest window;
+    TKeysPage* page = window->TMGB;
+    for (const char* slot : {"1", "2", "3", "4"}) page->Append(slot, "0000000000000000");
+    page->TouchSTR->setCurrentCell(4, 0);
+
+    page->Clear();
+
+    QCOMPARE(page->SelectedRow(), 1);
+    QCOMPARE(page->TouchSTR->rowCount(), 2);
+  }
+
+  void missingRowsRaiseTheListError_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("setting");
+    QTest::newRow("value below the list") << -1 << false;
+    QTest::newRow("value past the list") << 2 << false;
+    QTest::newRow("entry past the list") << 5 << true;
+  }
+  void missingRowsRaiseTheListError() {
+    QFETCH(int, index);
+    QFETCH(bool, setting);
+    ScriptedPrompter prompter;
+    WindowUnderTest window;
+    TKeysPage* page = window->TMGB;
+    page->Append("1", "A");
+    page->Append("2", "B");
+    const QString expected = QString("List index out of bounds (%1)").arg(index);
+    try {
+      if (setting) {
+        page->SetEntry(index, "x", "y");
+      } else {
+        page->Value(index);
+      }
+      QFAIL("no error");
+    } catch (const EListError& error) {
+      QCOMPARE(QString::fromUtf8(error.what()), expected);
+    }
+    QCOMPARE(Entries(page->TouchSTR), (QStringList{"1=A", "2=B"}));
+  }
+
+  void everyByteOfAKeyComesBackUnchanged() {
+    ScriptedPrompter prompter;
+    WindowUnderTest window;
+    std::string bytes;
+    for (int code = 1; code < 256; ++code) bytes += static_cast<char>(code);
+
+    window->TMGB->Append("1", bytes);
+    window->TMGB->SetReaderKey(bytes);
+
+    QVERIFY(window->TMGB->Value(0) == bytes);
+    QVERIFY(window->TMGB->ReaderKey() == bytes);
+  }
+};
+
+QTEST_MAIN(KeysPageTest)
+#include "keys_page_test.moc"

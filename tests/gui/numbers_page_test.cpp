@@ -1,0 +1,370 @@
+// The dialing numbers page: its read from the settings tree and its buttons,
+// the dial boxes' hold on the number fields, the boxes of events 5 and 6,
+// and what the number fields let the user enter.
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/keys_page.h"
+#include "app/number_key_filter.h"
+#include "app/numbers_page.h"
+#include "gui_test_support.h"
+#include "sim_process.h"
+#include "support/log.h"
+
+using namespace orvex_test;
+
+namespace {
+
+// Every event has a number; events 1 and 2 dial, event 1 around the clock.
+std::map<std::string, std::string> PanelMemory(const std::string& dial = "03",
+                                               const std::string& day = "01") {
+  std::map<std::string, std::string> memory{{"dial", dial}, {"h24", day}};
+  for (int n = 1; n <= 6; ++n) {
+    memory["number" + std::to_string(n)] = "3" + std::to_string(n) + std::string(30, '0');
+  }
+  return memory;
+}
+
+// The simulator on COM2, and the window after a start-up that declined to
+// read: the port is open on the panel, the pages hold their designed state.
+struct Bench {
+  explicit Bench(std::map<std::string, std::string> memory = PanelMemory(),
+                 std::vector<std::string> simArgs = {})
+      : sim(WithState(memory, std::move(simArgs))), ports({{"COM2", sim.SlavePath()}}) {
+    window->FormCreate();
+    window->show();
+    startCommands = sim.ReceivedCommands().size();
+  }
+  std::vector<std::string> WithState(const std::map<std::string, std::string>& memory,
+                                     std::vector<std::string> args) {
+    WriteSimState(state.File("state"), memory);
+    args.insert(args.begin(), {"--state", state.File("state")});
+    return args;
+  }
+  QStringList NewCommands() {
+    const auto all = sim.ReceivedCommands();
+    QStringList fresh = CommandsFrom(all, startCommands);
+    startCommands = all.size();
+    return fresh;
+  }
+  void Choose(int node) {
+    window->SettingsTV->setCurrentItem(window->SettingsTV->topLevelItem(node));
+  }
+
+  TempDir state;
+  SimProcess sim;
+  ScriptedPrompter prompter;
+  PortMapScript ports;
+  WindowUnderTest window;
+  size_t startCommands = 0;
+};
+
+QString Ticks(TNumbersPage* page, bool dial) {
+  QString ticks;
+  for (int event = 1; event <= 6; ++event) {
+    ticks += (dial ? page->Call(event) : page->H24(event))->isChecked() ? '1' : '0';
+  }
+  return ticks;
+}
+
+}  // namespace
+
+class NumbersPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void choosingTheNumbersNodeReadsEveryTimeAndTheKeysNodeNever() {
+    Bench bench;
+
+    bench.Choose(1);
+    QVERIFY(bench.window->NumbersGB->isVisible());
+    QCOMPARE(bench.NewCommands(),
+             (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
+    QCOMPARE(bench.window->NumbersGB->NumE(4)->text(), QString("4"));
+
+    bench.Choose(0);
+    QVERIFY(bench.window->TMGB->isVisible());
+    QVERIFY(!bench.window->NumbersGB->isVisible());
+    QVERIFY(bench.NewCommands().isEmpty());
+
+    // The boxes the panel left ticked are the only numbers read again.
+    bench.window->NumbersGB->Call(3)->setChecked(false);
+    bench.Choose(1);
+    QCOMPARE(bench.NewCommands(), (QStringList{"+s", "+H01", "+H02", "+H04", "+H05", "+H06"}));
+    QCOMPARE(bench.window->NumbersGB->NumE(3)->text(), QString());
+  }
+
+  void renamedNodesStillOpenTheirPages() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    QTreeWidgetItem* keys = window->SettingsTV->topLevelItem(0);
+    QTreeWidgetItem* numbers = window->SettingsTV->topLevelItem(1);
+    keys->setText(0, numbers->text(0));
+    numbers->setText(0, "Ключи Touch Memory");
+
+    window->SettingsTV->setCurrentItem(numbers);
+    QVERIFY(window->NumbersGB->isVisible());
+    window->SettingsTV->setCurrentItem(keys);
+    QVERIFY(window->TMGB->isVisible());
+    window->SettingsTVChange(nullptr);
+    QVERIFY(window->TMGB->isVisible());
+    QVERIFY(!window->NumbersGB->isVisible());
+  }
+
+  void flagBitsOnlyEverTickBoxes_data() {
+    QTest::addColumn<QString>("flags");
+    QTest::addColumn<QString>("dialBefore");
+    QTest::addColumn<QString>("dayBefore");
+    QTest::addColumn<QString>("dialAfter");
+    QTest::addColumn<QString>("dayAfter");
+    QTest::addColumn<QStringList>("numbersAsked");
+    const QStringList all{"+H01", "+H02", "+H03", "+H04", "+H05", "+H06"};
+    QTest::newRow("3F3F ticks all twelve") << "3F3F"
+                                           << "000000"
+                                           << "000000"
+                                           << "111111"
+                                           << "111111" << all;
+    QTest::newRow("0000 changes no box")
+        << "0000"
+        << "101111"
+        << "110111"
+        << "101111"
+        << "110111" << QStringList{"+H01", "+H03", "+H04", "+H05", "+H06"};
+    QTest::newRow("set bits join the user's ticks") << "0102"
+                                                    << "000010"
+                                                    << "000000"
+                                                    << "100010"
+                                                    << "010000" << QStringList{"+H01", "+H05"};
+  }
+  void flagBitsOnlyEverTickBoxes() {
+    QFETCH(QString, flags);
+    QFETCH(QString, dialBefore);
+    QFETCH(QString, dayBefore);
+    QFETCH(QString, dialAfter);
+    QFETCH(QString, dayAfter);
+    QFETCH(QStringList, numbersAsked);
+    Bench bench(PanelMemory(flags.left(2).toStdString(), flags.mid(2).toStdString()));
+    TNumbersPage* page = bench.window->NumbersGB;
+    for (int event = 1; event <= 6; ++event) {
+      page->Call(event)->setChecked(dialBefore.at(event - 1) == '1');
+      page->H24(event)->setChecked(dayBefore.at(event - 1) == '1');
+    }
+
+    QTest::mouseClick(page->ReadNumsB, Qt::LeftButton);
+
+    QCOMPARE(Ticks(page, true), dialAfter);
+    QCOMPARE(Ticks(page, false), dayAfter);
+    QCOMPARE(bench.NewCommands(), QStringList{"+s"} + numbersAsked);
+    QVERIFY(page->isEnabled());
+  }
+
+  void flagsWithoutAnswerDisableThePageAndAskForEveryNumber() {
+    std::map<std::string, std::string> memory = PanelMemory();
+    memory["number3"] = std::string(32, '0');
+    Bench bench(memory, {"--silent-on", "+s"});
+    TNumbersPage* page = bench.window->NumbersGB;
+    page->Call(2)->setChecked(false);
+
+    bench.Choose(1);
+
+    QVERIFY(page->isVisible());
+    QVERIFY(!page->isEnabled());
+    QVERIFY(!page->ReadNumsB->isEnabled());
+    QVERIFY(!page->NumE(1)->isEnabled());
+    QCOMPARE(bench.NewCommands(),
+             (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
+    QCOMPARE(Ticks(page, true), QString("110111"));
+    QVERIFY(!page->NumE(3)->isEnabledTo(page));
+    QVERIFY(page->NumE(2)->isEnabledTo(page));
+  }
+
+  void aBrokenNumberGoesToTheDefaultErrorDisplayAndThePageStays() {
+    Bench bench(PanelMemory(), {"--bad-hex", "--match", "+H02"});
+
+    bench.Choose(1);
+
+    QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
+             QStringList{"'$ZZ' is not a valid integer value."});
+    QVERIFY(bench.window->NumbersGB->isVisible());
+    QCOMPARE(bench.window->NumbersGB->NumE(1)->text(), QString("1"));
+    QCOMPARE(bench.window->NumbersGB->NumE(2)->text(), QString());
+  }
+
+  void writeButtonReportsUnconfirmedNumbersInTheDefaultErrorDisplay() {
+    Bench bench(PanelMemory(), {"--silent-on", "+H03"});
+    bench.Choose(1);
+    bench.NewCommands();
+
+    QTest::mouseClick(bench.window->NumbersGB->WriteNumsB, Qt::LeftButton);
+
+    QCOMPARE(bench.NewCommands().size(), 7);
+    QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
+             QStringList{QString::fromUtf8("Охранная панель не подтвердила команды: +H03.")});
+  }
+
+  void boxesOfEvents5And6ShowOnlyInDebugMode_data() {
+    QTest::addColumn<bool>("debug");
+    QTest::newRow("debug mode off") << false;
+    QTest::newRow("debug mode on") << true;
+  }
+  void boxesOfEvents5And6ShowOnlyInDebugMode() {
+    QFETCH(bool, debug);
+    TempDir logDir;
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(logDir.path()));
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    TNumbersPage* page = window->NumbersGB;
+    DebugMode = debug;
+
+    page->ReadNumsBClick();  // the port is closed: nothing is exchanged
+
+    DebugMode = false;
+    QDir::setCurrent(cwd);
+    for (int event : {5, 6}) {
+      QCOMPARE(page->Call(event)->isHidden(), !debug);
+      QCOMPARE(page->H24(event)->isHidden(), !debug);
+      QVERIFY(!page->NumE(event)->isHidden());
+    }
+    QVERIFY(!page->Call(4)->isHidden());
+  }
+
+  void aDialBoxHoldsItsFieldOnlyWhenItsStateChanges() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    window->ShowPage(window->NumbersGB);  // shown without a read
+    TNumbersPage* page = window->NumbersGB;
+    page->NumE(2)->setText("+7123");
+
+    QTest::mouseClick(page->Call(2), Qt::LeftButton);
+    QVERIFY(!page->Call(2)->isChecked());
+    QVERIFY(!page->NumE(2)->isEnabledTo(page));
+    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
+    QTest::mouseClick(page->Call(2), Qt::LeftButton);
+    QVERIFY(page->NumE(2)->isEnabledTo(page));
+    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
+
+    // Setting the state a box already has is no change: nothing runs.
+    page->NumE(3)->setEnabled(false);
+    page->SetDialTicked(3, true);
+    QVERIFY(!page->NumE(3)->isEnabledTo(page));
+    page->SetDialTicked(3, false);
+    page->SetDialTicked(3, true);
+    QVERIFY(page->NumE(3)->isEnabledTo(page));
+  }
+
+  void numberFieldsTakeDigitsPlusAndBackspaceOnly() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    QLineEdit* field = window->NumbersGB->NumE(1);
+    field->setFocus();
+
+    QTest::keyClicks(field, "1a2B+3-x 4");
+    QCOMPARE(field->text(), QString("12+34"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(field->text(), QString("12+3"));
+    QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->text(), QString("2+3"));
+  }
+
+  void typingStopsAt15CharactersButTheProgramMayPutMore() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    TNumbersPage* page = window->NumbersGB;
+    QLineEdit* field = page->NumE(1);
+    field->setFocus();
+
+    QTest::keyClicks(field, "12345678901234567890");
+    QCOMPARE(field->text(), QString("123456789012345"));
+
+    page->SetNumberText(1, "1234567890123456");
+    QCOMPARE(field->text(), QString("1234567890123456"));
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClicks(field, "7");
+    QCOMPARE(field->text(), QString("1234567890123456"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, "99");
+    QCOMPARE(field->text(), QString("123456789012349"));
+  }
+
+  void pastingWithCtrlVTakesLettersUpToTheLimit() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    QLineEdit* field = window->NumbersGB->NumE(1);
+    field->setFocus();
+    QGuiApplication::clipboard()->setText("ab+1");
+
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("ab+1"));
+    QVERIFY(CtrlHeld);
+
+    field->setText("12345678901");
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("12345678901ab+1"));
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("12345678901ab+1"));
+  }
+
+  void onlyCtrlAloneLetsEveryCharacterThrough_data() {
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<bool>("ctrlHeld");
+    QTest::newRow("Ctrl") << int(Qt::ControlModifier) << int(Qt::NoButton) << true;
+    QTest::newRow("Ctrl on the keypad")
+        << int(Qt::ControlModifier | Qt::KeypadModifier) << int(Qt::NoButton) << true;
+    QTest::newRow("Ctrl and Shift")
+        << int(Qt::ControlModifier | Qt::ShiftModifier) << int(Qt::NoButton) << false;
+    QTest::newRow("Ctrl and Alt") << int(Qt::ControlModifier | Qt::AltModifier) << int(Qt::NoButton)
+                                  << false;
+    QTest::newRow("Ctrl with a mouse button")
+        << int(Qt::ControlModifier) << int(Qt::LeftButton) << false;
+    QTest::newRow("nothing") << int(Qt::NoModifier) << int(Qt::NoButton) << false;
+  }
+  void onlyCtrlAloneLetsEveryCharacterThrough() {
+    QFETCH(int, modifiers);
+    QFETCH(int, buttons);
+    QFETCH(bool, ctrlHeld);
+    TNumberKeyFilter::NumE1KeyDown(Qt::KeyboardModifiers(modifiers), Qt::MouseButtons(buttons));
+    QCOMPARE(CtrlHeld, ctrlHeld);
+    QCOMPARE(TNumberKeyFilter::NumE1KeyPress(QChar(0x16)), ctrlHeld);  // Ctrl+V
+    QCOMPARE(TNumberKeyFilter::NumE1KeyPress(QChar('a')), ctrlHeld);
+    QVERIFY(TNumberKeyFilter::NumE1KeyPress(QChar('7')));
+    QVERIFY(TNumberKeyFilter::NumE1KeyPress(QChar(8)));
+    CtrlHeld = false;
+  }
+
+  void everyByteOfANumberComesBackUnchanged() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    std::string bytes;
+    for (int code = 1; code < 256; ++code) bytes += static_cast<char>(code);
+
+    window->NumbersGB->SetNumberText(6, bytes);
+    QVERIFY(window->NumbersGB->NumberText(6) == bytes);
+  }
+};
+
+QTEST_MAIN(NumbersPageTest)
+#include "numbers_page_test.moc"

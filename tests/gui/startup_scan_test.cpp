@@ -1,0 +1,146 @@
+// Start-up and the connection attempt: the probe of the port box's device,
+// the scan of the port list, the no-connection message, the connection box.
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/connection_box.h"
+#include "app/keys_page.h"
+#include "app/numbers_page.h"
+#include "gui_test_support.h"
+#include "sim_process.h"
+
+using namespace orvex_test;
+
+namespace {
+
+const QString kNoConnection = QString::fromUtf8("Нет связи с охранной панелью \"Orvex-GSM\"!");
+const QString kPanelFound =
+    QString::fromUtf8("Обнаружена охранная панель \"Orvex GSM\", прочитать настройки?");
+
+}  // namespace
+
+class StartupScanTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void noPanelProbesPortBoxThenEveryListEntryAndRestoresText_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("expectedLookUps");
+    const QStringList list{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
+    QTest::newRow("designed COM2") << QString("COM2") << (QStringList{"COM2"} + list);
+    QTest::newRow("typed beyond the list") << QString("COM12") << (QStringList{"COM12"} + list);
+    // An empty name opens nothing and is never looked up.
+    QTest::newRow("empty box") << QString() << list;
+  }
+  void noPanelProbesPortBoxThenEveryListEntryAndRestoresText() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, expectedLookUps);
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->cb1->setEditText(typed);
+
+    window->FormCreate();
+
+    QCOMPARE(Names(ports.LookedUp()), expectedLookUps);
+    QCOMPARE(prompter.Texts(Prompt::kConfirm), QStringList{kNoConnection});
+    QCOMPARE(prompter.prompts.size(), size_t{1});
+    QCOMPARE(window->cb1->currentText(), typed);
+    QVERIFY(!window->xCon->isChecked());
+  }
+
+  void panelOnCom5IsFoundAfterCom1ToCom4AndTheScanStops() {
+    SimProcess sim;
+    ScriptedPrompter prompter;
+    PortMapScript ports({{"COM5", sim.SlavePath()}});
+    WindowUnderTest window;
+
+    window->FormCreate();
+
+    QCOMPARE(Names(ports.LookedUp()),
+             (QStringList{"COM2", "COM1", "COM2", "COM3", "COM4", "COM5"}));
+    QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
+    QVERIFY(prompter.Texts(Prompt::kConfirm).isEmpty());
+    QCOMPARE(window->cb1->currentText(), QString("COM5"));
+    QVERIFY(window->xCon->isChecked());
+    QVERIFY(window->Comm1().Opened());
+    QCOMPARE(Names(sim.ReceivedCommands()), QStringList{"+T01"});
+  }
+
+  void windowOpensCentredOnTheKeysPageWithoutTouchingTheTree() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->FormCreate();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+
+    QVERIFY(window->TMGB->isVisible());
+    QVERIFY(!window->NumbersGB->isVisible());
+    QCOMPARE(window->SettingsTV->currentItem(), nullptr);
+    const QRect screen = window->screen()->availableGeometry();
+    const QPoint offset = window->frameGeometry().center() - screen.center();
+    QVERIFY2(qAbs(offset.x()) <= 30 && qAbs(offset.y()) <= 30,
+             qPrintable(QString("off centre by %1, %2").arg(offset.x()).arg(offset.y())));
+    // The page fills the page area.
+    QCOMPARE(window->TMGB->geometry(), window->TMGB->parentWidget()->rect());
+  }
+
+  void mousePressOnConnectionBoxConnectsAndDoesNotToggleTheMark() {
+    SimProcess sim;
+    ScriptedPrompter prompter;
+    PortMapScript ports({{"COM2", sim.SlavePath()}});
+    WindowUnderTest window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    QVERIFY(!window->xCon->isChecked());
+
+    QTest::mouseClick(window->xCon, Qt::LeftButton);
+
+    // The panel answered on the port box's device: one question, no scan,
+    // and the mark is what the probe left, not what a click would toggle.
+    QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
+    QCOMPARE(Names(ports.LookedUp()), QStringList{"COM2"});
+    QVERIFY(window->xCon->isChecked());
+
+    QTest::mouseClick(window->xCon, Qt::RightButton);
+    QCOMPARE(prompter.Texts(Prompt::kQuestion).size(), 2);
+    QVERIFY(window->xCon->isChecked());
+  }
+
+  void spaceOnConnectionBoxTogglesOnlyTheMark() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    window->xCon->setFocus();
+
+    QTest::keyClick(window->xCon, Qt::Key_Space);
+    QVERIFY(window->xCon->isChecked());
+    QTest::keyClick(window->xCon, Qt::Key_Space);
+    QVERIFY(!window->xCon->isChecked());
+
+    QVERIFY(ports.LookedUp().empty());
+    QVERIFY(prompter.prompts.empty());
+  }
+
+  void aLostPanelClearsTheMarkThatARestoreLeftTicked() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->xCon->setChecked(true);
+
+    window->FormCreate();
+
+    QVERIFY(!window->xCon->isChecked());
+    QCOMPARE(prompter.Texts(Prompt::kConfirm), QStringList{kNoConnection});
+  }
+};
+
+QTEST_MAIN(StartupScanTest)
+#include "startup_scan_test.moc"

@@ -1,0 +1,265 @@
+// The whole-panel read and write behind the wait window: what reaches the
+// controls, what goes to the panel, and what the user is told when the panel
+// does not confirm a write.
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "app/connection_box.h"
+#include "app/copy_animation.h"
+#include "app/key_grid.h"
+#include "app/keys_page.h"
+#include "app/numbers_page.h"
+#include "app/wait_window.h"
+#include "gui_test_support.h"
+#include "sim_process.h"
+#include "support/log.h"
+#include "support/text_codec.h"
+
+using namespace orvex_test;
+
+namespace {
+
+const char* const kWriteFailed = "Ошибка записи в охранную панель \"Orvex GSM\":\n\r\n\r";
+
+// Keys 1 and 3 set, events 1, 2 and 4 dialled with their numbers (number 4
+// has 16 characters, one more than can be typed), 24 hours for 1 and 3.
+std::map<std::string, std::string> PanelMemory() {
+  return {{"key1", "0123456789ABCDEF"},
+          {"key2", "1111111111111111"},
+          {"key3", "FEDCBA9876543210"},
+          {"dial", "0B"},
+          {"h24", "05"},
+          {"number1", "2B373931323132333435363700000000"},
+          {"number2", "38393132333435363738393000000000"},
+          {"number4", "31323334353637383930313233343536"}};
+}
+
+// A simulator holding PanelMemory(), mapped to COM2, and the window after a
+// start-up whose question was answered as given.
+struct Bench {
+  explicit Bench(std::vector<std::string> simArgs = {}, bool readAtStart = true)
+      : sim(WithState(std::move(simArgs))), ports({{"COM2", sim.SlavePath()}}) {
+    prompter.AnswerNext(readAtStart);
+    window->FormCreate();
+  }
+  std::vector<std::string> WithState(std::vector<std::string> args) {
+    WriteSimState(state.File("state"), PanelMemory());
+    args.insert(args.begin(), {"--state", state.File("state")});
+    return args;
+  }
+  QStringList CommandsSinceStart() { return CommandsFrom(sim.ReceivedCommands(), 0); }
+
+  TempDir state;
+  SimProcess sim;
+  ScriptedPrompter prompter;
+  PortMapScript ports;
+  WindowUnderTest window;
+};
+
+QStringList KeyEntries(TfOrvex& window) {
+  QStringList entries;
+  for (int i = 0; i < window.TMGB->TouchSTR->EntryCount(); ++i) {
+    entries << window.TMGB->TouchSTR->EntryName(i) + "=" + window.TMGB->TouchSTR->EntryValue(i);
+  }
+  return entries;
+}
+
+QString Ticks(TfOrvex& window, bool dial) {
+  QString ticks;
+  for (int event = 1; event <= 6; ++event) {
+    QCheckBox* box = dial ? window.NumbersGB->Call(event) : window.NumbersGB->H24(event);
+    ticks += box->isChecked() ? '1' : '0';
+  }
+  return ticks;
+}
+
+const QStringList kReadCommands = {"+T01", "+T01", "+T02", "+T03", "+T04", "+s",
+                                   "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"};
+
+}  // namespace
+
+class WholePanelTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void yesReadsKeysFlagsAndNumbersIntoTheControls() {
+    Bench bench;
+    TfOrvex& window = *bench.window;
+
+    QCOMPARE(bench.CommandsSinceStart(), kReadCommands);
+    QCOMPARE(KeyEntries(window), (QStringList{"1=EFCDAB8967452301", "2=1111111111111111",
+                                              "3=1032547698BADCFE", "4=0000000000000000"}));
+    // The flags only tick; the numbers that are absent untick their boxes.
+    QCOMPARE(Ticks(window, true), QString("110100"));
+    QCOMPARE(Ticks(window, false), QString("111111"));
+    QCOMPARE(window.NumbersGB->NumE(1)->text(), QString("+79121234567"));
+    QCOMPARE(window.NumbersGB->NumE(2)->text(), QString("891234567890"));
+    QCOMPARE(window.NumbersGB->NumE(3)->text(), QString());
+    QCOMPARE(window.NumbersGB->NumE(4)->text(), QString("1234567890123456"));
+    QVERIFY(!window.NumbersGB->NumE(3)->isEnabledTo(window.NumbersGB));
+    QVERIFY(window.NumbersGB->isEnabled());
+    QVERIFY(window.xCon->isChecked());
+    // No closing message, and the wait window is gone.
+    QCOMPARE(bench.prompter.prompts.size(), size_t{1});
+    QCOMPARE(window.fWait, nullptr);
+    QCOMPARE(window.findChild<QWidget*>("fWait"), nullptr);
+  }
+
+  void waitWindowIsOnScreenAndAnimatesWhileTheReadBlocks() {
+    TempDir state;
+    WriteSimState(state.File("state"), PanelMemory());
+    SimProcess sim({"--state", state.File("state")});
+    ScriptedPrompter prompter;
+    PortMapScript ports({{"COM2", sim.SlavePath()}});
+    WindowUnderTest window;
+    // Watch what the wait window looks like each time the exchange waits.
+    int waits = 0;
+    int exposed = 0;
+    std::set<int> frames;
+    window->Comm1().SetIdleHook([&] {
+      ++waits;
+      if (!window->fWait) return;
+      window->fWait->Animate();
+      if (window->fWait->isVisible() && window->fWait->windowHandle()->isExposed()) ++exposed;
+      frames.insert(window->fWait->Animate1->Frame());
+    });
+    prompter.AnswerNext(true);
+
+    window->FormCreate();
+
+    QVERIFY(waits > 10);
+    QCOMPARE(exposed, waits - 2);  // the probe waits before the wait window exists
+    QVERIFY2(frames.size() >= 5, qPrintable(QString("%1 frames").arg(frames.size())));
+    QCOMPARE(window->fWait, nullptr);
+  }
+
+  void noFillsTheKeyListUpToFourPlaceholders_data() {
+    QTest::addColumn<int>("entriesBefore");
+    QTest::addColumn<QStringList>("expected");
+    const QString sevens("7777777777777777");
+    QTest::newRow("empty list") << 0
+                                << QStringList{"1=" + sevens, "2=" + sevens, "3=" + sevens,
+                                               "4=" + sevens};
+    QTest::newRow("two entries") << 2 << QStringList{"a=k0", "b=k1", "3=" + sevens, "4=" + sevens};
+    QTest::newRow("four entries") << 4 << QStringList{"a=k0", "b=k1", "c=k2", "d=k3"};
+  }
+  void noFillsTheKeyListUpToFourPlaceholders() {
+    QFETCH(int, entriesBefore);
+    QFETCH(QStringList, expected);
+    SimProcess sim;
+    ScriptedPrompter prompter;
+    PortMapScript ports({{"COM2", sim.SlavePath()}});
+    WindowUnderTest window;
+    for (int i = 0; i < entriesBefore; ++i) {
+      window->TMGB->Append(std::string(1, static_cast<char>('a' + i)), "k" + std::to_string(i));
+    }
+    prompter.AnswerNext(false);
+
+    window->FormCreate();
+
+    QCOMPARE(KeyEntries(*window), expected);
+    QCOMPARE(Names(sim.ReceivedCommands()), QStringList{"+T01"});
+  }
+
+  void writeSendsTheControlsAsTheyStand() {
+    Bench bench;
+    bench.window->NumbersGB->H24(6)->setChecked(false);
+
+    bench.window->Button2Click();
+
+    const QStringList written = {"+T010123456789ABCDEF",
+                                 "+T021111111111111111",
+                                 "+T03FEDCBA9876543210",
+                                 "+T040000000000000000",
+                                 "+s0B1F",
+                                 "+H012B373931323132333435363700000000",
+                                 "+H0238393132333435363738393000000000",
+                                 "+H0300000000000000000000000000000000",
+                                 "+H0431323334353637383930313233343536",
+                                 "+H0500000000000000000000000000000000",
+                                 "+H0600000000000000000000000000000000"};
+    QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), kReadCommands.size()), written);
+    QCOMPARE(bench.prompter.prompts.size(), size_t{1});  // the question only
+    QCOMPARE(bench.window->fWait, nullptr);
+  }
+
+  void writeNamesEveryUnconfirmedCommandOfBothHalvesAndStillWritesTheNumbers() {
+    Bench bench({"--silent-on", "+T02", "--silent-on", "+H03"});
+    TempDir logDir;
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(logDir.path()));
+    DebugMode = true;
+
+    bench.window->Button2Click();
+
+    DebugMode = false;
+    QDir::setCurrent(cwd);
+    const auto written = CommandsFrom(bench.sim.ReceivedCommands(), kReadCommands.size());
+    QCOMPARE(written.size(), 11);
+    QVERIFY(written.back().startsWith("+H06"));
+    const QString report = QString::fromUtf8("Охранная панель не подтвердила команды: +T02, +H03");
+    QCOMPARE(bench.prompter.Texts(Prompt::kError),
+             QStringList{QString::fromUtf8(kWriteFailed) + report});
+    // The log holds the message in code page 1251.
+    std::ifstream log(logDir.File("log.txt"), std::ios::binary);
+    std::stringstream bytes;
+    bytes << log.rdbuf();
+    QVERIFY(bytes.str().find(Utf8ToCp1251(report.toStdString())) != std::string::npos);
+  }
+
+  void writeWithTheDeviceClosedReportsEveryCommand() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window->FormCreate();  // finds nothing; the port stays closed
+
+    window->Button2Click();
+
+    QCOMPARE(prompter.Texts(Prompt::kError),
+             QStringList{QString::fromUtf8(kWriteFailed) +
+                         QString::fromUtf8("Охранная панель не подтвердила команды: +T01, +T02, "
+                                           "+T03, +T04, +s, +H01, +H02, +H03, +H04, +H05, +H06")});
+    QCOMPARE(window->fWait, nullptr);
+  }
+
+  void writeOfAShortKeyListStopsAtTheMissingRowBeforeTheNumbers() {
+    Bench bench({}, false);
+    bench.window->TMGB->Clear();
+    bench.window->TMGB->Append("1", "1111111111111111");
+    bench.window->TMGB->Append("2", "2222222222222222");
+
+    bench.window->Button2Click();
+
+    QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), 1),
+             (QStringList{"+T011111111111111111", "+T022222222222222222"}));
+    QCOMPARE(bench.prompter.Texts(Prompt::kError),
+             QStringList{QString::fromUtf8(kWriteFailed) + "List index out of bounds (2)"});
+  }
+
+  void aBrokenReplyEndsTheReadQuietlyAndClearsTheConnectionBox() {
+    Bench bench({"--bad-hex", "--match", "+s"}, false);
+    TfOrvex& window = *bench.window;
+    window.TMGB->Clear();
+    bench.prompter.AnswerNext(true);
+
+    window.Button1Click();
+
+    QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), 1),
+             (QStringList{"+T01", "+T01", "+T02", "+T03", "+T04", "+s"}));
+    QVERIFY(!window.xCon->isChecked());
+    QCOMPARE(KeyEntries(window).size(), 4);  // what was read stays
+    QCOMPARE(bench.prompter.Texts(Prompt::kQuestion).size(), 2);
+    QCOMPARE(bench.prompter.prompts.size(), size_t{2});
+    QCOMPARE(window.fWait, nullptr);
+  }
+};
+
+QTEST_MAIN(WholePanelTest)
+#include "whole_panel_test.moc"

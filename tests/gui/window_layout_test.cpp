@@ -1,0 +1,216 @@
+// The windows as laid out: every control under its name with its caption,
+// the top strip's places, the tab order, pages filling the page area, and
+// the wait window's frame and animation.
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+
+#include "app/connection_box.h"
+#include "app/copy_animation.h"
+#include "app/keys_page.h"
+#include "app/numbers_page.h"
+#include "app/wait_window.h"
+#include "app/window_metrics.h"
+#include "gui_test_support.h"
+
+using namespace orvex_test;
+
+namespace {
+
+QString Caption(QWidget* widget) {
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title();
+  return {};
+}
+
+}  // namespace
+
+class WindowLayoutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void everyControlIsThereUnderItsNameWithItsCaption_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    const auto row = [](const char* name, const char* kind, const char* caption) {
+      QTest::newRow(name) << QString(name) << QString(kind) << QString::fromUtf8(caption);
+    };
+    row("Panel1", "QFrame", "");
+    row("cb1", "QComboBox", "");
+    row("xCon", "QCheckBox", "Связь с охранной панелью");
+    row("Button1", "QPushButton", "Прочитать настройки из \"Orvex GSM\"");
+    row("Button2", "QPushButton", "Записать настройки в \"Orvex GSM\"");
+    row("SettingsGB", "QGroupBox", "Настройки");
+    row("SettingsTV", "QTreeWidget", "");
+    row("Panel3", "QFrame", "");
+    row("TMGB", "QGroupBox", "Ключи Touch Memory");
+    row("Panel2", "QFrame", "");
+    row("e1", "QLineEdit", "");
+    row("Button3", "QPushButton", "Читать ключ");
+    row("TouchSTR", "QTableWidget", "");
+    row("NumbersGB", "QGroupBox", "Номера дозвона");
+    row("Label1", "QLabel", "Событие");
+    row("Label2", "QLabel", "Номер телефона");
+    row("Label9", "QLabel", "Дозвон");
+    row("Label10", "QLabel", "24 часа");
+    row("Panel4", "QFrame", "");
+    row("Label5", "QLabel", "Размыкание шлейфа 1");
+    row("Label7", "QLabel", "Замыкание шлейфа 1");
+    row("Label6", "QLabel", "Размыкание шлейфа 2");
+    row("Label8", "QLabel", "Замыкание шлейфа 2");
+    row("Label4", "QLabel", "Снятие с охраны");
+    row("Label3", "QLabel", "Постановка на охрану");
+    for (const char* name : {"NumE1", "NumE2", "NumE3", "NumE4", "NumE5", "NumE6"}) {
+      row(name, "QLineEdit", "");
+    }
+    for (const char* name : {"Call1", "Call2", "Call3", "Call4", "Call5", "Call6", "H241", "H242",
+                             "H243", "H244", "H245", "H246"}) {
+      row(name, "QCheckBox", "");
+    }
+    row("ReadNumsB", "QPushButton", "Прочитать");
+    row("WriteNumsB", "QPushButton", "Записать");
+  }
+  void everyControlIsThereUnderItsNameWithItsCaption() {
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    WindowUnderTest window;
+    const auto found = window->findChildren<QWidget*>(name);
+    QCOMPARE(found.size(), 1);
+    QVERIFY2(found.front()->inherits(kind.toLatin1()), found.front()->metaObject()->className());
+    QCOMPARE(Caption(found.front()), caption);
+  }
+
+  void theWindowAndItsTopStripAreAsDesigned() {
+    WindowUnderTest window;
+    QCOMPARE(window->objectName(), QString("fOrvex"));
+    QCOMPARE(window->windowTitle(), QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\""));
+    QCOMPARE(window->size(), QSize(Dip(769), Dip(647)));
+    QCOMPARE(window->cb1->geometry(), DipRect(8, 16, 89, 21));
+    QCOMPARE(window->xCon->geometry(), DipRect(104, 18, 177, 17));
+    QCOMPARE(window->Button1->geometry(), DipRect(8, 48, 225, 25));
+    QCOMPARE(window->Button2->geometry(), DipRect(8, 80, 225, 25));
+    QVERIFY(window->cb1->isEditable());
+    QCOMPARE(window->cb1->currentText(), QString("COM2"));
+    QStringList ports;
+    for (int i = 0; i < window->cb1->count(); ++i) ports << window->cb1->itemText(i);
+    QCOMPARE(ports, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
+    QVERIFY(!window->xCon->isChecked());
+    QCOMPARE(window->SettingsTV->topLevelItemCount(), 2);
+    QCOMPARE(window->SettingsTV->topLevelItem(0)->text(0), QString("Ключи Touch Memory"));
+    QCOMPARE(window->SettingsTV->topLevelItem(1)->text(0), QString("Номера дозвона"));
+    QCOMPARE(window->SettingsTV->indentation(), Dip(19));
+  }
+
+  void regionsAndPagesFillTheirPlaces() {
+    WindowUnderTest window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    window->resize(Dip(900), Dip(700));
+    QTest::qWait(20);
+
+    QCOMPARE(window->Panel1->geometry(), QRect(0, 0, window->width(), Dip(153)));
+    QCOMPARE(window->SettingsGB->geometry(),
+             QRect(0, Dip(153), Dip(201), window->height() - Dip(153)));
+    QCOMPARE(window->Panel3->geometry(),
+             QRect(Dip(201), Dip(153), Dip(8), window->height() - Dip(153)));
+    QWidget* area = window->TMGB->parentWidget();
+    QCOMPARE(area->geometry(),
+             QRect(Dip(209), Dip(153), window->width() - Dip(209), window->height() - Dip(153)));
+    QCOMPARE(window->TMGB->geometry(), area->rect());
+    window->ShowPage(window->NumbersGB);
+    QTest::qWait(20);
+    QVERIFY(window->TMGB->isHidden());
+    QCOMPARE(window->NumbersGB->geometry(), area->rect());
+    QCOMPARE(window->NumbersGB->Panel4->geometry(), DipRect(16, 48, 465, 217));
+    QCOMPARE(window->NumbersGB->NumE(6)->geometry(), DipRect(144, 180, 121, 21));
+    QCOMPARE(window->NumbersGB->H24(6)->geometry(), DipRect(384, 184, 17, 17));
+    QCOMPARE(window->NumbersGB->WriteNumsB->geometry(), DipRect(112, 280, 75, 25));
+  }
+
+  void tabGoesThroughTheControlsInTheDesignedOrder() {
+    WindowUnderTest window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    window->ShowPage(window->NumbersGB);
+    window->TMGB->show();  // both pages take part, as they are laid out
+    const QStringList expected{
+        "cb1",        "xCon",  "Button1", "Button2", "e1",    "Button3",    "TouchSTR",
+        "SettingsTV", "NumE1", "NumE2",   "NumE3",   "NumE4", "NumE5",      "NumE6",
+        "Call1",      "Call2", "Call3",   "Call4",   "Call5", "Call6",      "H241",
+        "H242",       "H243",  "H244",    "H245",    "H246",  "WriteNumsB", "ReadNumsB"};
+    QStringList order;
+    QWidget* widget = window->cb1;
+    for (int step = 0; step < 200 && order.size() < expected.size(); ++step) {
+      if (widget->focusPolicy() & Qt::TabFocus && widget->isVisibleTo(&*window) &&
+          expected.contains(widget->objectName()) && !order.contains(widget->objectName())) {
+        order << widget->objectName();
+      }
+      widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(order, expected);
+  }
+
+  void waitWindowIsASmallTopmostDialogThatOnlyHidesOnClose() {
+    WindowUnderTest window;
+    auto* wait = new TfWait(&*window);
+    wait->ShowDrawn();
+
+    QCOMPARE(wait->windowTitle(), QString::fromUtf8("Обмен данными"));
+    QCOMPARE(wait->size(), QSize(Dip(313), Dip(105)));
+    QCOMPARE(wait->minimumSize(), wait->maximumSize());
+    const Qt::WindowFlags flags = wait->windowFlags();
+    QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!wait->isModal());
+    QCOMPARE(wait->Animate1->geometry(), DipRect(20, 22, 272, 60));
+    QVERIFY(wait->isVisible());
+
+    wait->close();
+    QVERIFY(wait->isHidden());
+    QCOMPARE(window->findChild<TfWait*>(), wait);  // hidden, not destroyed
+  }
+
+  void animationRunsThroughItsFramesByTheClock() {
+    WindowUnderTest window;
+    TfWait wait(&*window);
+    wait.ShowDrawn();
+    QSet<int> frames;
+    for (int i = 0; i < 40; ++i) {
+      QThread::msleep(TCopyAnimation::kFrameMs / 2);
+      wait.Animate();
+      frames.insert(wait.Animate1->Frame());
+    }
+    QVERIFY2(frames.size() >= 15, qPrintable(QString("%1 frames").arg(frames.size())));
+    for (int frame : frames) {
+      QVERIFY(frame >= TCopyAnimation::kFirstFrame && frame <= TCopyAnimation::kLastFrame);
+    }
+  }
+
+  void aWaitScopeLeavesNoWaitWindowBehindEvenOnAnError() {
+    WindowUnderTest window;
+    try {
+      TWaitScope scope(&*window, window->fWait);
+      QVERIFY(window->fWait && window->fWait->isVisible());
+      throw std::runtime_error("interrupted");
+    } catch (const std::runtime_error&) {
+    }
+    QCOMPARE(window->fWait, nullptr);
+    QCOMPARE(window->findChild<TfWait*>(), nullptr);
+  }
+};
+
+QTEST_MAIN(WindowLayoutTest)
+#include "window_layout_test.moc"
