@@ -15,6 +15,7 @@
 
 #include "app/connection_box.h"
 #include "app/error_display.h"
+#include "app/form_state_adapter.h"
 #include "app/key_grid.h"
 #include "app/keys_page.h"
 #include "app/numbers_page.h"
@@ -187,14 +188,18 @@ void TfOrvex::FormDestroy() {
   RunHandler([this] { SaveWindowState(); });
 }
 
-// --- Window state seam -----------------------------------------------------
-// The window's size, maximized state and field contents will be restored
-// here from the settings store, as the first step of FormCreate.
-void TfOrvex::LoadWindowState() {}
+// The window's size, maximized state and field contents come back from the
+// settings store as the first step of FormCreate, and go back as the only
+// step of FormDestroy.
+void TfOrvex::LoadWindowState() {
+  TFormStateAdapter window(*this, QSize(Dip(kFrameWidth), Dip(kFrameHeight)));
+  LoadFormState(window);
+}
 
-// And stored here, as the only step of FormDestroy.
-void TfOrvex::SaveWindowState() {}
-// ----------------------------------------------------------------------------
+void TfOrvex::SaveWindowState() {
+  TFormStateAdapter window(*this, QSize(Dip(kFrameWidth), Dip(kFrameHeight)));
+  SaveFormState(window);
+}
 
 void TfOrvex::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -202,6 +207,11 @@ void TfOrvex::showEvent(QShowEvent* event) {
   FormShow();
   if (shown_once_) return;
   shown_once_ = true;
+  // A restored outer size, now that the frame around it is known.
+  const QSize outer = property(kRestoredOuterSize).toSize();
+  setProperty(kRestoredOuterSize, QVariant());
+  const QSize frame = frameGeometry().size() - size();
+  if (outer.isValid() && !isMaximized() && !frame.isEmpty()) resize(outer - frame);
   CentreOnScreen();
 }
 

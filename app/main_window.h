@@ -71,8 +71,7 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // --- Window state: the persistence of size, state and field contents is
-  // --- still to be wired here; until then both do nothing.
+  // The window state kept between runs in the settings store.
   void LoadWindowState();
   void SaveWindowState();
 

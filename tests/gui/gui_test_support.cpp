@@ -51,7 +51,13 @@ void PortMapScript::ForgetLookUps() {
   looked_up_.clear();
 }
 
-WindowUnderTest::WindowUnderTest(std::vector<std::string> args) : args_(std::move(args)) {
+WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome)
+    : args_(std::move(args)) {
+  if (configHome.empty()) {
+    config_ = std::make_unique<TempDir>();
+    configHome = config_->path();
+  }
+  setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
   args_.insert(args_.begin(), "orvex-gsm");
   for (std::string& arg : args_) argv_.push_back(arg.data());
   argv_.push_back(nullptr);

@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/prompter.h"
+#include "sim_process.h"
 
 namespace orvex_test {
 
@@ -70,11 +71,13 @@ class PortMapScript {
 };
 
 // The main window as the program creates it: the program-wide references
-// point at it before FormCreate runs.
+// point at it before FormCreate runs. Its saved state lives in configHome
+// (XDG_CONFIG_HOME), by default a fresh folder of its own, so that no test
+// sees another's state or the user's.
 class WindowUnderTest {
  public:
   // args: the command line after the program name.
-  explicit WindowUnderTest(std::vector<std::string> args = {});
+  explicit WindowUnderTest(std::vector<std::string> args = {}, std::string configHome = {});
   ~WindowUnderTest();
 
   TfOrvex& operator*() { return *window_; }
@@ -86,6 +89,7 @@ class WindowUnderTest {
   }
 
  private:
+  std::unique_ptr<TempDir> config_;  // outlives the window, which saves into it
   std::vector<std::string> args_;
   std::vector<char*> argv_;
   std::unique_ptr<TfOrvex> window_;
