@@ -4,7 +4,6 @@
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "panel/exchange.h"
-#include "serial/sync_queue.h"
 #include "support/port_map_store.h"
 
 int main(int argc, char** argv) {
@@ -13,12 +12,6 @@ int main(int argc, char** argv) {
   TOrvexApplication application(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Orvex-GSM"));
   InstallStoredPortMap();
-  // An event thread that hands a line event to this thread wakes the event
-  // loop, which then serves it.
-  SynchronizeQueue::Instance().SetWaker([] {
-    QMetaObject::invokeMethod(
-        qApp, [] { SynchronizeQueue::Instance().Serve(); }, Qt::QueuedConnection);
-  });
 
   // The application took its own options out of argc and argv; the debug
   // switch sees the program's first argument.

@@ -22,6 +22,7 @@
 #include "app/wait_window.h"
 #include "app/window_metrics.h"
 #include "panel/panel_port.h"
+#include "serial/sync_queue.h"
 #include "support/debug_switch.h"
 
 TfOrvex* fOrvex = nullptr;
@@ -53,6 +54,13 @@ TfOrvex::TfOrvex(int argc, char** argv) : argc_(argc), argv_(argv) {
   RestorePublishedValues(comm1_, Comm1Values());
   comm1_.SetIdleHook([this] {
     if (fWait) fWait->Animate();
+  });
+  // With Synchronize on, Comm1's event thread hands each line event to this
+  // thread: it wakes the event loop, which then serves the delivery.
+  SynchronizeQueue::Instance().SetWaker([] {
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          app, [] { SynchronizeQueue::Instance().Serve(); }, Qt::QueuedConnection);
   });
 
   BuildTopStrip();
