@@ -138,7 +138,7 @@ class TCustomComm {
   std::unique_ptr<CommDevice> device_;
   DeviceFactory device_factory_;
   std::function<void()> idle_hook_;
-  uint32_t last_idle_ = 0;
+  uint32_t last_idle_ = TickMs();  // the idle hook's last call, kept across transfers
 
   TBaudRate baud_rate_ = br9600;
   uint32_t baud_value_ = 9600;

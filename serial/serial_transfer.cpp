@@ -55,10 +55,15 @@ void TCustomComm::CallIdleHook(bool force) {
 }
 
 bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput) {
-  const uint32_t elapsed = TickMs() - start;
+  const uint32_t now = TickMs();
+  const uint32_t elapsed = now - start;
   if (elapsed > timeoutMs) return false;
-  // The budget ends once elapsed exceeds it, so sleep one millisecond past it.
-  const uint32_t slice = std::min<uint32_t>(timeoutMs - elapsed + 1, kIdlePeriodMs);
+  // Sleep until the line is ready, the budget ends (it ends once elapsed
+  // exceeds it, so one millisecond past it) or the idle hook is due,
+  // whichever comes first.
+  const uint32_t sinceIdle = now - last_idle_;
+  const uint32_t untilIdle = sinceIdle >= kIdlePeriodMs ? 1 : kIdlePeriodMs - sinceIdle;
+  const uint32_t slice = std::min(timeoutMs - elapsed + 1, untilIdle);
   const LineWait result = forInput ? device_->WaitReadable(slice) : device_->WaitWritable(slice);
   CallIdleHook(false);
   if (result == LineWait::kBroken && forInput) {
@@ -75,7 +80,6 @@ uint32_t TCustomComm::SendData(const void* buffer, uint32_t count, uint32_t time
   if (LockState().Contains(lkSend)) RaiseDeviceError(sSendLocked, kErrSendLocked);
   if (count == 0) return 0;
   const uint32_t start = TickMs();
-  last_idle_ = start;
   const auto* position = static_cast<const uint8_t*>(buffer);
   uint32_t written = 0;
   uint32_t remaining = count;
@@ -112,7 +116,6 @@ uint32_t TCustomComm::ReadData(void* buffer, uint32_t count, uint32_t timeoutMs)
   if (LockState().Contains(lkRead)) RaiseDeviceError(sReadLocked, kErrReadLocked);
   if (count == 0) return 0;
   const uint32_t start = TickMs();
-  last_idle_ = start;
   auto* position = static_cast<uint8_t*>(buffer);
   uint32_t read = 0;
   uint32_t remaining = count;
@@ -124,7 +127,9 @@ uint32_t TCustomComm::ReadData(void* buffer, uint32_t count, uint32_t timeoutMs)
       remaining -= n;
       position += n;
       RunUnderLock(lkRead, n > 0 ? OnRead : NotifyHandler());
-      continue;
+      // A driver may count bytes that a read then does not deliver; such a
+      // pass moved nothing and waits like one, or the loop would never end.
+      if (n > 0) continue;
     }
     if (!WaitForLine(start, timeoutMs, true)) break;
   }

@@ -94,7 +94,7 @@ class FakeCommDevice final : public CommDevice {
   }
   bool ClearErrors(CommQueueCounts& counts) override {
     if (line_->fail_clear_errors) return false;
-    counts.cbInQue = line_->Queued();
+    counts.cbInQue = line_->Queued() + line_->phantom_in;
     counts.cbOutQue = line_->out_queue;
     return true;
   }

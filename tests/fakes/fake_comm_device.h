@@ -33,6 +33,7 @@ struct FakeLine {
   CommTimeouts timeouts;            // GetTimeouts / SetTimeouts
   CommQueueSizes sizes;             // GetQueueSizes
   uint32_t out_queue = 0;           // cbOutQue
+  uint32_t phantom_in = 0;          // counted in cbInQue, never delivered by a read
   uint32_t max_write = UINT32_MAX;  // a write moves at most this many bytes
   bool open_fails = false;
   bool fail_get_state = false;

@@ -124,6 +124,18 @@ TEST(SerialTransfer, BytesTricklingInDoNotExtendTheBudget) {
   EXPECT_LT(ms, 250);
 }
 
+TEST(SerialTransfer, CountedBytesThatNeverArriveDoNotHangTheRead) {
+  OpenLine o;
+  o.line->phantom_in = 3;
+  uint8_t buffer[16];
+  uint32_t n = 99;
+  const int ms = ElapsedMs([&] { n = o.comm.ReadData(buffer, 16, 100); });
+  EXPECT_EQ(n, 0u);
+  EXPECT_GE(ms, 100);
+  EXPECT_LT(ms, 1000);
+  EXPECT_EQ(o.comm.ReadData(buffer, 16, 0), 0u) << "budget 0 looks and returns";
+}
+
 TEST(SerialTransfer, BudgetZeroStillLooksOnce) {
   OpenLine o;
   o.line->Arrive("OK");
