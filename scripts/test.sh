@@ -22,5 +22,7 @@ cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DENABLE_TSAN=ON -DCMA
 cmake --build build-tsan -j "$jobs" --target test_serial test_integration
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(Serial|PanelPort|EventLine)'
+# Every fuzz target once over its corpus (clang, libFuzzer, ASan+UBSan).
+bash fuzz/replay.sh
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug
