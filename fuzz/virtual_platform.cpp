@@ -125,7 +125,10 @@ class ScriptedDevice final : public CommDevice {
     read = 0;
     RequireOwnedRegion(data, count);
     ++reads_;
-    if (reads_ == script_.failReadAt || (broken_ && rx_.empty())) return false;
+    // Past the line's life every read fails, so that an exchange with a huge
+    // budget on a line that never answers still ends.
+    if (reads_ == script_.failReadAt || (broken_ && (rx_.empty() || Now() >= kLineLifeMs)))
+      return false;
     read = static_cast<uint32_t>(std::min<size_t>(count, rx_.size()));
     if (read > 0) std::memcpy(data, rx_.data(), read);
     if (log_.inAttempt)

@@ -71,6 +71,9 @@ bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput)
     // instead of waiting out the budget on a dead line.
     uint8_t probe = 0;
     ReadChunk(&probe, 0);
+    // A driver that reports the line gone yet still reads without error
+    // would be polled in a tight loop: the line is gone all the same.
+    RaiseWin32DeviceError(sUnableToRead, kErrRead, device_->LastError());
   }
   return true;
 }
