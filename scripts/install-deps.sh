@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

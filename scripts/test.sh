@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
 # and runs the whole suite, then the serial tests under ThreadSanitizer and the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# last the Windows build of everything below app/ with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +27,5 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 bash fuzz/replay.sh
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug
+# Everything below app/ cross-built for Windows, its tests run under Wine.
+bash scripts/test-windows.sh

@@ -215,8 +215,9 @@ bool Win32CommDevice::WaitEvent(uint32_t& events) {
       if (!ok) Fail(GetLastError());
     } else {
       // A mask of 0 ends the pending wait; the record and the word must
-      // outlive it.
-      SetCommMask(handle_, 0);
+      // outlive it. A device that has gone may refuse the mask and leave the
+      // wait pending: then it is cancelled, so the close cannot hang here.
+      if (!SetCommMask(handle_, 0)) CancelIoEx(handle_, &overlapped);
       DWORD ignored = 0;
       GetOverlappedResult(handle_, &overlapped, &ignored, TRUE);
     }

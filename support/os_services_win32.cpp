@@ -5,26 +5,36 @@
 
 #include "support/debug_switch.h"
 #include "support/os_services.h"
+#include "support/text_codec.h"
 
 namespace {
 
-// The formatting calls count the terminating NUL in their result.
-std::string TextOfResult(const char* buffer, int length) {
-  return length > 0 ? std::string(buffer, static_cast<size_t>(length - 1)) : std::string();
+// log.txt holds code page 1251 whatever the system's ANSI code page: the
+// formats may hold letters (month names, AM/PM marks, quoted words), so the
+// text is taken in UTF-16 and converted here, as on POSIX. The formatting
+// calls count the terminating NUL in their result.
+std::string Cp1251OfResult(const wchar_t* buffer, int length) {
+  if (length <= 1) return {};
+  const int utf8Length =
+      WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, nullptr, 0, nullptr, nullptr);
+  if (utf8Length <= 0) return {};
+  std::string utf8(static_cast<size_t>(utf8Length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, utf8.data(), utf8Length, nullptr, nullptr);
+  return Utf8ToCp1251(utf8);
 }
 
 }  // namespace
 
 std::string ShortDateText() {
-  char buffer[256];
-  return TextOfResult(buffer, GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr,
-                                             buffer, sizeof buffer));
+  wchar_t buffer[256];
+  return Cp1251OfResult(
+      buffer, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, 256));
 }
 
 std::string LongTimeText() {
-  char buffer[256];
-  return TextOfResult(
-      buffer, GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, sizeof buffer));
+  wchar_t buffer[256];
+  return Cp1251OfResult(buffer,
+                        GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 256));
 }
 
 std::string ExecutableDirectory() {

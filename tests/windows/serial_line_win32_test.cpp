@@ -1,0 +1,287 @@
+// The serial component over the Win32 backend, on a real COM port whose far
+// end sends back every byte (EchoPort()).
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "serial/serial_comm.h"
+#include "win_test_support.h"
+
+namespace {
+
+// The line the configurator uses with the panel.
+void SetPanelLine(TCustomComm& comm, const std::string& port) {
+  comm.SetBaudRate(br19200);
+  comm.DataControl().SetParity(paNone);
+  comm.SetFlowControl(fcNone);
+  comm.SetOptions({coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen});
+  comm.Buffers().SetInputSize(250);
+  comm.Buffers().SetOutputSize(250);
+  comm.SetDeviceName(port);
+}
+
+uint32_t ElapsedSince(uint64_t start) {
+  return static_cast<uint32_t>(SystemMs() - start);
+}
+
+struct EchoLine : ::testing::Test {
+  TSerialComm comm;
+
+  void SetUp() override {
+    SetPanelLine(comm, EchoPort());
+    try {
+      ASSERT_TRUE(comm.OpenDevice());
+    } catch (const EDeviceError& e) {
+      FAIL() << e.what() << ": nothing answers on " << EchoPort()
+             << " (scripts/test-windows.sh sets up its far end)";
+    }
+    // What an earlier test sent may still be on its way back.
+    std::string late;
+    while (Read(late, 4096, 50) > 0) {
+    }
+  }
+
+  uint32_t Read(std::string& out, uint32_t count, uint32_t budget, uint32_t* ms = nullptr) {
+    std::vector<uint8_t> buffer(count + 1);
+    const uint64_t start = SystemMs();
+    const uint32_t n = comm.ReadData(buffer.data(), count, budget);
+    if (ms) *ms = ElapsedSince(start);
+    out.assign(reinterpret_cast<const char*>(buffer.data()), n);
+    return n;
+  }
+
+  // Sends text and reads back as many bytes.
+  std::string RoundTrip(const std::string& text, uint32_t budget = 3000) {
+    EXPECT_EQ(comm.SendData(text.data(), static_cast<uint32_t>(text.size()), budget), text.size());
+    std::string back;
+    Read(back, static_cast<uint32_t>(text.size()), budget);
+    return back;
+  }
+
+  // Waits until the receive queue holds count bytes.
+  bool WaitQueued(uint32_t count) {
+    const uint64_t start = SystemMs();
+    while (comm.QueuedBytes(0) < count) {
+      if (ElapsedSince(start) > 3000) return false;
+      Sleep(5);
+    }
+    return true;
+  }
+};
+
+TEST_F(EchoLine, PanelLineSettingsReachTheDriver) {
+  Dcb dcb;
+  ASSERT_TRUE(comm.Device()->GetState(dcb));
+  EXPECT_EQ(dcb.BaudRate, 19200u);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  EXPECT_EQ(dcb.Parity, 0);
+  EXPECT_EQ(dcb.StopBits, 0);
+  EXPECT_EQ(comm.BaudRate(), br19200);
+  EXPECT_EQ(comm.BaudValue(), 19200u);
+  EXPECT_EQ(comm.DataControl().DataBits(), db8);
+  EXPECT_EQ(comm.DataControl().StopBits(), sb1);
+}
+
+TEST_F(EchoLine, ARateOutsideTheTableIsSetAndReadsAsCustom) {
+  comm.SetBaudRate(brCustom);
+  comm.SetBaudValue(230400);
+  comm.DataControl().SetStopBits(sb2);
+  EXPECT_EQ(comm.BaudValue(), 230400u);
+  EXPECT_EQ(comm.BaudRate(), brCustom);
+  EXPECT_EQ(comm.DataControl().StopBits(), sb2);
+  EXPECT_EQ(RoundTrip("+T01\r"), "+T01\r") << "the line still works at that rate";
+}
+
+TEST_F(EchoLine, FourDataBitsAreRefusedWithTheSystemsReason) {
+  try {
+    comm.DataControl().SetDataBits(db4);
+    FAIL() << "4 data bits were accepted";
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.ErrorCode, 3);
+    EXPECT_STREQ(e.what(), "Unable to update device control block.");
+  }
+  const SystemError error = comm.Device()->LastError();
+  EXPECT_NE(error.number, 0);
+  EXPECT_FALSE(TrimSystemText(error.text).empty()) << "the system's text for " << error.number;
+  EXPECT_TRUE(comm.Opened());
+  comm.DataControl().SetDataBits(db8);
+  EXPECT_EQ(RoundTrip("OK\r\n"), "OK\r\n");
+}
+
+TEST_F(EchoLine, EveryByteValueButZeroGoesOutAndComesBackUnchanged) {
+  // Four times the queue sizes, so that writes wait for room and reads find
+  // more than a queue's worth.
+  std::string all;
+  for (int round = 0; round < 4; ++round) {
+    for (int byte = 1; byte < 256; ++byte) all += static_cast<char>(byte);
+  }
+  EXPECT_EQ(RoundTrip(all), all);
+}
+
+TEST_F(EchoLine, NulBytesAreDiscardedWhenAsked) {
+  const std::string sent("O\0K\0\r\n", 6);
+  const std::string back = RoundTrip(sent, 300);
+  if (RunningUnderWine()) {
+    // Wine does not apply fNull: the zero bytes arrive.
+    EXPECT_EQ(back, sent);
+  } else {
+    EXPECT_EQ(back, "OK\r\n");
+  }
+
+  comm.SetOptions({coLeaveDTROpen});
+  EXPECT_EQ(RoundTrip(std::string("O\0K", 3)), std::string("O\0K", 3));
+}
+
+TEST_F(EchoLine, ASilentLineReadsNothingOnceItsBudgetIsSpent) {
+  std::string got;
+  uint32_t ms = 0;
+  EXPECT_EQ(Read(got, 600, 100, &ms), 0u);
+  EXPECT_GE(ms, 99u);
+  EXPECT_LT(ms, 2000u);
+}
+
+TEST_F(EchoLine, AReadEndsAtOnceWhenItsCountHasArrived) {
+  const std::string reply = "\r\n>0123456789ABCDEF\r\nOK\r\n";
+  ASSERT_EQ(comm.SendData(reply.data(), static_cast<uint32_t>(reply.size()), 1000), reply.size());
+  std::string got;
+  uint32_t ms = 0;
+  EXPECT_EQ(Read(got, static_cast<uint32_t>(reply.size()), 5000, &ms), reply.size());
+  EXPECT_EQ(got, reply);
+  EXPECT_LT(ms, 4000u) << "the read waited for its budget instead of the bytes";
+}
+
+TEST_F(EchoLine, AShortReplyIsReturnedWhenTheBudgetIsSpent) {
+  ASSERT_TRUE(comm.SendString("OK\r\n"));
+  std::string got;
+  uint32_t ms = 0;
+  EXPECT_EQ(Read(got, 600, 300, &ms), 4u);
+  EXPECT_EQ(got, "OK\r\n");
+  EXPECT_GE(ms, 299u);
+  EXPECT_LT(ms, 3000u);
+}
+
+TEST_F(EchoLine, ADeviceReadTakesOnlyWhatIsQueuedAndNothingIsNoError) {
+  CommDevice& device = *comm.Device();
+  uint8_t buffer[16];
+  uint32_t n = 99;
+  // Wine may end such a read with ERROR_TIMEOUT: the device counts it as
+  // a read of nothing.
+  EXPECT_TRUE(device.Read(buffer, sizeof buffer, n)) << device.LastError().text;
+  EXPECT_EQ(n, 0u);
+
+  ASSERT_TRUE(comm.SendString("abc"));
+  ASSERT_TRUE(WaitQueued(3));
+  EXPECT_TRUE(device.Read(buffer, sizeof buffer, n)) << device.LastError().text;
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), n), "abc");
+}
+
+TEST_F(EchoLine, QueueCountsShowWhatWaits) {
+  EXPECT_EQ(comm.QueuedBytes(0), 0u);
+  ASSERT_TRUE(comm.SendString("12345"));
+  ASSERT_TRUE(WaitQueued(5));
+  EXPECT_EQ(comm.QueuedBytes(0), 5u);
+  EXPECT_EQ(comm.QueuedBytes(7), 0u) << "any other kind";
+}
+
+TEST_F(EchoLine, ChangingABufferSizeWhileOpenEmptiesTheQueues) {
+  ASSERT_TRUE(comm.SendString("stale"));
+  ASSERT_TRUE(WaitQueued(5));
+  comm.Buffers().SetInputSize(1024);
+  EXPECT_EQ(comm.QueuedBytes(0), 0u);
+  EXPECT_EQ(RoundTrip("fresh"), "fresh");
+}
+
+TEST_F(EchoLine, TimeoutsReachTheDriverFieldForField) {
+  TCommTimeoutsEx& t = comm.Timeouts();
+  t.SetReadInterval(5);
+  t.SetReadMultiplier(2);
+  t.SetReadConstant(7);
+  t.SetWriteMultiplier(3);
+  t.SetWriteConstant(11);
+  CommTimeouts system;
+  ASSERT_TRUE(comm.Device()->GetTimeouts(system));
+  EXPECT_EQ(system, (CommTimeouts{5, 2, 7, 3, 11}));
+  EXPECT_EQ(t.ReadInterval(), 5u);
+  EXPECT_EQ(t.WriteConstant(), 11u);
+}
+
+TEST_F(EchoLine, ASecondOpenOfAnOpenPortIsRefused) {
+  TSerialComm second;
+  SetPanelLine(second, EchoPort());
+  try {
+    second.OpenDevice();
+    // Wine does not refuse a second open of a port; Windows does.
+    EXPECT_TRUE(RunningUnderWine()) << "the port was opened twice";
+    second.CloseDevice();
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.ErrorCode, 65535);
+    EXPECT_EQ(std::string(e.what()), "Cannot open device " + EchoPort());
+    EXPECT_FALSE(second.Opened());
+  }
+  EXPECT_EQ(RoundTrip("still mine"), "still mine");
+}
+
+TEST_F(EchoLine, AClosedPortOpensAgainAtOnce) {
+  for (int round = 0; round < 3; ++round) {
+    comm.CloseDevice();
+    EXPECT_FALSE(comm.Opened());
+    ASSERT_TRUE(comm.OpenDevice());
+    const std::string text = "round " + std::to_string(round);
+    EXPECT_EQ(RoundTrip(text), text);
+  }
+}
+
+TEST(WinSerialNames, NamesThatAreNoPortCannotBeOpened) {
+  for (const char* name : {"COM99", "NUL", "C:\\", "no such port"}) {
+    TSerialComm comm;
+    comm.SetDeviceName(name);
+    try {
+      comm.OpenDevice();
+      ADD_FAILURE() << name << " was opened";
+      comm.CloseDevice();
+    } catch (const EDeviceError& e) {
+      EXPECT_EQ(e.ErrorCode, 65535) << name;
+      EXPECT_EQ(std::string(e.what()), std::string("Cannot open device ") + name);
+      EXPECT_FALSE(comm.Opened());
+    }
+  }
+  EXPECT_EQ(OpenCommDevice(EchoPort() + std::string(1, '\0') + "x"), nullptr)
+      << "a name cut short by a zero byte opens nothing";
+}
+
+TEST(WinSerialNames, APortNameOpensTheDeviceNamespacePath) {
+  EXPECT_EQ(ResolveDevicePath("COM2"), "\\\\.\\COM2");
+  EXPECT_EQ(ResolveDevicePath("COM12"), "\\\\.\\COM12");
+  EXPECT_EQ(ResolveDevicePath(""), std::nullopt);
+}
+
+TEST(WinSerialSystem, QueueSizesAreLimitedAsTheSystemVersionSays) {
+  TSerialComm comm;
+  comm.Buffers().SetInputSize(65000);
+  comm.Buffers().SetOutputSize(50);
+  // Every Windows that runs this program is NT 4.0 or later.
+  EXPECT_EQ(MaxQueueSize(), 4096u);
+  EXPECT_EQ(comm.Buffers().InputSize(), 4096);
+  EXPECT_EQ(comm.Buffers().OutputSize(), 128);
+}
+
+TEST(WinSerialSystem, TheClockCountsMilliseconds) {
+  const uint32_t tickStart = TickMs();
+  const uint64_t systemStart = GetTickCount64();
+  Sleep(300);
+  const uint32_t ticks = TickMs() - tickStart;
+  const uint64_t system = GetTickCount64() - systemStart;
+  EXPECT_GE(ticks, 290u);
+  EXPECT_LT(ticks, 5000u);
+  // The system's tick count moves in steps of up to about 16 ms.
+  EXPECT_NEAR(static_cast<double>(ticks), static_cast<double>(system), 40.0);
+}
+
+}  // namespace
