@@ -3,7 +3,6 @@
 // write behind the wait window.
 
 #include <QComboBox>
-#include <optional>
 #include <string>
 
 #include "app/connection_box.h"
@@ -33,14 +32,6 @@ constexpr int kListedKeys = 4;
 
 void LogError(const std::exception& error) {
   WriteLog(Utf8ToCp1251(error.what()), true, EmptyData);
-}
-
-// One report of the writes the panel did not confirm, from the reports of
-// the keys and of the numbers: the second one's commands follow the first's.
-std::string JoinUnconfirmed(const std::string& keys, const std::string& numbers) {
-  const size_t list = numbers.find(": ");
-  if (list == std::string::npos) return keys + ", " + numbers;
-  return keys + ", " + numbers.substr(list + 2);
 }
 
 }  // namespace
@@ -112,17 +103,16 @@ void TfOrvex::Button2Click() {
 void TfOrvex::WriteKeysAndNumbers() {
   // A key the panel did not confirm must not cost the numbers their write:
   // both halves are sent, then one report names every unconfirmed command.
-  std::optional<std::string> keysUnconfirmed;
+  std::vector<std::string> unconfirmed;
   try {
     WriteKeys(*TMGB);
   } catch (const EPanelWriteError& error) {
-    keysUnconfirmed = error.what();
+    unconfirmed = error.Commands();
   }
   try {
     NumbersGB->WriteNumsBClick();
   } catch (const EPanelWriteError& error) {
-    if (!keysUnconfirmed) throw;
-    throw EPanelWriteError(JoinUnconfirmed(*keysUnconfirmed, error.what()));
+    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
   }
-  if (keysUnconfirmed) throw EPanelWriteError(*keysUnconfirmed);
+  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed);
 }

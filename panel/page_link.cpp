@@ -7,13 +7,7 @@ void UnconfirmedWrites::Note(const std::string& name, const std::string& reply) 
 }
 
 void UnconfirmedWrites::RaiseIfAny() const {
-  if (names_.empty()) return;
-  std::string message = "Охранная панель не подтвердила команды: ";
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (i > 0) message += ", ";
-    message += names_[i];
-  }
-  throw EPanelWriteError(message);
+  if (!names_.empty()) throw EPanelWriteError(names_);
 }
 
 void RaiseListIndexError(int index) {

@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 // A text that is not a number: "'%s' is not a valid integer value".
 class EConvertError : public std::runtime_error {
@@ -19,8 +21,22 @@ class EListError : public std::runtime_error {
 };
 
 // Writes that the panel did not confirm: "Охранная панель не подтвердила
-// команды: " and the commands without their data, joined by ", ".
+// команды: " and the commands without their data, joined by ", ". The
+// commands are kept, so that reports of several writes can be joined.
 class EPanelWriteError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EPanelWriteError(std::vector<std::string> commands)
+      : std::runtime_error(Message(commands)), commands_(std::move(commands)) {}
+  const std::vector<std::string>& Commands() const { return commands_; }
+
+ private:
+  static std::string Message(const std::vector<std::string>& commands) {
+    std::string message = "Охранная панель не подтвердила команды: ";
+    for (size_t i = 0; i < commands.size(); ++i) {
+      if (i > 0) message += ", ";
+      message += commands[i];
+    }
+    return message;
+  }
+  std::vector<std::string> commands_;
 };
