@@ -13,9 +13,8 @@
 #include "app/prompter.h"
 #include "app/wait_window.h"
 #include "panel/commands.h"
-#include "panel/keys_page_ops.h"
-#include "panel/panel_errors.h"
 #include "panel/panel_port.h"
+#include "panel/panel_session.h"
 #include "support/log.h"
 #include "support/text_codec.h"
 
@@ -44,15 +43,11 @@ void TfOrvex::OpenPort() {
 void TfOrvex::Button1Click() {
   try {
     OpenPort();
-    std::string reply;
-    SendCommand(std::string(kProbeCommand), kCommandAttempts, DefaultReplyWait, reply);
-    xCon->setChecked(!reply.empty());
-    if (!xCon->isChecked()) return;
+    if (!session_.SendProbe()) return;
     if (CurrentPrompter().AskYesNo(QString::fromUtf8(kPanelFound))) {
       repaint();
       TWaitScope wait(this, fWait);
-      ReadKeys(*TMGB);
-      NumbersGB->ReadNumsBClick();
+      session_.ReadAll(*TMGB, *NumbersGB);
     } else {
       FillKeyPlaceholders();
     }
@@ -72,14 +67,20 @@ void TfOrvex::FillKeyPlaceholders() {
 
 void TfOrvex::Connect() {
   const QString remembered = cb1->currentText();
-  Button1Click();
-  // The scan also tries the entry that was just probed.
-  for (int entry = 0; entry < cb1->count() && !xCon->isChecked(); ++entry) {
-    cb1->setCurrentIndex(entry);
-    cb1->setEditText(cb1->itemText(entry));
+  std::vector<std::string> listed;
+  for (int entry = 0; entry < cb1->count(); ++entry)
+    listed.push_back(cb1->itemText(entry).toStdString());
+  const std::vector<std::string> order = ScanOrder(remembered.toStdString(), listed);
+  for (size_t i = 0; i < order.size(); ++i) {
+    // After the box's own text come the list's entries: each is selected, so
+    // that the box's text becomes the entry's text.
+    if (i > 0) {
+      cb1->setCurrentIndex(static_cast<int>(i - 1));
+      cb1->setEditText(QString::fromStdString(order[i]));
+    }
     Button1Click();
+    if (xCon->isChecked()) return;
   }
-  if (xCon->isChecked()) return;
   cb1->setEditText(remembered);
   CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection));
 }
@@ -92,27 +93,10 @@ void TfOrvex::Button2Click() {
   try {
     repaint();
     TWaitScope wait(this, fWait);
-    WriteKeysAndNumbers();
+    session_.WriteAll(*TMGB, *NumbersGB);
   } catch (const std::exception& error) {
     LogError(error);
     CurrentPrompter().ShowError(QString::fromUtf8(kWriteFailed) +
                                 QString::fromLatin1(kWriteFailedBreak) + ErrorMessage(error));
   }
-}
-
-void TfOrvex::WriteKeysAndNumbers() {
-  // A key the panel did not confirm must not cost the numbers their write:
-  // both halves are sent, then one report names every unconfirmed command.
-  std::vector<std::string> unconfirmed;
-  try {
-    WriteKeys(*TMGB);
-  } catch (const EPanelWriteError& error) {
-    unconfirmed = error.Commands();
-  }
-  try {
-    NumbersGB->WriteNumsBClick();
-  } catch (const EPanelWriteError& error) {
-    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
-  }
-  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed);
 }

@@ -8,8 +8,8 @@
 #include "app/error_display.h"
 #include "app/key_grid.h"
 #include "app/window_metrics.h"
-#include "panel/keys_page_ops.h"
 #include "panel/page_link.h"
+#include "panel/panel_session.h"
 #include "support/text_codec.h"
 
 QString FromPanelText(const std::string& bytes) {
@@ -20,7 +20,8 @@ std::string ToPanelText(const QString& text) {
   return Utf8ToCp1251(text.toStdString());
 }
 
-TKeysPage::TKeysPage(QWidget* parent) : QGroupBox(QStringLiteral("Ключи Touch Memory"), parent) {
+TKeysPage::TKeysPage(QWidget* parent, PanelSession& session)
+    : QGroupBox(QStringLiteral("Ключи Touch Memory"), parent), session_(session) {
   setObjectName(QStringLiteral("TMGB"));
 
   Panel2 = new QFrame(this);
@@ -49,7 +50,7 @@ TKeysPage::TKeysPage(QWidget* parent) : QGroupBox(QStringLiteral("Ключи Tou
 }
 
 void TKeysPage::Button3Click() {
-  RunHandler([this] { ReadPresentedKey(*this); });
+  RunHandler([this] { session_.ReadPresented(*this); });
 }
 
 void TKeysPage::Clear() {

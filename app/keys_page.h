@@ -7,6 +7,8 @@
 
 #include "panel/page_interfaces.h"
 
+class PanelSession;
+
 class QLineEdit;
 class QPushButton;
 class QFrame;
@@ -16,7 +18,7 @@ class TKeysPage : public QGroupBox, public KeyList {
   Q_OBJECT
 
  public:
-  explicit TKeysPage(QWidget* parent);
+  TKeysPage(QWidget* parent, PanelSession& session);
 
   // "Читать ключ": the key presented to the reader into e1 and the selected
   // row. Errors go to the default error display.
@@ -36,6 +38,9 @@ class TKeysPage : public QGroupBox, public KeyList {
   QLineEdit* e1 = nullptr;
   QPushButton* Button3 = nullptr;
   TKeyGrid* TouchSTR = nullptr;
+
+ private:
+  PanelSession& session_;
 };
 
 // Between the window's QString and the panel's code page 1251 bytes; every

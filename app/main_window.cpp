@@ -24,6 +24,7 @@
 #include "panel/panel_port.h"
 #include "serial/sync_queue.h"
 #include "support/debug_switch.h"
+#include "support/log.h"
 
 TfOrvex* fOrvex = nullptr;
 
@@ -156,8 +157,8 @@ void TfOrvex::BuildSettingsColumn() {
 QWidget* TfOrvex::BuildPageArea() {
   auto* area = new QWidget(this);
   area->setObjectName(QStringLiteral("PageArea"));
-  TMGB = new TKeysPage(area);
-  NumbersGB = new TNumbersPage(area);
+  TMGB = new TKeysPage(area, session_);
+  NumbersGB = new TNumbersPage(area, session_);
   // Both pages share the one cell: the page shown fills it.
   auto* layout = new QGridLayout(area);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -182,6 +183,7 @@ void TfOrvex::FormCreate() {
   RunHandler([this] {
     LoadWindowState();
     ApplyDebugSwitch(argc_, argv_);
+    session_.SetDebugMode(DebugMode);
     Connect();
   });
 }

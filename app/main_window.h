@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "panel/exchange.h"
+#include "panel/panel_session.h"
 #include "serial/serial_comm.h"
 
 class QComboBox;
@@ -52,6 +53,8 @@ class TfOrvex : public QWidget, public ExchangeHost {
 
   // ExchangeHost.
   TCustomComm& Comm1() override { return comm1_; }
+  // The panel behind Comm1, as the pages and the workflow talk to it.
+  PanelSession& Session() { return session_; }
   void SetConnected(bool checked) override;
 
   QFrame* Panel1 = nullptr;
@@ -81,9 +84,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void SetTabOrder();
   void CentreOnScreen();
   void FillKeyPlaceholders();
-  void WriteKeysAndNumbers();
 
   TSerialComm comm1_;
+  PanelSession session_{*this};
   int argc_;
   char** argv_;
   bool shown_once_ = false;

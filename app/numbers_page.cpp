@@ -10,7 +10,7 @@
 #include "app/keys_page.h"
 #include "app/number_key_filter.h"
 #include "app/window_metrics.h"
-#include "panel/numbers_page_ops.h"
+#include "panel/panel_session.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ QPushButton* NewButton(QWidget* parent, const char* name, const QString& text, i
 
 }  // namespace
 
-TNumbersPage::TNumbersPage(QWidget* parent) : QGroupBox(QStringLiteral("Номера дозвона"), parent) {
+TNumbersPage::TNumbersPage(QWidget* parent, PanelSession& session)
+    : QGroupBox(QStringLiteral("Номера дозвона"), parent), session_(session) {
   setObjectName(QStringLiteral("NumbersGB"));
   NewLabel(this, "Label1", QStringLiteral("Событие"), 56, 24, true);
   NewLabel(this, "Label2", QStringLiteral("Номер телефона"), 168, 24, true);
@@ -116,11 +117,11 @@ void TNumbersPage::SetTabOrder() {
 }
 
 void TNumbersPage::ReadNumsBClick() {
-  ::ReadNumsBClick(*this);
+  session_.ReadNumbers(*this);
 }
 
 void TNumbersPage::WriteNumsBClick() {
-  ::WriteNumsBClick(*this);
+  session_.WriteNumbers(*this);
 }
 
 void TNumbersPage::Call1Click(QCheckBox* sender) {

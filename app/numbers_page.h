@@ -15,12 +15,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TNumberKeyFilter;
+class PanelSession;
 
 class TNumbersPage : public QGroupBox, public NumbersPage {
   Q_OBJECT
 
  public:
-  explicit TNumbersPage(QWidget* parent);
+  TNumbersPage(QWidget* parent, PanelSession& session);
 
   // The page's read and write; errors pass to the caller.
   void ReadNumsBClick();
@@ -62,4 +63,5 @@ class TNumbersPage : public QGroupBox, public NumbersPage {
 
   std::array<EventRow, kEventCount> rows_;
   TNumberKeyFilter* key_filter_ = nullptr;
+  PanelSession& session_;
 };

@@ -22,6 +22,9 @@ inline constexpr int32_t kNumberBudget = 500;
 
 inline constexpr int kKeySlots = 4;  // slots 1 to 4; slot 0 is the reader
 inline constexpr int kEventCount = 6;
+// Bits 0 to 5 of each flag byte belong to the six events; 6 and 7 are never
+// sent.
+inline constexpr uint8_t kFlagBits = 0x3F;
 
 // The probe and the read of key 1 are the same text: the probe only looks at
 // whether a reply came.

@@ -2,7 +2,6 @@
 
 #include "panel/commands.h"
 #include "panel/encodings.h"
-#include "support/log.h"
 
 namespace {
 
@@ -14,18 +13,20 @@ std::string AskForData(const CommandSender& send, const std::string& command, in
 
 }  // namespace
 
-void ReadNumsBClick(NumbersPage& page, const CommandSender& send) {
-  page.SetSpareBoxesVisible(DebugMode);
+void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode) {
+  page.SetSpareBoxesVisible(debugMode);
 
   const std::string flagsData = AskForData(send, std::string(kFlagsReadCommand), kFlagsBudget);
   if (!flagsData.empty()) {
     page.SetEnabled(true);
     const FlagBytes flags = DecodeFlagBytes(flagsData);
+    // A clear bit unticks its box: a box left ticked from an earlier panel
+    // would be written back as dialing this panel never had.
     for (const PanelEvent& event : kPanelEvents) {
-      if (flags.dial & event.bit) page.SetDialTicked(event.number, true);
+      page.SetDialTicked(event.number, (flags.dial & event.bit) != 0);
     }
     for (const PanelEvent& event : kPanelEvents) {
-      if (flags.day & event.bit) page.SetDayTicked(event.number, true);
+      page.SetDayTicked(event.number, (flags.day & event.bit) != 0);
     }
   } else {
     // Without the flags every number is asked for; those that do not answer

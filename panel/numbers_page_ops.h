@@ -7,13 +7,14 @@
 
 // Shows the boxes of events 5 and 6 only in debug mode, reads the flag bytes
 // and the numbers of the events whose dial box is ticked. Flags data enables
-// the page and ticks (never unticks) the boxes of the set bits; no flags data
-// disables the page and ticks every dial box. Every number field is emptied;
-// a number that is absent unticks its dial box. A conversion error
-// (EConvertError) ends the read where it happens; what is set stays set.
-void ReadNumsBClick(NumbersPage& page, const CommandSender& send = SendCommand);
+// the page and sets every box to its bit, so that the page shows this panel
+// and not the one read before; no flags data disables the page and ticks
+// every dial box. Every number field is emptied; a number that is absent
+// unticks its dial box. A conversion error (EConvertError) ends the read
+// where it happens; what is set stays set.
+void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode);
 
 // Sends the flag bytes and all six numbers (32 zeros for an event whose dial
 // box is unticked or whose field is empty), whatever the replies. Afterwards
 // raises EPanelWriteError if the panel did not accept some of them.
-void WriteNumsBClick(NumbersPage& page, const CommandSender& send = SendCommand);
+void WriteNumsBClick(NumbersPage& page, const CommandSender& send);

@@ -10,7 +10,8 @@
 #include "panel/exchange.h"
 
 // SendCommand's shape: command, attempts, budget, reply (all as SendCommand).
-// The operations default to SendCommand; tests give a scripted one.
+// The window and the tool send over their own port (PanelSession::Sender);
+// tests give a scripted one.
 using CommandSender = std::function<void(const std::string& command, int32_t attempts,
                                          int32_t budget, std::string& reply)>;
 

@@ -81,7 +81,7 @@ class NumbersPageTest : public QObject {
 
  private slots:
   void choosingTheNumbersNodeReadsEveryTimeAndTheKeysNodeNever() {
-    Bench bench;
+    Bench bench(PanelMemory("3F"));
 
     bench.Choose(1);
     QVERIFY(bench.window->NumbersGB->isVisible());
@@ -94,11 +94,13 @@ class NumbersPageTest : public QObject {
     QVERIFY(!bench.window->NumbersGB->isVisible());
     QVERIFY(bench.NewCommands().isEmpty());
 
-    // The boxes the panel left ticked are the only numbers read again.
+    // A box the user unticked shows the panel's flag again.
     bench.window->NumbersGB->Call(3)->setChecked(false);
     bench.Choose(1);
-    QCOMPARE(bench.NewCommands(), (QStringList{"+s", "+H01", "+H02", "+H04", "+H05", "+H06"}));
-    QCOMPARE(bench.window->NumbersGB->NumE(3)->text(), QString());
+    QCOMPARE(bench.NewCommands(),
+             (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
+    QVERIFY(bench.window->NumbersGB->Call(3)->isChecked());
+    QCOMPARE(bench.window->NumbersGB->NumE(3)->text(), QString("3"));
   }
 
   void renamedNodesStillOpenTheirPages() {
@@ -120,7 +122,7 @@ class NumbersPageTest : public QObject {
     QVERIFY(!window->NumbersGB->isVisible());
   }
 
-  void flagBitsOnlyEverTickBoxes_data() {
+  void flagBitsSetEveryBox_data() {
     QTest::addColumn<QString>("flags");
     QTest::addColumn<QString>("dialBefore");
     QTest::addColumn<QString>("dayBefore");
@@ -133,19 +135,19 @@ class NumbersPageTest : public QObject {
                                            << "000000"
                                            << "111111"
                                            << "111111" << all;
-    QTest::newRow("0000 changes no box")
-        << "0000"
-        << "101111"
-        << "110111"
-        << "101111"
-        << "110111" << QStringList{"+H01", "+H03", "+H04", "+H05", "+H06"};
-    QTest::newRow("set bits join the user's ticks") << "0102"
-                                                    << "000010"
-                                                    << "000000"
-                                                    << "100010"
-                                                    << "010000" << QStringList{"+H01", "+H05"};
+    QTest::newRow("0000 unticks all twelve") << "0000"
+                                             << "101111"
+                                             << "110111"
+                                             << "000000"
+                                             << "000000" << QStringList{};
+    QTest::newRow("each box shows its bit, not the ticks before")
+        << "0102"
+        << "000010"
+        << "000000"
+        << "100000"
+        << "010000" << QStringList{"+H01"};
   }
-  void flagBitsOnlyEverTickBoxes() {
+  void flagBitsSetEveryBox() {
     QFETCH(QString, flags);
     QFETCH(QString, dialBefore);
     QFETCH(QString, dayBefore);
@@ -218,19 +220,14 @@ class NumbersPageTest : public QObject {
   }
   void boxesOfEvents5And6ShowOnlyInDebugMode() {
     QFETCH(bool, debug);
-    TempDir logDir;
-    const QString cwd = QDir::currentPath();
-    QDir::setCurrent(QString::fromStdString(logDir.path()));
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
     TNumbersPage* page = window->NumbersGB;
-    DebugMode = debug;
+    window->Session().SetDebugMode(debug);
 
     page->ReadNumsBClick();  // the port is closed: nothing is exchanged
 
-    DebugMode = false;
-    QDir::setCurrent(cwd);
     for (int event : {5, 6}) {
       QCOMPARE(page->Call(event)->isHidden(), !debug);
       QCOMPARE(page->H24(event)->isHidden(), !debug);

@@ -2,8 +2,12 @@
 // pseudo-terminal: what the installer sees and what the panel receives.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "serial/comm_device.h"
@@ -13,8 +17,10 @@
 
 namespace {
 
+using orvex_test::ReadSimState;
 using orvex_test::SimProcess;
 using orvex_test::TempDir;
+using orvex_test::WriteSimState;
 
 struct CliRun {
   int code;
@@ -29,34 +35,48 @@ CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
   return {code, out.str(), err.str()};
 }
 
+// The file without its "#" header, which holds the time of the read.
+std::string Body(const std::string& file) {
+  std::string body;
+  std::istringstream lines(file);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.starts_with("#")) body += line + "\n";
+  return body;
+}
+
 const char* kSettings =
     "# gate panel\n"
     "key1=0123456789ABCDEF\n"
     "key2=1111111111111111\n"
-    "key3=00000000000000A5\n"
+    "key3=00000000000000a5\n"
     "key4=FFFFFFFFFFFFFFFF\n"
     "number1=+79161234567\n"
     "number2=112\n"
     "number3=\n"
-    "number4=89031112233\n"
+    "number4=hex:3839002A000000000000000000000000\n"
     "number5=+7\n"
-    "number6=0123456789\n"
+    "number6=0123456789012345\n"
     "dial1=1\ndial2=1\ndial3=0\ndial4=1\ndial5=0\ndial6=1\n"
     "day1=0\nday2=1\nday3=0\nday4=0\nday5=1\nday6=0\n";
 
-TEST(CliEndToEnd, ProbeFindsThePanelOrSaysThereIsNone) {
+TEST(CliEndToEnd, ProbeSaysWhetherThePanelAnswersOrThePortCannotBeOpened) {
   SimProcess sim;
   CliRun run = Cli({"--port", sim.SlavePath(), "probe"});
   EXPECT_EQ(run.code, kExitOk);
   EXPECT_EQ(run.out, "found on " + sim.SlavePath() + "\n");
   EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T01"});
 
-  run = Cli({"--port", "/dev/null-no-such-port", "probe"});
+  run = Cli({"--port=/dev/null-no-such-port", "probe"});
+  EXPECT_EQ(run.code, kExitCannotOpen);
+  EXPECT_NE(run.err.find("cannot open /dev/null-no-such-port"), std::string::npos) << run.err;
+
+  SimProcess mute({"--silent"});
+  run = Cli({"-p", mute.SlavePath(), "probe"});
   EXPECT_EQ(run.code, kExitNoAnswer);
-  EXPECT_EQ(run.err, "no answer on /dev/null-no-such-port\n");
+  EXPECT_EQ(run.err, "orvex-gsm-cli: no answer from the panel on " + mute.SlavePath() + "\n");
 }
 
-TEST(CliEndToEnd, WriteSendsEverythingAndReadGivesItBack) {
+TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
   SimProcess sim;
   TempDir dir;
   const std::string file = dir.File("gate.txt");
@@ -65,47 +85,154 @@ TEST(CliEndToEnd, WriteSendsEverythingAndReadGivesItBack) {
   CliRun run = Cli({"--port", sim.SlavePath(), "write", file});
   ASSERT_EQ(run.code, kExitOk) << run.err;
   const std::vector<std::string> sent = sim.ReceivedCommands();
-  ASSERT_EQ(sent.size(), 11u);
-  EXPECT_EQ(sent[0], "+T01EFCDAB8967452301") << "keys go out in panel order";
-  EXPECT_EQ(sent[2], "+T03A500000000000000");
-  EXPECT_EQ(sent[4], "+s2B12");
-  EXPECT_EQ(sent[5], "+H012B373931363132333435363700000000");
-  EXPECT_EQ(sent[7], "+H0300000000000000000000000000000000") << "an undialled event sends zeros";
+  ASSERT_EQ(sent.size(), 1u + 11u + 11u) << "probe, the write, the read-back";
+  EXPECT_EQ(sent[1], "+T01EFCDAB8967452301") << "keys go out in panel order";
+  EXPECT_EQ(sent[3], "+T03A500000000000000");
+  EXPECT_EQ(sent[5], "+s2B12");
+  EXPECT_EQ(sent[6], "+H012B373931363132333435363700000000");
+  EXPECT_EQ(sent[8], "+H0300000000000000000000000000000000");
+  EXPECT_EQ(sent[9], "+H043839002A000000000000000000000000")
+      << "a number is written as held, whatever its dial flag";
 
   run = Cli({"--port", sim.SlavePath(), "read"});
   ASSERT_EQ(run.code, kExitOk) << run.err;
-  const PanelSettings wrote = ParseSettingsFile(kSettings);
-  const PanelSettings read = ParseSettingsFile(run.out);
-  EXPECT_EQ(read.keys, wrote.keys);
-  EXPECT_EQ(read.dial, wrote.dial);
-  EXPECT_EQ(read.day, wrote.day);
-  for (int i = 0; i < 6; ++i) {
-    SCOPED_TRACE(i + 1);
-    // A number only travels with its dial flag.
-    EXPECT_EQ(read.numbers[i], wrote.dial[i] ? wrote.numbers[i] : "");
+  EXPECT_EQ(Body(run.out), Body(FormatSettingsFile(ParseSettingsFile(kSettings))));
+  EXPECT_NE(run.out.find("# port: " + sim.SlavePath() + "\n"), std::string::npos) << run.out;
+}
+
+// A backup written back puts the panel into the very state it was read in,
+// whatever that state is; written to another panel, it makes a copy.
+TEST(CliEndToEnd, RandomPanelsRoundTripThroughABackup) {
+  const char* env = std::getenv("ORVEX_ROUNDTRIP_CYCLES");
+  const int cycles = env != nullptr ? std::atoi(env) : 3;
+  std::mt19937 random(20261207u);
+  auto hex = [&](size_t digits, const std::string& alphabet) {
+    std::string text;
+    for (size_t i = 0; i < digits; ++i) text += alphabet[random() % alphabet.size()];
+    return text;
+  };
+  auto number = [&]() -> std::string {
+    switch (random() % 5) {
+      case 0:
+        return std::string(32, '0');  // no number
+      case 1: {                       // a dialable number, up to 16 characters
+        std::string codes;
+        const size_t length = 1 + random() % 16;
+        for (size_t i = 0; i < length; ++i)
+          codes += (random() % 11 == 0) ? "2B" : "3" + hex(1, "0123456789");
+        return codes + std::string(32 - codes.size(), '0');
+      }
+      case 2:
+        return "00" + hex(30, "0123456789ABCDEF");  // present but empty, then codes
+      default:
+        return hex(32, "0123456789ABCDEF");  // anything
+    }
+  };
+  int differences = 0;
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    TempDir dir;
+    std::map<std::string, std::string> state;
+    for (int k = 1; k <= 4; ++k) state["key" + std::to_string(k)] = hex(16, "0123456789ABCDEF");
+    state["dial"] = hex(1, "0123") + hex(1, "0123456789ABCDEF");
+    state["h24"] = hex(1, "0123") + hex(1, "0123456789ABCDEF");
+    for (int n = 1; n <= 6; ++n) state["number" + std::to_string(n)] = number();
+    WriteSimState(dir.File("panel.state"), state);
+    SimProcess panel({"--state", dir.File("panel.state")});
+    SimProcess blank({"--state", dir.File("blank.state")});
+
+    const CliRun backup = Cli({"--port", panel.SlavePath(), "read", "--verify"});
+    ASSERT_EQ(backup.code, kExitOk) << backup.err;
+    const CliRun restore = Cli({"--port", panel.SlavePath(), "write", "-"}, backup.out);
+    ASSERT_EQ(restore.code, kExitOk) << restore.err;
+    const CliRun copy = Cli({"--port", blank.SlavePath(), "write", "-"}, backup.out);
+    ASSERT_EQ(copy.code, kExitOk) << copy.err;
+    const CliRun again = Cli({"--port", blank.SlavePath(), "read"});
+    ASSERT_EQ(again.code, kExitOk) << again.err;
+    differences += Body(again.out) != Body(backup.out);
+    EXPECT_EQ(Body(again.out), Body(backup.out));
+    EXPECT_EQ(ReadSimState(dir.File("panel.state")), state) << "the panel's memory is unchanged";
+    EXPECT_EQ(ReadSimState(dir.File("blank.state")), state) << "the copy holds the same";
   }
+  RecordProperty("cycles", cycles);
+  RecordProperty("differences", differences);
 }
 
 TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   SimProcess sim({"--silent-on", "+H03", "--silent-on", "+T02"});
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_EQ(run.err, "not accepted by the panel: +T02, +H03\n");
-  EXPECT_EQ(sim.ReceivedCommands().size(), 11u) << "every command is still sent";
+  EXPECT_EQ(run.err,
+            "orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() + ": +T02, +H03\n");
+  EXPECT_EQ(sim.ReceivedCommands().size(), 12u) << "every command is still sent, nothing read";
 }
 
-TEST(CliEndToEnd, MalformedSettingsFileSendsNothing) {
+TEST(CliEndToEnd, AReplyOfTheWrongShapeFailsTheReadAndPrintsNothing) {
+  SimProcess sim({"--bad-hex", "--match", "+H05"});
+  CliRun run = Cli({"--port", sim.SlavePath(), "read"});
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("+H05 on " + sim.SlavePath() + " got a reply that is not a number"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("ZZ\\r\\nOK\\r\\n\""), std::string::npos) << "what came is shown";
+}
+
+TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
   SimProcess sim;
+  TempDir dir;
   std::string bad = kSettings;
   bad.replace(bad.find("dial3=0"), 7, "dial3=x");
-  CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, bad);
-  EXPECT_EQ(run.code, kExitUsage);
-  EXPECT_NE(run.err.find("line 14:"), std::string::npos) << run.err;
+  std::ofstream(dir.File("huge.txt")) << std::string(2 * 1024 * 1024, '#');
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    std::string words;
+  } cases[] = {
+      {{"write", "-"}, bad, "standard input: line 14: dial3 must be 0 or 1"},
+      {{"write", "/no/such/file"}, "", "cannot read /no/such/file: No such file"},
+      {{"write", dir.path()}, "", "is a directory"},
+      {{"write", dir.File("huge.txt")}, "", "larger than 1 MiB"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--port", sim.SlavePath()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliRun run = Cli(args, c.input);
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+  }
+  EXPECT_TRUE(sim.ReceivedCommands().empty());
+}
+
+TEST(CliEndToEnd, OutputsThatCannotBeWrittenFailBeforeOrAfterTheReadAsTheyMust) {
+  SimProcess sim;
+  TempDir dir;
+  // A log that cannot be written stops the write before anything is sent.
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::create_directory(dir.File("log.txt"));
+  std::filesystem::current_path(dir.path());
+  CliRun run = Cli({"--port", sim.SlavePath(), "--debug", "write", "-"}, kSettings);
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(run.code, kExitCannotWrite);
+  EXPECT_NE(run.err.find("cannot write log.txt"), std::string::npos) << run.err;
   EXPECT_TRUE(sim.ReceivedCommands().empty());
 
-  run = Cli({"--port", sim.SlavePath(), "write", "/no/such/file"});
-  EXPECT_EQ(run.code, kExitUsage);
-  EXPECT_TRUE(sim.ReceivedCommands().empty());
+  run = Cli({"--port", sim.SlavePath(), "read", "-o", dir.File("no/such/dir/panel.txt")});
+  EXPECT_EQ(run.code, kExitCannotWrite);
+  EXPECT_NE(run.err.find("cannot write " + dir.File("no/such/dir/panel.txt")), std::string::npos);
+
+  run = Cli({"--port", sim.SlavePath(), "read", "--output=" + dir.File("panel.txt")});
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  EXPECT_EQ(run.out, "");
+  std::ifstream saved(dir.File("panel.txt"));
+  EXPECT_EQ(
+      Body(std::string(std::istreambuf_iterator<char>(saved), {})),
+      Body(FormatSettingsFile(PanelImage{
+          {std::string(16, '0'), std::string(16, '0'), std::string(16, '0'), std::string(16, '0')},
+          0,
+          0,
+          {std::string(32, '0'), std::string(32, '0'), std::string(32, '0'), std::string(32, '0'),
+           std::string(32, '0'), std::string(32, '0')}})));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("panel.txt.tmp")));
 }
 
 TEST(CliEndToEnd, PresentedKeyIsShownInDisplayOrder) {
@@ -116,27 +243,46 @@ TEST(CliEndToEnd, PresentedKeyIsShownInDisplayOrder) {
   EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T00"});
 }
 
-TEST(CliEndToEnd, ScanTriesTheGivenPortThenTheListAndStopsAtThePanel) {
+TEST(CliEndToEnd, ScanTriesTheGivenPortThenTheListAndPrintsOnlyThePort) {
   SimProcess sim;
   SetPortMapLookup([&](const std::string& name) -> std::optional<std::string> {
     if (name == "COM3") return sim.SlavePath();
     if (name.rfind("COM", 0) == 0) return "/no/such/" + name;
     return std::nullopt;
   });
-  CliRun run = Cli({"--port", "COM7", "scan"});
+  ::setenv("ORVEX_GSM_PORT", "COM7", 1);
+  CliRun run = Cli({"scan"});
+  ::unsetenv("ORVEX_GSM_PORT");
   SetPortMapLookup(nullptr);
   EXPECT_EQ(run.code, kExitOk) << run.err;
-  EXPECT_EQ(run.out, "found on COM3\n");
+  EXPECT_EQ(run.out, "COM3\n");
   EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T01"});
 }
 
-TEST(CliEndToEnd, BadArgumentsAreRefusedWithUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"frobnicate"}, {"write"}, {"read", "extra"}, {"--bogus", "probe"}}) {
-    CliRun run = Cli(args);
+TEST(CliEndToEnd, BadArgumentsAreNamed) {
+  const struct {
+    std::vector<std::string> args;
+    std::string words;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"frobnicate"}, "unknown command \"frobnicate\""},
+      {{"write"}, "write needs a FILE"},
+      {{"read", "extra"}, "unexpected argument \"extra\" after read"},
+      {{"--bogus", "probe"}, "unknown option --bogus"},
+      {{"probe", "--port"}, "option --port needs a value"},
+      {{"probe", "-p"}, "option --port needs a value"},
+      {{"write", "-", "--verify"}, "--verify is for read only"},
+  };
+  for (const auto& c : cases) {
+    CliRun run = Cli(c.args);
     EXPECT_EQ(run.code, kExitUsage);
-    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+    EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--help"), std::string::npos);
   }
+  CliRun run = Cli({"--version"});
+  EXPECT_EQ(run.out, std::string("orvex-gsm-cli ") + ORVEX_VERSION + "\n");
+  run = Cli({"-h"});
+  EXPECT_NE(run.out.find("6  the panel read back differs"), std::string::npos);
 }
 
 }  // namespace

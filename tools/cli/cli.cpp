@@ -1,229 +1,175 @@
 #include "tools/cli/cli.h"
 
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <getopt.h>
 
-#include "panel/commands.h"
-#include "panel/encodings.h"
-#include "panel/keys_page_ops.h"
-#include "panel/numbers_page_ops.h"
-#include "panel/panel_errors.h"
-#include "panel/panel_port.h"
-#include "panel/plain_pages.h"
+#include <cstdlib>
+#include <iostream>
+#include <map>
+
+#include "support/form_state.h"
 #include "support/log.h"
-#include "support/text_codec.h"
-#include "tools/cli/settings_file.h"
+#include "support/registry_key.h"
+#include "tools/cli/cli_commands.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orvex-gsm-cli [--port NAME] [--debug] probe|scan|read|write FILE|read-key\n"
-    "  --port NAME  the port, as the window's port box takes it (default COM2)\n"
-    "  --debug      trace every exchange to log.txt in the current directory\n"
-    "  probe        does the panel answer on NAME?\n"
-    "  scan         NAME, then COM1 to COM8: the first port where the panel answers\n"
-    "  read         the panel's keys, numbers and flags as a settings file on stdout\n"
-    "  write FILE   the settings file FILE (- for stdin) to the panel\n"
-    "  read-key     the key presented to the panel's reader\n";
+    "usage: orvex-gsm-cli [OPTION]... COMMAND [ARG]...\n"
+    "\n"
+    "Commands:\n"
+    "  probe             does the panel answer on the port?\n"
+    "  scan              the port, then COM1 to COM8, then the adapters found: prints\n"
+    "                    the name of the port where the panel answers\n"
+    "  read              the panel's keys, numbers and flags as a settings file\n"
+    "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
+    "                    then the panel read back and compared\n"
+    "  read-key          the key presented to the panel's reader\n"
+    "\n"
+    "Options:\n"
+    "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n"
+    "                    else the window's port box, else COM2)\n"
+    "  -d, --debug       trace every exchange to log.txt in the current directory\n"
+    "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
+    "      --verify      read: read the panel twice and compare\n"
+    "      --no-verify   write: do not read the panel back\n"
+    "  -h, --help        this text\n"
+    "  -V, --version     the tool's version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  the output, log.txt or the settings store could not be written\n"
+    "  2  bad arguments, or a settings file refused (nothing was sent)\n"
+    "  3  the panel did not answer the probe\n"
+    "  4  a command was not accepted, or its reply was refused (each is named)\n"
+    "  5  the port cannot be opened (the cause is given)\n"
+    "  6  the panel read back differs from what was written (each field is named)\n";
 
-// The window's port and connection box, without the window.
-class CliHost : public ExchangeHost {
- public:
-  CliHost() { RestorePublishedValues(comm_, Comm1Values()); }
-  TCustomComm& Comm1() override { return comm_; }
-  void SetConnected(bool checked) override { connected_ = checked; }
-  bool connected() const { return connected_; }
+constexpr int kOptVerify = 256;
+constexpr int kOptNoVerify = 257;
 
- private:
-  TSerialComm comm_;
-  bool connected_ = false;
+const option kLongOptions[] = {
+    {"port", required_argument, nullptr, 'p'},
+    {"debug", no_argument, nullptr, 'd'},
+    {"output", required_argument, nullptr, 'o'},
+    {"verify", no_argument, nullptr, kOptVerify},
+    {"no-verify", no_argument, nullptr, kOptNoVerify},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
 };
 
-// Sends through the exchange and remembers every command the panel did not
-// accept, named as the user sees it: without its data.
-class RecordingSender {
- public:
-  explicit RecordingSender(CliHost& host) : host_(host) {}
-  CommandSender sender() {
-    return
-        [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
-          reply.clear();
-          SendCommandOn(host_, command, attempts, budget, reply);
-          if (reply.empty()) unanswered_.push_back(command.substr(0, command[1] == 's' ? 2 : 4));
-        };
-  }
-  const std::vector<std::string>& unanswered() const { return unanswered_; }
-
- private:
-  CliHost& host_;
-  std::vector<std::string> unanswered_;
+// The command's name and how many arguments it takes.
+const std::map<std::string, size_t> kCommands = {
+    {"probe", 0}, {"scan", 0}, {"read", 0}, {"write", 1}, {"read-key", 0},
 };
 
-bool Probe(CliHost& host, const std::string& port) {
-  OpenPort(host.Comm1(), port);
-  std::string reply;
-  SendCommandOn(host, std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
-  return !reply.empty();
-}
-
-std::string Joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
-
-int ReportUnanswered(const RecordingSender& recorder, std::ostream& err) {
-  if (recorder.unanswered().empty()) return kExitOk;
-  err << "not accepted by the panel: " << Joined(recorder.unanswered()) << "\n";
-  return kExitNotAccepted;
-}
-
-int Read(CliHost& host, const std::string& port, std::ostream& out, std::ostream& err) {
-  if (!Probe(host, port)) {
-    err << "no answer on " << port << "\n";
-    return kExitNoAnswer;
-  }
-  RecordingSender recorder(host);
-  PlainKeyList keys;
-  ReadKeys(keys, recorder.sender());
-  // All twelve boxes start unticked, so the flags come out as the panel
-  // holds them and only the numbers of dialled events are read.
-  PlainNumbersPage numbers;
-  for (int event = 1; event <= kEventCount; ++event) {
-    numbers.SetDialTicked(event, false);
-    numbers.SetDayTicked(event, false);
-  }
-  ReadNumsBClick(numbers, recorder.sender());
-  if (const int code = ReportUnanswered(recorder, err)) return code;
-
-  PanelSettings settings;
-  for (int i = 0; i < kKeySlots; ++i) settings.keys[i] = Cp1251ToUtf8(keys.Value(i));
-  for (int event = 1; event <= kEventCount; ++event) {
-    settings.numbers[event - 1] = Cp1251ToUtf8(numbers.NumberText(event));
-    settings.dial[event - 1] = numbers.DialTicked(event);
-    settings.day[event - 1] = numbers.DayTicked(event);
-  }
-  out << FormatSettingsFile(settings);
-  return kExitOk;
-}
-
-int Write(CliHost& host, const std::string& port, const std::string& file, std::istream& in,
-          std::ostream& err) {
-  std::string text;
-  if (file == "-") {
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  } else {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-      err << "cannot read " << file << "\n";
-      return kExitUsage;
+// The port the user most likely means: the one named for this shell, else
+// the one the window last used.
+std::string DefaultPort(std::ostream& err) {
+  if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
+  try {
+    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false);
+    if (key->ValueExists("cb1.Text")) {
+      const std::string saved = key->ReadString("cb1.Text");
+      if (!saved.empty()) return saved;
     }
-    text.assign(std::istreambuf_iterator<char>(stream), {});
+  } catch (const std::exception& e) {
+    err << "orvex-gsm-cli: the window's saved port is not used: " << e.what() << "\n";
   }
-  PanelSettings settings;
-  try {
-    settings = ParseSettingsFile(text);
-  } catch (const SettingsFileError& e) {
-    err << (file == "-" ? "<stdin>" : file) << ": " << e.what() << "\n";
-    return kExitUsage;
-  }
-
-  PlainKeyList keys;
-  for (int i = 0; i < kKeySlots; ++i)
-    keys.Append(std::to_string(i + 1), Utf8ToCp1251(settings.keys[i]));
-  PlainNumbersPage numbers;
-  for (int event = 1; event <= kEventCount; ++event) {
-    numbers.SetDialTicked(event, settings.dial[event - 1]);
-    numbers.SetDayTicked(event, settings.day[event - 1]);
-    numbers.SetNumberText(event, Utf8ToCp1251(settings.numbers[event - 1]));
-  }
-
-  OpenPort(host.Comm1(), port);
-  RecordingSender recorder(host);
-  // Both halves are sent whatever the other's outcome; the recorder names
-  // every command that went unconfirmed.
-  try {
-    WriteKeys(keys, recorder.sender());
-  } catch (const EPanelWriteError&) {
-  }
-  try {
-    WriteNumsBClick(numbers, recorder.sender());
-  } catch (const EPanelWriteError&) {
-  }
-  return ReportUnanswered(recorder, err);
+  return "COM2";
 }
 
-int ReadKey(CliHost& host, const std::string& port, std::ostream& out, std::ostream& err) {
-  OpenPort(host.Comm1(), port);
-  RecordingSender recorder(host);
-  PlainKeyList keys;
-  for (int i = 1; i <= kKeySlots; ++i) keys.Append(std::to_string(i), std::string(16, '0'));
-  keys.selected_row = 1;
-  ReadPresentedKey(keys, recorder.sender());
-  if (!recorder.unanswered().empty()) {
-    err << "no key read on " << port << "\n";
-    return kExitNotAccepted;
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "orvex-gsm-cli: " << problem << "\n"
+      << "Try 'orvex-gsm-cli --help' for more information.\n";
+  return kExitUsage;
+}
+
+std::string OptionName(int code, const char* text) {
+  for (const option& o : kLongOptions) {
+    if (o.name != nullptr && o.val == code) return std::string("--") + o.name;
   }
-  out << Cp1251ToUtf8(keys.ReaderKey()) << "\n";
-  return kExitOk;
+  return text != nullptr ? text : std::string("-") + static_cast<char>(code);
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err) {
-  std::string port = "COM2";
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--port" && i + 1 < args.size()) {
-      port = args[++i];
-    } else if (args[i] == "--debug") {
-      DebugMode = true;
-    } else if (args[i] == "--help" || args[i] == "-h") {
-      out << kUsage;
-      return kExitOk;
-    } else if (args[i].starts_with("--")) {
-      err << "unknown option " << args[i] << "\n" << kUsage;
-      return kExitUsage;
-    } else {
-      rest.push_back(args[i]);
-    }
-  }
-  const std::string command = rest.empty() ? "" : rest[0];
-  const size_t wanted = command == "write" ? 2 : 1;
-  if (rest.size() != wanted || (command != "probe" && command != "scan" && command != "read" &&
-                                command != "write" && command != "read-key")) {
-    err << kUsage;
-    return kExitUsage;
-  }
+  std::vector<std::string> storage{"orvex-gsm-cli"};
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
 
-  CliHost host;
+  CliContext cx;
+  cx.in = &in;
+  cx.out = &out;
+  cx.err = &err;
+  bool portGiven = false;
+  // Our own messages, not getopt's: they go to `err`, and name the option.
+  opterr = 0;
+  optind = 0;  // a fresh scan for every call
+  for (;;) {
+    const int code = getopt_long(argc, argv.data(), ":p:do:hV", kLongOptions, nullptr);
+    if (code == -1) break;
+    switch (code) {
+      case 'p':
+        cx.port = optarg;
+        portGiven = true;
+        break;
+      case 'd':
+        cx.debug = true;
+        break;
+      case 'o':
+        cx.output = optarg;
+        break;
+      case kOptVerify:
+        cx.verify = true;
+        break;
+      case kOptNoVerify:
+        cx.no_verify = true;
+        break;
+      case 'h':
+        out << kUsage;
+        return kExitOk;
+      case 'V':
+        out << "orvex-gsm-cli " << ORVEX_VERSION << "\n";
+        return kExitOk;
+      case ':':
+        return Usage(err, "option " + OptionName(optopt, argv[optind - 1]) + " needs a value");
+      default:
+        return Usage(err, "unknown option " +
+                              std::string(optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                                      : argv[optind - 1]));
+    }
+  }
+  if (optind >= argc) return Usage(err, "no command given");
+  const std::string command = argv[optind];
+  const auto known = kCommands.find(command);
+  if (known == kCommands.end()) return Usage(err, "unknown command \"" + command + "\"");
+  const size_t given = static_cast<size_t>(argc - optind - 1);
+  if (given < known->second) return Usage(err, command + " needs a FILE (- for standard input)");
+  if (given > known->second)
+    return Usage(err, "unexpected argument \"" + std::string(argv[optind + 1 + known->second]) +
+                          "\" after " + command);
+  if (!cx.output.empty() && command != "read") return Usage(err, "--output is for read only");
+  if (cx.verify && command != "read") return Usage(err, "--verify is for read only");
+  if (cx.no_verify && command != "write") return Usage(err, "--no-verify is for write only");
+  if (!portGiven) cx.port = DefaultPort(err);
+  DebugMode = cx.debug;
+
   try {
-    if (command == "probe") {
-      const bool found = Probe(host, port);
-      (found ? out : err) << (found ? "found on " : "no answer on ") << port << "\n";
-      return found ? kExitOk : kExitNoAnswer;
-    }
-    if (command == "scan") {
-      std::vector<std::string> ports = {port};
-      for (int n = 1; n <= 8; ++n) ports.push_back("COM" + std::to_string(n));
-      for (const std::string& candidate : ports) {
-        if (Probe(host, candidate)) {
-          out << "found on " << candidate << "\n";
-          return kExitOk;
-        }
-      }
-      err << "no answer on " << port << " nor on COM1 to COM8\n";
-      return kExitNoAnswer;
-    }
-    if (command == "read") return Read(host, port, out, err);
-    if (command == "write") return Write(host, port, rest[1], in, err);
-    return ReadKey(host, port, out, err);
+    if (command == "probe") return ProbeCommand(cx);
+    if (command == "scan") return ScanCommand(cx);
+    if (command == "read") return ReadCommand(cx);
+    if (command == "write") return WriteCommand(cx, argv[optind + 1]);
+    return ReadKeyCommand(cx);
   } catch (const std::exception& e) {
-    // Serial failures, malformed replies and log failures end the command.
-    err << "error: " << e.what() << "\n";
+    // The line lost in the middle of an exchange, a log that stopped taking
+    // lines: the command ends, and says where.
+    err << "orvex-gsm-cli: " << command << " on " << cx.port << " failed: " << e.what() << "\n";
     return kExitNotAccepted;
   }
 }

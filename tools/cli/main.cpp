@@ -2,8 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "support/port_map_store.h"
 #include "tools/cli/cli.h"
 
 int main(int argc, char** argv) {
+  // A COM name mapped once for the window (a USB adapter) means the same
+  // device here.
+  InstallStoredPortMap();
   return RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr);
 }

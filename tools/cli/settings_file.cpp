@@ -1,11 +1,17 @@
 #include "tools/cli/settings_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 
-#include "support/text_codec.h"
+#include "panel/encodings.h"
 
 namespace {
+
+constexpr size_t kNumberDigits = 32;
+constexpr size_t kPlainNumberLimit = 16;
+constexpr std::string_view kHexPrefix = "hex:";
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -14,17 +20,20 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-size_t CountCharacters(std::string_view utf8) {
-  size_t count = 0;
-  for (unsigned char c : utf8)
-    if ((c & 0xC0) != 0x80) ++count;
-  return count;
+bool AllHex(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
-// The panel carries 8-bit text: a character it cannot carry would be sent as
-// something else, so it is refused instead.
-bool FitsThePanel(std::string_view utf8) {
-  return Cp1251ToUtf8(Utf8ToCp1251(utf8)) == utf8;
+bool Dialable(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || c == '+'; });
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
 }
 
 // name -> (kind, index): 'k' key, 'n' number, 'd' dial, 'h' 24-hour.
@@ -34,8 +43,10 @@ std::optional<std::pair<char, int>> Slot(std::string_view name) {
     char kind;
     int count;
   };
-  static constexpr Family kFamilies[] = {
-      {"key", 'k', 4}, {"number", 'n', 6}, {"dial", 'd', 6}, {"day", 'h', 6}};
+  static constexpr Family kFamilies[] = {{"key", 'k', kKeySlots},
+                                         {"number", 'n', kEventCount},
+                                         {"dial", 'd', kEventCount},
+                                         {"day", 'h', kEventCount}};
   for (const Family& f : kFamilies) {
     if (name.size() != f.prefix.size() + 1 || name.substr(0, f.prefix.size()) != f.prefix) continue;
     const int index = name.back() - '1';
@@ -44,10 +55,48 @@ std::optional<std::pair<char, int>> Slot(std::string_view name) {
   return std::nullopt;
 }
 
+void SetFlag(uint8_t& byte, int index, bool on) {
+  const auto bit = static_cast<uint8_t>(1u << index);
+  byte = on ? static_cast<uint8_t>(byte | bit) : static_cast<uint8_t>(byte & ~bit);
+}
+
 }  // namespace
 
-PanelSettings ParseSettingsFile(std::string_view text) {
-  PanelSettings settings;
+std::string NumberFileText(std::string_view digits) {
+  const std::string upper = Upper(digits);
+  if (upper.empty() || upper == std::string(kNumberDigits, '0')) return {};
+  // The characters up to the first code 0, when everything after it is 0
+  // too: what a number field would show, and what EncodeNumber gives back.
+  std::string plain;
+  size_t at = 0;
+  for (; at + 1 < upper.size(); at += 2) {
+    const std::string pair = upper.substr(at, 2);
+    if (pair == "00") break;
+    if (!AllHex(pair)) return std::string(kHexPrefix) + upper;
+    plain += static_cast<char>(std::stoi(pair, nullptr, 16));
+  }
+  const bool restIsZero = upper.find_first_not_of('0', at) == std::string::npos;
+  if (restIsZero && !plain.empty() && plain.size() <= kPlainNumberLimit && Dialable(plain) &&
+      EncodeNumber(plain) == upper)
+    return plain;
+  return std::string(kHexPrefix) + upper;
+}
+
+std::string NumberDigits(std::string_view text) {
+  if (text.empty()) return EncodeNumber({});
+  if (text.substr(0, kHexPrefix.size()) == kHexPrefix) {
+    const std::string_view digits = text.substr(kHexPrefix.size());
+    if (digits.size() != kNumberDigits || !AllHex(digits))
+      throw std::invalid_argument("must be \"hex:\" and 32 hexadecimal digits");
+    return Upper(digits);
+  }
+  if (!Dialable(text) || text.size() > kPlainNumberLimit)
+    throw std::invalid_argument("must be at most 16 digits and \"+\", or \"hex:\" and 32 digits");
+  return EncodeNumber(text);
+}
+
+PanelImage ParseSettingsFile(std::string_view text) {
+  PanelImage image;
   std::map<std::string, int> seen;
   int lineNumber = 0;
   size_t start = 0;
@@ -69,45 +118,53 @@ PanelSettings ParseSettingsFile(std::string_view text) {
     if (!slot) throw SettingsFileError(lineNumber, "unknown name \"" + name + "\"");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError(lineNumber, "\"" + name + "\" is given twice");
-    if (!FitsThePanel(value))
-      throw SettingsFileError(lineNumber, name + ": a character the panel cannot hold");
 
     const auto [kind, index] = *slot;
     switch (kind) {
       case 'k':
-        if (CountCharacters(value) != 16)
-          throw SettingsFileError(lineNumber, name + " must have 16 characters, has " +
-                                                  std::to_string(CountCharacters(value)));
-        settings.keys[index] = value;
+        if (value.size() != 16 || !AllHex(value))
+          throw SettingsFileError(lineNumber,
+                                  name + " must be 16 hexadecimal digits, is \"" + value + "\"");
+        image.keys[index] = Upper(value);
         break;
       case 'n':
-        settings.numbers[index] = value;
+        try {
+          image.numbers[index] = NumberDigits(value);
+        } catch (const std::invalid_argument& e) {
+          throw SettingsFileError(lineNumber, name + " " + e.what() + ", is \"" + value + "\"");
+        }
         break;
       default:
         if (value != "0" && value != "1")
           throw SettingsFileError(lineNumber, name + " must be 0 or 1, is \"" + value + "\"");
-        (kind == 'd' ? settings.dial : settings.day)[index] = value == "1";
+        SetFlag(kind == 'd' ? image.dial : image.day, index, value == "1");
         break;
     }
   }
   for (const char* family : {"key", "number", "dial", "day"}) {
-    const int count = std::string_view(family) == "key" ? 4 : 6;
+    const int count = std::string_view(family) == "key" ? kKeySlots : kEventCount;
     for (int i = 1; i <= count; ++i) {
       const std::string name = family + std::to_string(i);
       if (!seen.count(name)) throw SettingsFileError(lineNumber + 1, "\"" + name + "\" is missing");
     }
   }
-  return settings;
+  return image;
 }
 
-std::string FormatSettingsFile(const PanelSettings& settings) {
+std::string FormatSettingsFile(const PanelImage& image, std::string_view header) {
   std::string out;
-  for (int i = 0; i < 4; ++i) out += "key" + std::to_string(i + 1) + "=" + settings.keys[i] + "\n";
-  for (int i = 0; i < 6; ++i)
-    out += "number" + std::to_string(i + 1) + "=" + settings.numbers[i] + "\n";
-  for (int i = 0; i < 6; ++i)
-    out += "dial" + std::to_string(i + 1) + "=" + (settings.dial[i] ? "1" : "0") + "\n";
-  for (int i = 0; i < 6; ++i)
-    out += "day" + std::to_string(i + 1) + "=" + (settings.day[i] ? "1" : "0") + "\n";
+  while (!header.empty()) {
+    const size_t end = std::min(header.find('\n'), header.size());
+    out += "# " + std::string(header.substr(0, end)) + "\n";
+    header.remove_prefix(std::min(end + 1, header.size()));
+  }
+  for (int i = 0; i < kKeySlots; ++i)
+    out += "key" + std::to_string(i + 1) + "=" + image.keys[i] + "\n";
+  for (int i = 0; i < kEventCount; ++i)
+    out += "number" + std::to_string(i + 1) + "=" + NumberFileText(image.numbers[i]) + "\n";
+  for (int i = 0; i < kEventCount; ++i)
+    out += "dial" + std::to_string(i + 1) + "=" + ((image.dial >> i) & 1 ? "1" : "0") + "\n";
+  for (int i = 0; i < kEventCount; ++i)
+    out += "day" + std::to_string(i + 1) + "=" + ((image.day >> i) & 1 ? "1" : "0") + "\n";
   return out;
 }

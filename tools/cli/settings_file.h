@@ -1,18 +1,23 @@
 #pragma once
-// The command-line tool's settings file: one panel's keys, numbers and flags
-// as UTF-8 text, one "name=value" a line, "#" comments and blank lines ignored.
+// The command-line tool's settings file: one panel copied exactly, as UTF-8
+// text, one "name=value" a line, "#" comments and blank lines ignored.
+//
+//   key1..key4        16 hexadecimal digits, in the key list's order
+//   number1..number6  digits and "+" (at most 16), or "hex:" and the 32
+//                     hexadecimal digits of whatever else the panel holds;
+//                     empty when the panel holds no number
+//   dial1..dial6      0 or 1, the dial flag of each event
+//   day1..day6        0 or 1, the 24-hour flag of each event
 
-#include <array>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-struct PanelSettings {
-  std::array<std::string, 4> keys;     // display order, 16 characters each (UTF-8)
-  std::array<std::string, 6> numbers;  // as the number fields show them (UTF-8)
-  std::array<bool, 6> dial{};          // the dial box of each event
-  std::array<bool, 6> day{};           // the 24-hour box of each event
-};
+#include "panel/panel_image.h"
+
+// A file larger than this is no settings file.
+inline constexpr size_t kSettingsFileLimit = 1024 * 1024;
 
 class SettingsFileError : public std::runtime_error {
  public:
@@ -24,11 +29,18 @@ class SettingsFileError : public std::runtime_error {
   int line_;
 };
 
-// All sixteen names must be present, each once. Raises SettingsFileError
+// All twenty-two names must be present, each once. Raises SettingsFileError
 // with the line of the first fault (for a missing name, the line after the
 // last one).
-PanelSettings ParseSettingsFile(std::string_view text);
+PanelImage ParseSettingsFile(std::string_view text);
 
-// All sixteen names in the order key1..key4, number1..number6, dial1..dial6,
+// The header (each of its lines is written as a "# " comment), then all
+// twenty-two names in the order key1..key4, number1..number6, dial1..dial6,
 // day1..day6.
-std::string FormatSettingsFile(const PanelSettings& settings);
+std::string FormatSettingsFile(const PanelImage& image, std::string_view header = {});
+
+// A number as the file shows it, from its 32 digits.
+std::string NumberFileText(std::string_view digits);
+// The 32 digits of a number as the file shows it; raises
+// std::invalid_argument with the reason when the file allows no such number.
+std::string NumberDigits(std::string_view text);

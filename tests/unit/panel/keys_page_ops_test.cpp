@@ -4,6 +4,7 @@
 
 #include "panel/keys_page_ops.h"
 #include "panel/panel_errors.h"
+#include "panel/panel_session.h"
 #include "panel/plain_pages.h"
 #include "panel_test_support.h"
 #include "scripted_sender.h"
@@ -145,12 +146,11 @@ TEST(ReadPresentedKey, EmptyListGetsTheKeyIntoTheEditThenAListError) {
   EXPECT_EQ(list.Count(), 0);
 }
 
-// Through the program-wide exchange and a real (fake) line.
+// Through a panel session and a real (fake) line.
 class KeysOverTheLineTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetExchangeHost(&host); }
-  void TearDown() override { SetExchangeHost(nullptr); }
   TestHost host;
+  PanelSession session{host};
 };
 
 TEST_F(KeysOverTheLineTest, ReadKeysTakesEachSlotsAnswerFromTheLine) {
@@ -160,17 +160,21 @@ TEST_F(KeysOverTheLineTest, ReadKeysTakesEachSlotsAnswerFromTheLine) {
     host.Answer({{std::string("\r\n>") + data + "\r\nOK\r\n", 5}});
   }
   PlainKeyList list;
-  ReadKeys(list);
+  ReadKeys(list, session.Sender());
   EXPECT_EQ(host.commands, (std::vector<std::string>{"+T01", "+T02", "+T03", "+T04"}));
   ASSERT_EQ(list.Count(), 4);
   EXPECT_EQ(list.entries[0].value, "EFCDAB8967452301");
   EXPECT_EQ(list.entries[3].value, "3333333333333333");
 }
 
-TEST_F(KeysOverTheLineTest, WritesToAClosedPortAreReportedAsUnconfirmed) {
+TEST_F(KeysOverTheLineTest, AWriteWithThePortClosedSaysSoAndSendsNothing) {
+  host.comm.SetDeviceName("COM7");
   PlainKeyList list = Placeholders();
-  EXPECT_EQ(MessageOf([&] { WriteKeys(list); }),
-            "Охранная панель не подтвердила команды: +T01, +T02, +T03, +T04");
+  PlainNumbersPage numbers;
+  EXPECT_EQ(MessageOf([&] { session.WriteAll(list, numbers); }),
+            "Порт COM7 не открыт: в охранную панель ничего не записано");
+  EXPECT_EQ(MessageOf([&] { session.WriteNumbers(numbers); }),
+            "Порт COM7 не открыт: в охранную панель ничего не записано");
   EXPECT_TRUE(host.commands.empty());
 }
 

@@ -63,7 +63,7 @@ TEST_F(NumbersReadTest, FlagsTickTheBoxesOfSetBitsThenTheNumbersAreRead) {
   for (int n = 1; n <= 6; ++n) {
     panel.AnswerWithData("+H0" + std::to_string(n), NumberData("+7900" + std::to_string(n)));
   }
-  ReadNumsBClick(page, panel.Sender());
+  ReadNumsBClick(page, panel.Sender(), false);
 
   EXPECT_TRUE(page.enabled);
   EXPECT_EQ(page.changes,
@@ -81,22 +81,26 @@ TEST_F(NumbersReadTest, FlagsTickTheBoxesOfSetBitsThenTheNumbersAreRead) {
   }
 }
 
-TEST_F(NumbersReadTest, ClearBitsNeverUntickAndUntickedEventsAreEmptiedNotRead) {
-  page.SetDialTicked(2, false);  // the user's choice before the read
+TEST_F(NumbersReadTest, EveryBoxShowsItsBitAndUntickedEventsAreEmptiedNotRead) {
+  // What an earlier panel (or the restored session) left ticked must not
+  // survive a read of a panel that has those flags off.
+  page.SetDialTicked(2, false);
   page.SetDayTicked(4, false);
   for (int n = 1; n <= 6; ++n) page.SetNumberText(n, "old");
   page.changes.clear();
-  panel.AnswerWithData("+s", "0000");
-  for (int n : {1, 3, 4, 5, 6}) panel.AnswerWithData("+H0" + std::to_string(n), NumberData("1"));
-  ReadNumsBClick(page, panel.Sender());
+  panel.AnswerWithData("+s", "0500");
+  for (int n : {1, 3}) panel.AnswerWithData("+H0" + std::to_string(n), NumberData("1"));
+  ReadNumsBClick(page, panel.Sender(), false);
 
-  EXPECT_TRUE(page.changes.empty());
-  EXPECT_FALSE(page.DialTicked(2));
-  EXPECT_FALSE(page.DayTicked(4));
-  EXPECT_EQ(page.NumberText(2), "");
-  EXPECT_FALSE(page.RowOf(2).field_enabled);
-  EXPECT_EQ(panel.Commands(),
-            (std::vector<std::string>{"+s", "+H01", "+H03", "+H04", "+H05", "+H06"}));
+  EXPECT_EQ(page.changes, (std::vector<std::string>{"Call4-", "Call5-", "Call6-", "H241-", "H242-",
+                                                    "H243-", "H245-", "H246-"}));
+  for (int n = 1; n <= 6; ++n) {
+    EXPECT_EQ(page.DialTicked(n), n == 1 || n == 3) << n;
+    EXPECT_FALSE(page.DayTicked(n)) << n;
+    EXPECT_EQ(page.NumberText(n), n == 1 || n == 3 ? "1" : "") << n;
+    EXPECT_EQ(page.RowOf(n).field_enabled, n == 1 || n == 3) << n;
+  }
+  EXPECT_EQ(panel.Commands(), (std::vector<std::string>{"+s", "+H01", "+H03"}));
 }
 
 TEST_F(NumbersReadTest, NoFlagsAnswerDisablesThePageAndAsksForEveryNumber) {
@@ -106,7 +110,7 @@ TEST_F(NumbersReadTest, NoFlagsAnswerDisablesThePageAndAsksForEveryNumber) {
   panel.AnswerWithData("+H01", NumberData("12"));
   panel.AnswerWithData("+H02", "01" + kNoNumber);  // the panel has no number
   // events 3 to 6 do not answer
-  ReadNumsBClick(page, panel.Sender());
+  ReadNumsBClick(page, panel.Sender(), false);
 
   EXPECT_FALSE(page.enabled);
   EXPECT_EQ(page.changes,
@@ -129,7 +133,7 @@ TEST_F(NumbersReadTest, ShortFlagsDataEnablesThePageThenFailsBeforeAnyBoxChanges
   page.SetNumberText(1, "kept");
   panel.AnswerWithData("+s", "3F");
   try {
-    ReadNumsBClick(page, panel.Sender());
+    ReadNumsBClick(page, panel.Sender(), false);
     ADD_FAILURE() << "no error";
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'$' is not a valid integer value");
@@ -147,7 +151,7 @@ TEST_F(NumbersReadTest, BadNumberStopsTheReadWithEarlierEventsSet) {
   panel.AnswerWithData("+H02", NumberData("2"));
   panel.AnswerWithData("+H03", "013G");
   panel.AnswerWithData("+H04", NumberData("4"));
-  EXPECT_THROW(ReadNumsBClick(page, panel.Sender()), EConvertError);
+  EXPECT_THROW(ReadNumsBClick(page, panel.Sender(), false), EConvertError);
 
   EXPECT_EQ(page.NumberText(1), "1");
   EXPECT_EQ(page.NumberText(2), "2");
@@ -158,9 +162,8 @@ TEST_F(NumbersReadTest, BadNumberStopsTheReadWithEarlierEventsSet) {
 
 TEST_F(NumbersReadTest, SpareBoxesAreShownOnlyInDebugMode) {
   for (const bool debug : {false, true}) {
-    DebugMode = debug;
     page.spare_boxes_visible = !debug;
-    ReadNumsBClick(page, panel.Sender());
+    ReadNumsBClick(page, panel.Sender(), debug);
     EXPECT_EQ(page.spare_boxes_visible, debug);
   }
 }
@@ -169,7 +172,7 @@ TEST_F(NumbersReadTest, ANumberOfSixteenCharactersIsTakenWhole) {
   panel.AnswerWithData("+s", "0100");
   panel.AnswerWithData("+H01", NumberData(std::string(16, '7')));
   page.UntickAll();
-  ReadNumsBClick(page, panel.Sender());
+  ReadNumsBClick(page, panel.Sender(), false);
   EXPECT_EQ(page.NumberText(1), std::string(16, '7'));
 }
 

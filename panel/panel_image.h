@@ -1,0 +1,72 @@
+#pragma once
+// The panel copied exactly, for backups: the four keys, the two flag bytes as
+// the panel holds them, and all six numbers whatever the flags. Unlike the
+// window's pages, no page rule changes anything on the way: a backup written
+// back puts the panel into the very state it was read in.
+//
+// Every reply is checked for its command's shape, and a reply that holds two
+// answers is refused, so that a late or repeated answer never shifts data
+// into the wrong field.
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "panel/commands.h"
+#include "panel/page_link.h"
+
+struct PanelImage {
+  // Display order (as the key list shows them), 16 upper-case hexadecimal
+  // digits each.
+  std::array<std::string, kKeySlots> keys;
+  // Bits 0 to 5, event 1 in bit 0; bits 6 and 7 are never sent.
+  uint8_t dial = 0;
+  uint8_t day = 0;
+  // The 16 character codes of each event's number as 32 upper-case
+  // hexadecimal digits; all zeros when the panel holds no number.
+  std::array<std::string, kEventCount> numbers;
+
+  bool operator==(const PanelImage&) const = default;
+};
+
+// One command whose reply could not be taken: not answered, or refused.
+struct RefusedReply {
+  std::string command;  // without its data: "+T01", "+s", "+H03"
+  std::string reason;   // UTF-8, plain words
+  std::string reply;    // the reply text as it came (8-bit), empty if none
+};
+
+// Raised by ReadPanelImage when any reply could not be taken; every command
+// was sent and each failure is listed. Nothing of the read is returned then.
+class EPanelReadError : public std::runtime_error {
+ public:
+  explicit EPanelReadError(std::vector<RefusedReply> refused);
+  const std::vector<RefusedReply>& Refused() const { return refused_; }
+
+ private:
+  std::vector<RefusedReply> refused_;
+};
+
+// Keys 1 to 4, the flags, numbers 1 to 6.
+PanelImage ReadPanelImage(const CommandSender& send);
+
+// Keys, then the flag bytes, then all six numbers, exactly as the image
+// holds them. Every command is sent; afterwards EPanelWriteError names the
+// unconfirmed ones.
+void WritePanelImage(const CommandSender& send, const PanelImage& image);
+
+// The fields in which two images differ, named as the settings file names
+// them ("key2", "dial5", "number1"), in file order.
+std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b);
+
+// The checks ReadPanelImage applies to one reply text; empty when the reply
+// is good, else the reason. Exposed for the fuzz target and tests.
+// shape: 'k' key (16 hex digits), 'f' flags (at least 4), 'n' number (2
+// characters then 32 hex digits).
+std::string ReplyFault(const std::string& reply, char shape);
+
+// Bytes shown so that a user can read them: printable ASCII as it is, CR LF
+// and other bytes escaped (\r, \n, \xNN).
+std::string EscapedBytes(const std::string& bytes);

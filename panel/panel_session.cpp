@@ -1,0 +1,106 @@
+#include "panel/panel_session.h"
+
+#include "panel/commands.h"
+#include "panel/keys_page_ops.h"
+#include "panel/numbers_page_ops.h"
+#include "panel/panel_errors.h"
+#include "panel/panel_port.h"
+
+EPortNotOpen::EPortNotOpen(const std::string& port)
+    : std::runtime_error("Порт " + port + " не открыт: в охранную панель ничего не записано"),
+      port_(port) {}
+
+std::vector<std::string> StandardPortList() {
+  std::vector<std::string> ports;
+  for (int n = 1; n <= 8; ++n) ports.push_back("COM" + std::to_string(n));
+  return ports;
+}
+
+std::vector<std::string> ScanOrder(const std::string& first, const std::vector<std::string>& list) {
+  std::vector<std::string> order{first};
+  order.insert(order.end(), list.begin(), list.end());
+  return order;
+}
+
+StandalonePort::StandalonePort() {
+  RestorePublishedValues(comm_, Comm1Values());
+}
+
+PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
+    : host_(host), debug_mode_(debugMode) {}
+
+CommandSender PanelSession::Sender() {
+  return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
+    SendCommandOn(host_, command, attempts, budget, reply);
+  };
+}
+
+bool PanelSession::Probe(const std::string& name) {
+  OpenPort(host_.Comm1(), name);
+  return SendProbe();
+}
+
+bool PanelSession::SendProbe() {
+  std::string reply;
+  SendCommandOn(host_, std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
+  host_.SetConnected(!reply.empty());
+  return !reply.empty();
+}
+
+bool PanelSession::PortOpen() {
+  return host_.Comm1().Opened();
+}
+
+std::string PanelSession::PortName() {
+  return host_.Comm1().DeviceName();
+}
+
+void PanelSession::RequireOpenPort() {
+  if (!PortOpen()) throw EPortNotOpen(PortName());
+}
+
+void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
+  const CommandSender send = Sender();
+  ReadKeys(keys, send);
+  ReadNumsBClick(numbers, send, debug_mode_);
+}
+
+void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
+  RequireOpenPort();
+  const CommandSender send = Sender();
+  // A key the panel did not confirm must not cost the numbers their write.
+  std::vector<std::string> unconfirmed;
+  try {
+    WriteKeys(keys, send);
+  } catch (const EPanelWriteError& error) {
+    unconfirmed = error.Commands();
+  }
+  try {
+    WriteNumsBClick(numbers, send);
+  } catch (const EPanelWriteError& error) {
+    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
+  }
+  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed);
+}
+
+void PanelSession::ReadNumbers(NumbersPage& numbers) {
+  ReadNumsBClick(numbers, Sender(), debug_mode_);
+}
+
+void PanelSession::WriteNumbers(NumbersPage& numbers) {
+  RequireOpenPort();
+  WriteNumsBClick(numbers, Sender());
+}
+
+void PanelSession::ReadPresented(KeyList& keys) {
+  ReadPresentedKey(keys, Sender());
+}
+
+PanelImage PanelSession::ReadImage() {
+  return ReadPanelImage(Sender());
+}
+
+void PanelSession::WriteImage(const PanelImage& image) {
+  RequireOpenPort();
+  WritePanelImage(Sender(), image);
+}

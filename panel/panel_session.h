@@ -1,0 +1,90 @@
+#pragma once
+// One panel behind one port, as both programs talk to it: the probe and the
+// scan order, the window's whole-panel read and write over the page
+// interfaces, and the exact copy that backups need (panel_image.h). The
+// window adds only its question, wait window and boxes; the command-line tool
+// only its arguments, files and messages.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "panel/exchange.h"
+#include "panel/page_interfaces.h"
+#include "panel/page_link.h"
+#include "panel/panel_image.h"
+
+// A write asked for while no device could be opened: nothing reached the
+// panel, and the panel is not to blame. The message names the port.
+class EPortNotOpen : public std::runtime_error {
+ public:
+  explicit EPortNotOpen(const std::string& port);
+  const std::string& Port() const { return port_; }
+
+ private:
+  std::string port_;
+};
+
+// The port list of the window and of the scan: "COM1" to "COM8".
+std::vector<std::string> StandardPortList();
+
+// The probe order: the given port first, then every listed one, also when it
+// is the given port again (it is probed afresh on a reopened port).
+std::vector<std::string> ScanOrder(const std::string& first, const std::vector<std::string>& list);
+
+// A port of its own, carrying the settings the window's Comm1 carries, for a
+// program without the window (the command-line tool, tests, benchmarks).
+class StandalonePort : public ExchangeHost {
+ public:
+  StandalonePort();
+  TCustomComm& Comm1() override { return comm_; }
+  void SetConnected(bool checked) override { connected_ = checked; }
+  bool Connected() const { return connected_; }
+
+ private:
+  TSerialComm comm_;
+  bool connected_ = false;
+};
+
+class PanelSession {
+ public:
+  // debugMode decides whether the numbers page shows the boxes of events 5
+  // and 6; the host's port and connection box carry every exchange.
+  explicit PanelSession(ExchangeHost& host, bool debugMode = false);
+  // The window learns its debug mode only after it is built.
+  void SetDebugMode(bool on) { debug_mode_ = on; }
+
+  // Sends over this session's host.
+  CommandSender Sender();
+
+  // (Re)opens the port on name and sends the probe "+T01". True when the
+  // panel answered; the host's connection box shows the outcome either way.
+  bool Probe(const std::string& name);
+  // The probe alone, on the port as it is.
+  bool SendProbe();
+  // Whether the last open got a device; the name it was asked for.
+  bool PortOpen();
+  std::string PortName();
+
+  // The window's whole-panel read: the keys, then the numbers page.
+  void ReadAll(KeyList& keys, NumbersPage& numbers);
+  // The window's whole-panel write: both halves are sent whatever the other's
+  // outcome, then EPanelWriteError names every unconfirmed command. Raises
+  // EPortNotOpen, sending nothing, when the port is closed.
+  void WriteAll(KeyList& keys, NumbersPage& numbers);
+
+  // The numbers page's own buttons.
+  void ReadNumbers(NumbersPage& numbers);
+  void WriteNumbers(NumbersPage& numbers);  // EPortNotOpen as WriteAll
+  void ReadPresented(KeyList& keys);
+
+  // The exact copy of the panel (panel_image.h).
+  PanelImage ReadImage();
+  void WriteImage(const PanelImage& image);  // EPortNotOpen as WriteAll
+
+ private:
+  void RequireOpenPort();
+
+  ExchangeHost& host_;
+  bool debug_mode_;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// The tool's panel commands: what each one sends, and what it tells the user.
+// Every message names the port, the command and the cause.
+
+#include <iosfwd>
+#include <string>
+
+struct CliContext {
+  std::string port;
+  std::string output;  // read: a file to write instead of standard output
+  bool debug = false;
+  bool verify = false;     // read: read twice and compare
+  bool no_verify = false;  // write: skip the read-back
+  std::istream* in = nullptr;
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
+};
+
+int ProbeCommand(const CliContext& cx);
+int ScanCommand(const CliContext& cx);
+int ReadCommand(const CliContext& cx);
+int WriteCommand(const CliContext& cx, const std::string& file);
+int ReadKeyCommand(const CliContext& cx);
