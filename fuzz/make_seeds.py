@@ -78,7 +78,7 @@ write(T, "bad_pair", b"00G1")
 T = "settings_file_fuzzer"
 full = ("key1=0102030405060708\nkey2=0000000000000000\nkey3=A1B2C3D4E5F60718\n"
         "key4=FFFFFFFFFFFFFFFF\nnumber1=+79001234567\nnumber2=\nnumber3=12\n"
-        "number4=Дом\nnumber5=+7\nnumber6=0\n"
+        "number4=hex:C4EEEC00000000000000000000000000\nnumber5=+7\nnumber6=0\n"
         "dial1=1\ndial2=0\ndial3=1\ndial4=0\ndial5=0\ndial6=1\n"
         "day1=0\nday2=0\nday3=0\nday4=1\nday5=1\nday6=0\n")
 write(T, "full_file", full)
@@ -86,6 +86,7 @@ write(T, "bom_comments_crlf", "\ufeff# panel at the shop\r\n\r\n" + full.replace
 write(T, "spaces_around", full.replace("=", " = ").replace("key1", "  key1"))
 write(T, "missing_day6", full.replace("day6=0\n", ""))
 write(T, "bad_flag", full.replace("dial1=1", "dial1=yes"))
+write(T, "header_lower_case", "# orvex-gsm-cli 0.2.0\n# port: COM5\n" + full.lower())
 
 # --- ini_file_fuzzer --------------------------------------------------------
 T = "ini_file_fuzzer"

@@ -62,7 +62,7 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image);
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b);
 
 // The checks ReadPanelImage applies to one reply text; empty when the reply
-// is good, else the reason. Exposed for the fuzz target and tests.
+// is good, else the reason.
 // shape: 'k' key (16 hex digits), 'f' flags (at least 4), 'n' number (2
 // characters then 32 hex digits).
 std::string ReplyFault(const std::string& reply, char shape);

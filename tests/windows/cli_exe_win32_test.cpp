@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -37,6 +38,17 @@ std::string WithValue(std::string file, const std::string& name, const std::stri
   return file;
 }
 
+// A settings file without its "#" header, which holds the time of the read.
+std::string Body(const std::string& file) {
+  std::string body;
+  for (size_t at = 0; at < file.size();) {
+    const size_t end = std::min(file.find('\n', at), file.size());
+    if (file[at] != '#') body += file.substr(at, end + 1 - at);
+    at = end + 1;
+  }
+  return body;
+}
+
 TEST(WinCliExe, ProbeReadWriteAndReadBackTheWholePanel) {
   const ProgramRun probe = RunCli(OnPanel("probe"));
   ASSERT_EQ(probe.exitCode, 0u) << probe.out << probe.err;
@@ -60,12 +72,12 @@ TEST(WinCliExe, ProbeReadWriteAndReadBackTheWholePanel) {
   EXPECT_EQ(write.exitCode, 0u) << write.out << write.err;
   const ProgramRun readBack = RunCli(OnPanel("read"));
   EXPECT_EQ(readBack.exitCode, 0u) << readBack.err;
-  EXPECT_EQ(readBack.out, changed);
+  EXPECT_EQ(Body(readBack.out), Body(changed));
 
   // The panel as it was, for whoever comes next.
   const ProgramRun restore = RunCli(OnPanel("write -"), original.out);
   EXPECT_EQ(restore.exitCode, 0u) << restore.err;
-  EXPECT_EQ(RunCli(OnPanel("read")).out, original.out);
+  EXPECT_EQ(Body(RunCli(OnPanel("read")).out), Body(original.out));
 }
 
 TEST(WinCliExe, ASettingsFileThatIsRefusedSendsNothing) {
@@ -74,19 +86,20 @@ TEST(WinCliExe, ASettingsFileThatIsRefusedSendsNothing) {
   const ProgramRun write = RunCli(OnPanel("write -"), "key1=not a key\n");
   EXPECT_EQ(write.exitCode, 2u) << write.out << write.err;
   EXPECT_FALSE(write.err.empty());
-  EXPECT_EQ(RunCli(OnPanel("read")).out, before.out);
+  EXPECT_EQ(Body(RunCli(OnPanel("read")).out), Body(before.out));
 }
 
-TEST(WinCliExe, APortWithoutAPanelIsReportedWithItsExitCode) {
+TEST(WinCliExe, APortThatCannotBeOpenedIsReportedWithItsExitCode) {
   const ProgramRun probe = RunCli("--port COM99 probe");
-  EXPECT_EQ(probe.exitCode, 3u) << probe.out << probe.err;
+  EXPECT_EQ(probe.exitCode, 5u) << probe.out << probe.err;
+  EXPECT_NE(probe.err.find("cannot open COM99"), std::string::npos) << probe.err;
   EXPECT_FALSE(probe.timedOut);
 }
 
 TEST(WinCliExe, BadArgumentsAreRefused) {
   const ProgramRun run = RunCli("--port");
   EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;
-  EXPECT_NE(run.err.find("usage: orvex-gsm-cli"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("option --port needs a value"), std::string::npos) << run.err;
 }
 
 TEST(WinCliExe, DebugTracesToLogTxtInTheCurrentDirectoryStampedInTheUsersFormats) {
