@@ -30,6 +30,17 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || fail "no configured build in $build"
 deb=$build/${package}_${version}_$(dpkg --print-architecture).deb
 
+work=$(mktemp -d)
+sim_pid=""
+ours=0
+cleanup() {
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
+  rm -rf "$work"
+  # A failed check leaves no package behind.
+  [ "$ours" -eq 0 ] || $sudo apt-get purge -y -q "$package" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
 # --- The package -------------------------------------------------------------
 rm -f "$build"/${package}_*.deb
 (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
@@ -44,17 +55,12 @@ for needed in fonts-dejavu-core libqt6widgets6 libc6; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
+# The metainfo with what it refers to (desktop entry, icon) as the package
+# lays them out.
+dpkg-deb -x "$deb" "$work/tree"
+appstreamcli validate-tree --no-net "$work/tree" || fail "appstreamcli validate-tree"
+
 # --- Installed with apt --------------------------------------------------------
-work=$(mktemp -d)
-sim_pid=""
-ours=0
-cleanup() {
-  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
-  rm -rf "$work"
-  # A failed check leaves no package behind.
-  [ "$ours" -eq 0 ] || $sudo apt-get purge -y -q "$package" >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
 if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
   note "purging the $package installed before"
   $sudo apt-get purge -y -q "$package" >/dev/null
@@ -65,9 +71,7 @@ ours=1
 installed=$(dpkg -L "$package")
 
 desktop=$(grep '^/usr/share/applications/.*\.desktop$' <<<"$installed")
-metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' <<<"$installed")
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
 for icon in /usr/share/icons/hicolor/{16x16,48x48,256x256}/apps/orvex-gsm.png \
   /usr/share/icons/hicolor/scalable/apps/orvex-gsm.svg; do
   [ -f "$icon" ] || fail "no icon $icon"
