@@ -82,10 +82,10 @@ for page in orvex-gsm orvex-gsm-cli; do
   file=/usr/share/man/man1/$page.1
   grep -q "\"$package $version\"" "$file" || fail "$file is not of version $version"
 done
-for file in $(grep '^/usr/share/man/man1/' <<<"$installed"); do
+while IFS= read -r file; do
   warnings=$(groff -K utf8 -man -Tutf8 -ww -z "$file" 2>&1)
   [ -z "$warnings" ] || fail "$file: $warnings"
-done
+done < <(grep '^/usr/share/man/man1/.' <<<"$installed")
 
 # The completion as bash-completion loads it offers the commands.
 offered=$(bash -c '
