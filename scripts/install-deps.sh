@@ -1,16 +1,41 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build and test. Safe to
-# run again: when everything is there it only checks and returns.
+# Installs the Debian packages the project needs. Safe to run again: when
+# everything is there it only checks and returns.
+#
+#   scripts/install-deps.sh           what building, packaging and running need
+#   scripts/install-deps.sh --xvfb    the same and a virtual display (run.sh --xvfb)
+#   scripts/install-deps.sh --test    the same and everything the tests add
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
+# Building, packaging (cpack reads the programs with file) and running.
+build_and_run=(
+  build-essential cmake ninja-build pkg-config file
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-dejavu-extra
+)
+# A virtual display for a machine without one.
+virtual_display=(xvfb xauth)
+# What testing adds: GoogleTest; clang with libFuzzer; the window's tests
+# under a real window manager; the Windows cross build run under Wine; the
+# checks of the package's desktop entry, metainfo and completion; the icon
+# renderer (scripts/render-icons.sh).
+testing=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-dejavu-extra
-  xvfb xauth
+  openbox wmctrl xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine64
+  desktop-file-utils appstream bash-completion librsvg2-bin
 )
+
+packages=("${build_and_run[@]}")
+case "${1:-}" in
+  "") ;;
+  --xvfb) packages+=("${virtual_display[@]}") ;;
+  --test) packages+=("${virtual_display[@]}" "${testing[@]}") ;;
+  *)
+    echo "usage: $0 [--xvfb | --test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

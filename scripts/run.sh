@@ -5,7 +5,9 @@
 #                               simulator runs on a pseudo-terminal and the
 #                               window's port COM2 is mapped to it
 #   scripts/run.sh PORT         the window alone, for a real panel on PORT
-#                               (COM1 ... or a device path such as /dev/ttyUSB0)
+#                               (COM1 ... or a device path such as /dev/ttyUSB0):
+#                               PORT becomes the saved port box text, which the
+#                               window probes first, in the user's own settings
 #   scripts/run.sh --xvfb ...   the same on a virtual display (xvfb-run), for
 #                               a machine without one
 #
@@ -30,7 +32,11 @@ if [ "$xvfb" -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; 
 fi
 
 build="${BUILD_DIR:-build}"
-bash scripts/install-deps.sh
+if [ "$xvfb" -eq 1 ]; then
+  bash scripts/install-deps.sh --xvfb
+else
+  bash scripts/install-deps.sh
+fi
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build" -j2
 
@@ -55,10 +61,69 @@ start_window() {
   wait "$!"
 }
 
+# The window probes the port in its port box first, and the box starts with
+# the text saved at the end of the last run: saving PORT there is the same as
+# typing it into the box. The save follows the window's own: under the
+# settings store's lock, everything but that one value kept as it is.
+save_port_box_text() {
+  local port=$1 reg=$2
+  mkdir -p "$(dirname "$reg")"
+  (
+    if ! flock -w 5 9; then
+      echo "run.sh: $reg stays locked by another program" >&2
+      exit 1
+    fi
+    # The store's own rule: a file of blank lines is empty, any other starts
+    # with REGEDIT4.
+    local filled=0
+    grep -q '[^[:space:]]' "$reg" 2>/dev/null && filled=1
+    if [ "$filled" -eq 1 ] &&
+      [ "$(head -n 1 "$reg" | sed 's/^\xEF\xBB\xBF//; s/[[:space:]]*$//')" != REGEDIT4 ]; then
+      echo "run.sh: $reg is not a settings file (its first line is not REGEDIT4): type $port into the port box" >&2
+      exit 1
+    fi
+    local text=${port//\\/\\\\}
+    text=${text//\"/\\\"}
+    {
+      if [ "$filled" -eq 1 ]; then
+        cat "$reg"
+        # A last line without its line end still ends before what follows.
+        [ -z "$(tail -c 1 "$reg")" ] || echo
+      else
+        echo REGEDIT4
+      fi
+    } | TEXT="$text" awk '
+      function lower_trimmed(line) { sub(/^[ \t]+/, "", line); sub(/[ \t\r]+$/, "", line); return tolower(line) }
+      BEGIN {
+        key = "[hkey_current_user\\software\\nolvargsm\\forms\\forvex]"
+        value = "\"cb1.Text\"=\"" ENVIRON["TEXT"] "\""
+      }
+      continued { continued = ($0 ~ /\\[ \t\r]*$/); next }
+      /^[ \t]*\[/ {
+        inkey = (lower_trimmed($0) == key)
+        print
+        if (inkey && !done) { print value; done = 1 }
+        next
+      }
+      inkey && tolower($0) ~ /^[ \t]*"cb1\.text"[ \t]*=/ {
+        # A byte list may go on over the lines that follow; a text may not.
+        data = $0
+        sub(/^[^=]*=[ \t]*/, "", data)
+        continued = (data !~ /^"/ && data ~ /\\[ \t\r]*$/)
+        next
+      }
+      { print }
+      END { if (!done) { print ""; print "[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Forms\\fOrvex]"; print value } }
+    ' >"$reg.run-sh.new"
+    [ -e "$reg" ] && chmod --reference="$reg" "$reg.run-sh.new"
+    mv "$reg.run-sh.new" "$reg"
+  ) 9>"$reg.lock"
+}
+
 if [ -n "$port" ]; then
-  case "$port" in
-    /*) echo "run.sh: type $port into the port box to reach the panel there." ;;
-  esac
+  reg="${XDG_CONFIG_HOME:-$HOME/.config}/NolvarGSM/user.reg"
+  save_port_box_text "$port" "$reg"
+  echo "run.sh: the window looks for the panel on $port first (port box text in $reg)"
   start_window
   exit
 fi

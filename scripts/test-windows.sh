@@ -7,8 +7,8 @@
 #
 #   bash scripts/test-windows.sh
 #
-# Needs the packages of scripts/install-deps.sh. Everything it makes stays in
-# the build folder (ORVEX_WINDOWS_BUILD, default build-windows): GoogleTest
+# Needs the packages of scripts/install-deps.sh --test. Everything it makes
+# stays in the build folder (ORVEX_WINDOWS_BUILD, default build-windows): GoogleTest
 # built for Windows, the cross build, the native helpers and a fresh Wine
 # prefix, removed again at the end. Exits non-zero when anything fails.
 set -euo pipefail

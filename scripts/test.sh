@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
-# and runs the whole suite, then the serial tests under ThreadSanitizer and the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# last the Windows build of everything below app/ with its tests under Wine.
+# and runs the whole suite, makes the Debian package of that build and checks
+# it installed and purged, then runs the serial tests under ThreadSanitizer and
+# the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and last the Windows build of everything below app/ with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 
 jobs=2
 run_suite() {
@@ -18,6 +19,8 @@ run_suite() {
 }
 
 run_suite build
+# The Debian package of that build: checked, installed, used and purged.
+bash scripts/test-package.sh build
 # The serial component and its event thread under ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-tsan -j "$jobs" --target test_serial test_integration

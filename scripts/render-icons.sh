@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Renders the icon's PNG sizes from dist/icons/orvex-gsm.svg. The PNGs are
+# kept in the repository, so building and packaging need no renderer; run this
+# only after changing the SVG. Needs rsvg-convert (Debian's librsvg2-bin).
+set -euo pipefail
+cd "$(dirname "$0")/../dist/icons"
+for size in 16 22 24 32 48 64 128 256; do
+  rsvg-convert -w "$size" -h "$size" orvex-gsm.svg -o "orvex-gsm-$size.png"
+done
