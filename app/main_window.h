@@ -5,8 +5,10 @@
 // owns the serial port Comm1 and is the exchange's host.
 
 #include <QWidget>
+#include <vector>
 
 #include "panel/exchange.h"
+#include "serial/open_failure.h"
 #include "serial/serial_comm.h"
 
 class QComboBox;
@@ -84,6 +86,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void WriteKeysAndNumbers();
 
   TSerialComm comm1_;
+  // The devices that OpenPort found without permission or busy since Connect
+  // began, one entry each; told after the no-connection message.
+  std::vector<OpenFailure> port_refusals_;
   int argc_;
   char** argv_;
   bool shown_once_ = false;
