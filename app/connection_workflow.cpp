@@ -10,6 +10,7 @@
 #include "app/keys_page.h"
 #include "app/main_window.h"
 #include "app/numbers_page.h"
+#include "app/port_notice.h"
 #include "app/prompter.h"
 #include "app/wait_window.h"
 #include "panel/commands.h"
@@ -38,6 +39,14 @@ void LogError(const std::exception& error) {
 void TfOrvex::OpenPort() {
   // The port box's text is the device name, whatever the user typed.
   ::OpenPort(comm1_, cb1->currentText().toStdString());
+  // The open stays silent; a refusal the user can remedy is told after the
+  // scan.
+  const OpenFailure& failure = comm1_.LastOpenFailure();
+  if (failure.kind != OpenFailureKind::kPermission && failure.kind != OpenFailureKind::kBusy)
+    return;
+  for (const OpenFailure& known : port_refusals_)
+    if (known.device == failure.device) return;
+  port_refusals_.push_back(failure);
 }
 
 void TfOrvex::Button1Click() {
@@ -66,6 +75,7 @@ void TfOrvex::FillKeyPlaceholders() {
 }
 
 void TfOrvex::Connect() {
+  port_refusals_.clear();
   const QString remembered = cb1->currentText();
   std::vector<std::string> listed;
   for (int entry = 0; entry < cb1->count(); ++entry)
@@ -83,6 +93,8 @@ void TfOrvex::Connect() {
   }
   cb1->setEditText(remembered);
   CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection));
+  const QString notice = PortNotice(port_refusals_);
+  if (!notice.isEmpty()) CurrentPrompter().Inform(notice);
 }
 
 void TfOrvex::xConMouseDown() {

@@ -19,6 +19,7 @@
 #include "app/key_grid.h"
 #include "app/keys_page.h"
 #include "app/numbers_page.h"
+#include "app/port_box.h"
 #include "app/wait_window.h"
 #include "app/window_metrics.h"
 #include "panel/panel_port.h"
@@ -98,12 +99,14 @@ void TfOrvex::BuildTopStrip() {
   Panel1->setFrameShape(QFrame::NoFrame);
   Panel1->setFixedHeight(Dip(153));
 
-  cb1 = new QComboBox(Panel1);
+  auto* portBox = new TPortBox(Panel1);
+  cb1 = portBox;
   cb1->setObjectName(QStringLiteral("cb1"));
   cb1->setEditable(true);
   // The list is the scan order: what the user types must not join it.
   cb1->setInsertPolicy(QComboBox::NoInsert);
   for (int port = 1; port <= 8; ++port) cb1->addItem(QStringLiteral("COM%1").arg(port));
+  portBox->RefreshAdapters();
   cb1->setCurrentIndex(1);
   cb1->setEditText(QStringLiteral("COM2"));
   cb1->setGeometry(DipRect(8, 16, 89, 21));

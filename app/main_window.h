@@ -5,9 +5,11 @@
 // owns the serial port Comm1 and is the exchange's host.
 
 #include <QWidget>
+#include <vector>
 
 #include "panel/exchange.h"
 #include "panel/panel_session.h"
+#include "serial/open_failure.h"
 #include "serial/serial_comm.h"
 
 class QComboBox;
@@ -87,6 +89,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
 
   TSerialComm comm1_;
   PanelSession session_{*this};
+  // The devices that OpenPort found without permission or busy since Connect
+  // began, one entry each; told after the no-connection message.
+  std::vector<OpenFailure> port_refusals_;
   int argc_;
   char** argv_;
   bool shown_once_ = false;

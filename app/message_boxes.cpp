@@ -62,6 +62,12 @@ void TMessageBoxes::ShowError(const QString& text) {
   box.exec();
 }
 
+void TMessageBoxes::Inform(const QString& text) {
+  TBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok, false);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+}
+
 void TMessageBoxes::ShowDefaultError(const QString& text) {
   TBox box(QMessageBox::Critical, QStringLiteral("Orvex-GSM"), text, QMessageBox::Ok, false);
   box.setDefaultButton(QMessageBox::Ok);

@@ -9,5 +9,6 @@ class TMessageBoxes : public Prompter {
   bool AskYesNo(const QString& text) override;
   void Confirm(const QString& text) override;
   void ShowError(const QString& text) override;
+  void Inform(const QString& text) override;
   void ShowDefaultError(const QString& text) override;
 };

@@ -15,6 +15,9 @@ class Prompter {
   // Error box ("Error", stop icon) with the single button Yes; Esc does not
   // close it.
   virtual void ShowError(const QString& text) = 0;
+  // Information box ("Information", information icon) with the single
+  // button OK; Esc closes it.
+  virtual void Inform(const QString& text) = 0;
   // The application's default error display: text as given, caption
   // "Orvex-GSM", error icon, one OK button.
   virtual void ShowDefaultError(const QString& text) = 0;

@@ -300,8 +300,15 @@ uint32_t TickMs() {
 }
 
 // No real devices here: the fuzz targets hand their component a factory.
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string&) {
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
+  failure = OpenFailure{OpenFailureKind::kNoDevice, 0, {}, name, {}, {}};
   return nullptr;
+}
+
+OpenFailure CheckDeviceAccess(const std::string& name) {
+  OpenFailure failure;
+  OpenCommDevice(name, failure);
+  return failure;
 }
 
 std::optional<std::string> ResolveDevicePath(const std::string& name) {

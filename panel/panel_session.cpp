@@ -51,6 +51,10 @@ bool PanelSession::PortOpen() {
   return host_.Comm1().Opened();
 }
 
+const OpenFailure& PanelSession::LastOpenFailure() {
+  return host_.Comm1().LastOpenFailure();
+}
+
 std::string PanelSession::PortName() {
   return host_.Comm1().DeviceName();
 }

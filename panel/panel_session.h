@@ -65,6 +65,8 @@ class PanelSession {
   // Whether the last open got a device; the name it was asked for.
   bool PortOpen();
   std::string PortName();
+  // Why the last open failed (kind kNone when it did not).
+  const OpenFailure& LastOpenFailure();
 
   // The window's whole-panel read: the keys, then the numbers page.
   void ReadAll(KeyList& keys, NumbersPage& numbers);

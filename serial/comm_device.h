@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "serial/open_failure.h"
 #include "serial/serial_error.h"
 
 // The device control block: the same fields, in the same order, as the
@@ -124,8 +125,19 @@ class CommDevice {
 };
 
 // Opens the named device exclusively, or returns null when it cannot be
-// opened (missing, in use, not a serial device, no rights).
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name);
+// opened (missing, in use, not a serial device, no rights) and says why in
+// failure, which is reset first.
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure);
+inline std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
+  OpenFailure ignored;
+  return OpenCommDevice(name, ignored);
+}
+
+// What opening the named port would meet (kind kNone: nothing in the way),
+// for the ports that ListSerialPorts gives. POSIX finds it without opening,
+// since an open raises the modem lines of an idle port; Windows tells only by
+// opening, and closes again at once.
+OpenFailure CheckDeviceAccess(const std::string& name);
 
 // The device path a port name stands for. Windows: "\\.\" and the name.
 // POSIX: a name beginning with "/" is a path; otherwise the port map may name

@@ -8,6 +8,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "serial/comm_device.h"
+#include "serial/device_holders.h"
 
 namespace {
 
@@ -75,13 +77,13 @@ constexpr int kCounterPollMs = 50;
 // An eventfd used as a doorbell between the event thread and the transfers.
 class Doorbell {
  public:
-  Doorbell() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  Doorbell() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), error_(fd_ < 0 ? errno : 0) {}
   ~Doorbell() {
     if (fd_ >= 0) close(fd_);
   }
   Doorbell(const Doorbell&) = delete;
   Doorbell& operator=(const Doorbell&) = delete;
-  bool ok() const { return fd_ >= 0; }
+  int error() const { return error_; }
   int fd() const { return fd_; }
   void Ring() {
     const uint64_t one = 1;
@@ -94,6 +96,7 @@ class Doorbell {
 
  private:
   int fd_;
+  int error_;  // why the doorbell could not be made, or 0
 };
 
 class PosixCommDevice final : public CommDevice {
@@ -128,7 +131,9 @@ class PosixCommDevice final : public CommDevice {
   // Raw mode at once, so that nothing is echoed or translated before the
   // component hands over its settings.
   bool MakeRaw();
-  bool DoorbellsReady() const { return stop_.ok() && arrived_.ok() && queued_.ok(); }
+  int DoorbellError() const {
+    return stop_.error() ? stop_.error() : (arrived_.error() ? arrived_.error() : queued_.error());
+  }
 
  private:
   bool Fail(int number) {
@@ -517,21 +522,126 @@ std::optional<std::string> ResolveDevicePath(const std::string& name) {
   return "/dev/ttyS" + std::to_string(number - 1);
 }
 
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
+namespace {
+
+OpenFailureKind KindOfErrno(int number) {
+  switch (number) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      return OpenFailureKind::kNoDevice;
+    case EACCES:
+    case EPERM:
+      return OpenFailureKind::kPermission;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return OpenFailureKind::kBusy;
+    case ENOTTY:
+      return OpenFailureKind::kNotSerialPort;
+    default:
+      return OpenFailureKind::kOther;
+  }
+}
+
+bool Refuse(OpenFailure& failure, OpenFailureKind kind, int number) {
+  failure.kind = kind;
+  failure.code = number;
+  failure.text = std::strerror(number);
+  return false;
+}
+
+bool Refuse(OpenFailure& failure, int number) {
+  return Refuse(failure, KindOfErrno(number), number);
+}
+
+// What can be told before opening: the path, the device node and its group.
+bool CheckNode(const std::string& name, OpenFailure& failure) {
+  failure = OpenFailure{};
   const auto path = ResolveDevicePath(name);
-  if (!path) return nullptr;
-  const int fd = open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  failure.device = path.value_or(name);
+  if (!path) return Refuse(failure, ENOENT);
+  struct stat st {};
+  if (stat(path->c_str(), &st) != 0) return Refuse(failure, errno);
+  failure.group = GroupName(st.st_gid);
+  if (!S_ISCHR(st.st_mode)) return Refuse(failure, ENOTTY);
+  return true;
+}
+
+// A program that opened the port before us without a lock would share the
+// line with us unnoticed: whoever holds it already makes it busy. EBUSY is
+// what the kernel answers a second open under TIOCEXCL.
+bool CheckHolders(int fd, OpenFailure& failure) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return true;
+  failure.holders = FindDeviceHolders(st.st_rdev);
+  if (failure.holders.empty()) return true;
+  return Refuse(failure, EBUSY);
+}
+
+}  // namespace
+
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
+  if (!CheckNode(name, failure)) return nullptr;
+  const int fd = open(failure.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int number = errno;
+    // Someone holds it under TIOCEXCL: name them where we can.
+    if (number == EBUSY) {
+      struct stat st {};
+      if (stat(failure.device.c_str(), &st) == 0) failure.holders = FindDeviceHolders(st.st_rdev);
+    }
+    Refuse(failure, number);
+    return nullptr;
+  }
+  // The holders are looked for once the device is known to be a terminal:
+  // /dev/null and its like are held by nearly every process. Opening a port
+  // that another program has open changes none of its lines.
+  if (!isatty(fd)) {
+    close(fd);
+    Refuse(failure, ENOTTY);
+    return nullptr;
+  }
+  if (!CheckHolders(fd, failure)) {
+    close(fd);
+    return nullptr;
+  }
   // Exclusive use: TIOCEXCL keeps other opens out (except root's), flock
   // keeps out every program that asks for the same lock, root included.
-  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int number = errno;
     close(fd);
+    // Held under the lock by a process we cannot see: still busy.
+    Refuse(failure, number == EWOULDBLOCK ? EBUSY : number);
     return nullptr;
   }
   ioctl(fd, TIOCEXCL);
   auto device = std::make_unique<PosixCommDevice>(fd);
-  if (!device->DoorbellsReady() || !device->MakeRaw()) return nullptr;
+  if (const int number = device->DoorbellError()) {
+    Refuse(failure, number);
+    return nullptr;
+  }
+  if (!device->MakeRaw()) {
+    Refuse(failure, device->LastError().number);
+    return nullptr;
+  }
+  failure = OpenFailure{};
   return device;
+}
+
+// Used for the ports that sysfs lists as terminals.
+OpenFailure CheckDeviceAccess(const std::string& name) {
+  OpenFailure failure;
+  if (!CheckNode(name, failure)) return failure;
+  struct stat st {};
+  if (stat(failure.device.c_str(), &st) == 0) failure.holders = FindDeviceHolders(st.st_rdev);
+  if (!failure.holders.empty())
+    Refuse(failure, EBUSY);
+  else if (faccessat(AT_FDCWD, failure.device.c_str(), R_OK | W_OK, AT_EACCESS) != 0)
+    Refuse(failure, errno);
+  else
+    failure = OpenFailure{};
+  return failure;
 }
 
 uint32_t MaxQueueSize() {

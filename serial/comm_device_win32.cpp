@@ -423,25 +423,93 @@ std::optional<std::string> ResolveDevicePath(const std::string& name) {
   return kDeviceNamespace + name;
 }
 
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name) {
+namespace {
+
+OpenFailureKind KindOfWin32Error(DWORD number) {
+  switch (number) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_UNIT:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+      return OpenFailureKind::kNoDevice;
+    // A COM port opens for one handle at a time: access denied on a port
+    // that exists means another program holds it.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      return OpenFailureKind::kBusy;
+    default:
+      return OpenFailureKind::kOther;
+  }
+}
+
+// The system's text in UTF-8: FormatMessageA would give the ANSI code page's.
+std::string Win32TextUtf8(DWORD number) {
+  wchar_t text[256];
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, number,
+                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 256, nullptr);
+  if (length == 0) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
+                        nullptr);
+  return TrimSystemText(utf8);
+}
+
+void Refuse(OpenFailure& failure, OpenFailureKind kind, DWORD number) {
+  failure.kind = kind;
+  failure.code = static_cast<int>(number);
+  failure.text = Win32TextUtf8(number);
+}
+
+void Refuse(OpenFailure& failure, DWORD number) {
+  Refuse(failure, KindOfWin32Error(number), number);
+}
+
+}  // namespace
+
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
+  failure = OpenFailure{};
   const auto path = ResolveDevicePath(name);
-  if (!path) return nullptr;
+  failure.device = path.value_or(name);
+  if (!path) {
+    Refuse(failure, ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
   const HANDLE handle =
       CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    Refuse(failure, GetLastError());
+    return nullptr;
+  }
   // The device namespace also holds disks, pipes and the null device: only a
   // device that answers the comm calls is a port.
   DCB state;
   std::memset(&state, 0, sizeof state);
   state.DCBlength = sizeof state;
   if (!GetCommState(handle, &state)) {
+    Refuse(failure, OpenFailureKind::kNotSerialPort, GetLastError());
     CloseHandle(handle);
     return nullptr;
   }
   auto device = std::make_unique<Win32CommDevice>(handle);
-  if (!device->StopEventReady()) return nullptr;
+  if (!device->StopEventReady()) {
+    Refuse(failure, GetLastError());
+    return nullptr;
+  }
   return device;
+}
+
+OpenFailure CheckDeviceAccess(const std::string& name) {
+  OpenFailure failure;
+  OpenCommDevice(name, failure);
+  return failure;
 }
 
 uint32_t MaxQueueSize() {

@@ -17,7 +17,20 @@ std::string FormatCannotOpen(const std::string& name) {
 
 }  // namespace
 
-TCustomComm::TCustomComm() : device_factory_(OpenCommDevice) {}
+TCustomComm::TCustomComm()
+    : device_factory_([](const std::string& name, OpenFailure& failure) {
+        return OpenCommDevice(name, failure);
+      }) {}
+
+void TCustomComm::SetDeviceFactory(DeviceFactory factory) {
+  if (!factory) {
+    device_factory_ = nullptr;
+    return;
+  }
+  device_factory_ = [factory = std::move(factory)](const std::string& name, OpenFailure&) {
+    return factory(name);
+  };
+}
 
 TCustomComm::~TCustomComm() {
   destroying_ = true;
@@ -49,8 +62,17 @@ bool TCustomComm::OpenDevice() {
   if (Opened()) RaiseDeviceError(sDeviceAlreadyOpened, kErrAlreadyOpened);
   own_locks_ = {};
   hold_count_ = 0;
-  device_ = device_factory_ ? device_factory_(device_name_) : nullptr;
-  if (!device_) RaiseDeviceError(FormatCannotOpen(device_name_), kErrCannotOpen);
+  last_open_failure_ = OpenFailure{};
+  device_ = device_factory_ ? device_factory_(device_name_, last_open_failure_) : nullptr;
+  if (device_) {
+    last_open_failure_ = OpenFailure{};
+  } else {
+    // A factory that gives no reason still failed.
+    if (last_open_failure_.kind == OpenFailureKind::kNone)
+      last_open_failure_.kind = OpenFailureKind::kOther;
+    if (last_open_failure_.device.empty()) last_open_failure_.device = device_name_;
+    RaiseDeviceError(FormatCannotOpen(device_name_), kErrCannotOpen);
+  }
   StartEventThread();
   ApplyLineSettings();
   ApplyBuffers();

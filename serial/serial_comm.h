@@ -36,6 +36,9 @@ class TCommClient {
 class TCustomComm {
  public:
   using DeviceFactory = std::function<std::unique_ptr<CommDevice>(const std::string& name)>;
+  // A factory that also says why a device could not be opened.
+  using ReportingDeviceFactory =
+      std::function<std::unique_ptr<CommDevice>(const std::string& name, OpenFailure& failure)>;
   using CommEventHandler = std::function<void(TCustomComm& sender, TDeviceEvents events)>;
   using DataEventHandler = std::function<void(TCustomComm& sender, uint32_t received)>;
   using NotifyHandler = std::function<void(TCustomComm& sender)>;
@@ -49,6 +52,9 @@ class TCustomComm {
   virtual TCommLocks LockState() const;
   virtual bool OpenDevice();
   virtual void CloseDevice();
+  // Why the last OpenDevice could not open the device; kind kNone after one
+  // that did. The error it raised keeps its own fixed message.
+  const OpenFailure& LastOpenFailure() const { return last_open_failure_; }
 
   // Published properties. A read comes from the device while it is open; a
   // write re-applies its group to an open device at once.
@@ -110,7 +116,8 @@ class TCustomComm {
   bool ApplyTimeouts();
 
   // Where devices come from (the platform's own by default; tests give a fake).
-  void SetDeviceFactory(DeviceFactory factory) { device_factory_ = std::move(factory); }
+  void SetDeviceFactory(ReportingDeviceFactory factory) { device_factory_ = std::move(factory); }
+  void SetDeviceFactory(DeviceFactory factory);
   // Called every 40 to 60 ms while a transfer waits for the line, so that a
   // window can keep an animation moving while the exchange blocks its thread.
   void SetIdleHook(std::function<void()> hook) { idle_hook_ = std::move(hook); }
@@ -136,7 +143,8 @@ class TCustomComm {
   void RunUnderLock(TCommLock lock, const NotifyHandler& handler);
 
   std::unique_ptr<CommDevice> device_;
-  DeviceFactory device_factory_;
+  ReportingDeviceFactory device_factory_;
+  OpenFailure last_open_failure_;
   std::function<void()> idle_hook_;
   uint32_t last_idle_ = TickMs();  // the idle hook's last call, kept across transfers
 

@@ -4,18 +4,63 @@
 
 #include "support/text_codec.h"
 
+namespace {
+
+constexpr int kHighestComPort = 256;
+
+// The store speaks code page 1251; a device path is a file name, which the
+// system spells in UTF-8.
+std::string PathOfStored(const std::string& stored) {
+  return Cp1251ToUtf8(stored);
+}
+
+std::string StoredOfPath(const std::string& path) {
+  std::string stored = Utf8ToCp1251(path);
+  if (PathOfStored(stored) != path)
+    throw ERegistryException("the settings store cannot hold the characters of " + stored);
+  return stored;
+}
+
+std::optional<std::string> MappedPath(RegistryKey& key, const std::string& portName) {
+  if (!key.ValueExists(portName)) return std::nullopt;
+  const std::string path = PathOfStored(key.ReadString(portName));
+  if (path.empty()) return std::nullopt;
+  return path;
+}
+
+}  // namespace
+
 std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::string& portName) {
   try {
     const auto key = store.OpenKey(std::string(PortMapKeyPath), false);
-    if (!key->ValueExists(portName)) return std::nullopt;
-    // The store speaks code page 1251; a device path is a file name, which
-    // the system spells in UTF-8.
-    const std::string path = Cp1251ToUtf8(key->ReadString(portName));
-    if (path.empty()) return std::nullopt;
-    return path;
+    return MappedPath(*key, portName);
   } catch (const std::exception&) {
     // An unreadable store maps nothing: the port then opens as if no map
     // were there.
     return std::nullopt;
   }
+}
+
+std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store) {
+  std::vector<std::pair<std::string, std::string>> map;
+  try {
+    const auto key = store.OpenKey(std::string(PortMapKeyPath), false);
+    // The store lists no value names: the COM names are asked for one by one.
+    for (int number = 1; number <= kHighestComPort; ++number) {
+      const std::string name = "COM" + std::to_string(number);
+      try {
+        if (auto path = MappedPath(*key, name)) map.emplace_back(name, std::move(*path));
+      } catch (const std::exception&) {
+        // A value of another type maps nothing, as in a look-up.
+      }
+    }
+  } catch (const std::exception&) {
+  }
+  return map;
+}
+
+void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path) {
+  const auto key = store.OpenKey(std::string(PortMapKeyPath), true);
+  key->WriteString(portName, StoredOfPath(path));
+  key->Commit();
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "serial/comm_device.h"
 #include "support/registry_key.h"
@@ -21,6 +23,17 @@ inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports
 // none: no such value, a value that is not a text or is empty, a settings
 // file that cannot be read. Never raises.
 std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::string& portName);
+
+// The port names COM1 to COM256 that the store maps, with their device paths,
+// in number order; nothing when the store cannot be read. Never raises.
+std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store);
+
+// Maps portName to the device path (UTF-8) in the store, or, with an empty
+// path, maps it to nothing. Saved as the window saves: the lock taken, the
+// file read again, this one value changed, the file replaced whole. Raises
+// ERegistryException when the store cannot be written, or cannot hold the
+// path's characters.
+void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path);
 
 // Makes the serial code resolve port names through the port map of the
 // platform's store.

@@ -32,6 +32,9 @@ class QuietPrompter : public Prompter {
   void ShowError(const QString& text) override {
     std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData());
   }
+  void Inform(const QString& text) override {
+    std::fprintf(stderr, "notice: %s\n", text.toUtf8().constData());
+  }
   void ShowDefaultError(const QString& text) override {
     std::fprintf(stderr, "error: %s\n", text.toUtf8().constData());
   }

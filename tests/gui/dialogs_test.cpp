@@ -171,6 +171,17 @@ class DialogsTest : public QObject {
     QVERIFY(!seen.openAfterEscape);
   }
 
+  void portNoticeIsAnInformationBoxWithOk() {
+    TMessageBoxes boxes;
+    BoxSeen seen;
+    OnNextBox(seen, true, [](QMessageBox* box) { Click(box, QMessageBox::Ok); });
+    boxes.Inform(QString::fromUtf8("Не удалось открыть порт"));
+    QCOMPARE(seen.title, QString("Information"));
+    QCOMPARE(seen.icon, QMessageBox::Information);
+    QCOMPARE(seen.buttons, QStringList{"OK"});
+    QVERIFY(!seen.openAfterEscape);
+  }
+
   void anErrorThatEscapesAnEventHandlerIsShownAndTheProgramGoesOn() {
     class Thrower : public QObject {
      public:

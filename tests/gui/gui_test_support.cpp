@@ -1,5 +1,6 @@
 #include "gui_test_support.h"
 
+#include "app/port_box.h"
 #include "panel/exchange.h"
 #include "serial/comm_device.h"
 
@@ -51,13 +52,14 @@ void PortMapScript::ForgetLookUps() {
   looked_up_.clear();
 }
 
-WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome)
+WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome,
+                                 std::string sysfsRoot)
     : args_(std::move(args)) {
-  if (configHome.empty()) {
-    config_ = std::make_unique<TempDir>();
-    configHome = config_->path();
-  }
+  config_ = std::make_unique<TempDir>();
+  if (configHome.empty()) configHome = config_->path();
   setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+  // A tree without sysfs: no adapters.
+  SetPortDiscoveryRoot(sysfsRoot.empty() ? config_->path() : sysfsRoot);
   args_.insert(args_.begin(), "orvex-gsm");
   for (std::string& arg : args_) argv_.push_back(arg.data());
   argv_.push_back(nullptr);

@@ -20,7 +20,7 @@
 namespace orvex_test {
 
 struct Prompt {
-  enum Kind { kQuestion, kConfirm, kError, kDefaultError };
+  enum Kind { kQuestion, kConfirm, kError, kDefaultError, kInform };
   Kind kind;
   QString text;
 };
@@ -37,6 +37,7 @@ class ScriptedPrompter : public Prompter {
   bool AskYesNo(const QString& text) override;
   void Confirm(const QString& text) override { prompts.push_back({Prompt::kConfirm, text}); }
   void ShowError(const QString& text) override { prompts.push_back({Prompt::kError, text}); }
+  void Inform(const QString& text) override { prompts.push_back({Prompt::kInform, text}); }
   void ShowDefaultError(const QString& text) override {
     prompts.push_back({Prompt::kDefaultError, text});
   }
@@ -73,11 +74,13 @@ class PortMapScript {
 // The main window as the program creates it: the program-wide references
 // point at it before FormCreate runs. Its saved state lives in configHome
 // (XDG_CONFIG_HOME), by default a fresh folder of its own, so that no test
-// sees another's state or the user's.
+// sees another's state or the user's. Its port list finds the adapters of
+// sysfsRoot, by default none, so that no test touches a real adapter.
 class WindowUnderTest {
  public:
   // args: the command line after the program name.
-  explicit WindowUnderTest(std::vector<std::string> args = {}, std::string configHome = {});
+  explicit WindowUnderTest(std::vector<std::string> args = {}, std::string configHome = {},
+                           std::string sysfsRoot = {});
   ~WindowUnderTest();
 
   TfOrvex& operator*() { return *window_; }

@@ -10,6 +10,10 @@
 #include "app/connection_box.h"
 #include "app/keys_page.h"
 #include "app/numbers_page.h"
+#include "app/port_notice.h"
+#include "fakes/fake_sysfs.h"
+#include "fakes/holder_process.h"
+#include "fakes/pty_pair.h"
 #include "gui_test_support.h"
 #include "sim_process.h"
 
@@ -127,6 +131,67 @@ class StartupScanTest : public QObject {
 
     QVERIFY(ports.LookedUp().empty());
     QVERIFY(prompter.prompts.empty());
+  }
+
+  void anAdapterPresentIsListedAfterCom8AndTheScanFindsThePanelThere() {
+    SimProcess sim;
+    TempDir root;
+    FakeSysfs tree(root.path());
+    tree.AddUsbSerial(
+        "ttyUSB0", {"1-1", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio", ""});
+    tree.LinkDevice("ttyUSB0", sim.SlavePath());
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window({}, {}, root.path());
+    const QString adapter = QString::fromStdString(tree.Device("ttyUSB0"));
+    QCOMPARE(window->cb1->count(), 9);
+    QCOMPARE(window->cb1->itemText(8), adapter);
+
+    window->FormCreate();
+
+    QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
+    QCOMPARE(window->cb1->currentText(), adapter);
+    QVERIFY(window->xCon->isChecked());
+
+    // An adapter plugged in later shows when the list is opened; the text
+    // stays.
+    tree.AddAcm("ttyACM0", {"1-2", "2341", "0043", "", "Arduino Uno", "", "cdc_acm", ""});
+    window->cb1->showPopup();
+    window->cb1->hidePopup();
+    QCOMPARE(window->cb1->count(), 10);
+    QCOMPARE(window->cb1->itemText(8), QString::fromStdString(tree.Device("ttyACM0")));
+    QCOMPARE(window->cb1->currentText(), adapter);
+  }
+
+  void aPortHeldByAnotherProgramIsToldAfterTheNoConnectionMessage() {
+    PtyPair pty;
+    HolderProcess terminal(pty.SlavePath());
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    const QString device = QString::fromStdString(pty.SlavePath());
+    window->cb1->setEditText(device);
+
+    window->FormCreate();
+
+    QCOMPARE(prompter.prompts.size(), size_t{2});
+    QCOMPARE(prompter.prompts[0].text, kNoConnection);
+    QCOMPARE(prompter.prompts[1].kind, Prompt::kInform);
+    QCOMPARE(prompter.prompts[1].text,
+             QString::fromUtf8("Не удалось открыть порт:\n%1: занят программой sleep (PID %2).\n\n"
+                               "Закройте программу, которая заняла порт, и щёлкните «Связь с "
+                               "охранной панелью».")
+                 .arg(device)
+                 .arg(terminal.pid()));
+
+    // Without permission (root opens anything, so the refusal is made up
+    // here): the group and the command that adds the user to it.
+    const OpenFailure refused{OpenFailureKind::kPermission, 13, "", "/dev/ttyUSB0", {}, "dialout"};
+    QCOMPARE(PortNotice({refused}),
+             QString::fromUtf8("Не удалось открыть порт:\n/dev/ttyUSB0: нет прав доступа.\n\n"
+                               "Чтобы работать с портом, добавьте пользователя в группу dialout "
+                               "командой\nsudo usermod -aG dialout $USER\nи войдите в систему "
+                               "заново."));
   }
 
   void aLostPanelClearsTheMarkThatARestoreLeftTicked() {

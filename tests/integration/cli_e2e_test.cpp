@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "fakes/fake_sysfs.h"
 #include "serial/comm_device.h"
 #include "sim_process.h"
 #include "tools/cli/cli.h"
@@ -257,6 +258,22 @@ TEST(CliEndToEnd, ScanTriesTheGivenPortThenTheListAndPrintsOnlyThePort) {
   EXPECT_EQ(run.code, kExitOk) << run.err;
   EXPECT_EQ(run.out, "COM3\n");
   EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T01"});
+}
+
+TEST(CliEndToEnd, ScanReachesAUsbAdapterWithNoSetUp) {
+  SimProcess sim;
+  TempDir dir;
+  FakeSysfs tree(dir.path());
+  tree.AddUsbSerial("ttyUSB0", {"1-1", "0403", "6001", "FTDI", "FT232R", "A1", "ftdi_sio", ""});
+  tree.LinkDevice("ttyUSB0", sim.SlavePath());
+  SetPortMapLookup(
+      [](const std::string& name) -> std::optional<std::string> { return "/no/such/" + name; });
+  ::setenv("ORVEX_GSM_SYSFS_ROOT", dir.path().c_str(), 1);
+  CliRun run = Cli({"--port", "COM2", "scan"});
+  ::unsetenv("ORVEX_GSM_SYSFS_ROOT");
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(run.code, kExitOk) << run.err;
+  EXPECT_EQ(run.out, tree.Device("ttyUSB0") + "\n");
 }
 
 TEST(CliEndToEnd, BadArgumentsAreNamed) {

@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "serial/port_discovery.h"
 #include "serial/serial_comm.h"
 #include "win_test_support.h"
 
@@ -224,6 +226,7 @@ TEST_F(EchoLine, ASecondOpenOfAnOpenPortIsRefused) {
     EXPECT_EQ(e.ErrorCode, 65535);
     EXPECT_EQ(std::string(e.what()), "Cannot open device " + EchoPort());
     EXPECT_FALSE(second.Opened());
+    EXPECT_EQ(second.LastOpenFailure().kind, OpenFailureKind::kBusy);
   }
   EXPECT_EQ(RoundTrip("still mine"), "still mine");
 }
@@ -239,17 +242,31 @@ TEST_F(EchoLine, AClosedPortOpensAgainAtOnce) {
 }
 
 TEST(WinSerialNames, NamesThatAreNoPortCannotBeOpened) {
-  for (const char* name : {"COM99", "NUL", "C:\\", "no such port"}) {
+  struct Case {
+    const char* name;
+    std::optional<OpenFailureKind> kind;  // none: whatever the system says
+  };
+  const Case cases[] = {{"COM99", OpenFailureKind::kNoDevice},
+                        {"NUL", OpenFailureKind::kNotSerialPort},
+                        {"C:\\", std::nullopt},
+                        {"no such port", OpenFailureKind::kNoDevice}};
+  for (const Case& c : cases) {
     TSerialComm comm;
-    comm.SetDeviceName(name);
+    comm.SetDeviceName(c.name);
     try {
       comm.OpenDevice();
-      ADD_FAILURE() << name << " was opened";
+      ADD_FAILURE() << c.name << " was opened";
       comm.CloseDevice();
     } catch (const EDeviceError& e) {
-      EXPECT_EQ(e.ErrorCode, 65535) << name;
-      EXPECT_EQ(std::string(e.what()), std::string("Cannot open device ") + name);
+      EXPECT_EQ(e.ErrorCode, 65535) << c.name;
+      EXPECT_EQ(std::string(e.what()), std::string("Cannot open device ") + c.name);
       EXPECT_FALSE(comm.Opened());
+      // The cause, with the system's number and text, for whoever shows it.
+      const OpenFailure& failure = comm.LastOpenFailure();
+      EXPECT_EQ(failure.kind, c.kind.value_or(failure.kind)) << c.name;
+      EXPECT_NE(failure.code, 0) << c.name;
+      EXPECT_FALSE(failure.text.empty()) << c.name;
+      EXPECT_EQ(failure.device, std::string("\\\\.\\") + c.name);
     }
   }
   EXPECT_EQ(OpenCommDevice(EchoPort() + std::string(1, '\0') + "x"), nullptr)
@@ -260,6 +277,36 @@ TEST(WinSerialNames, APortNameOpensTheDeviceNamespacePath) {
   EXPECT_EQ(ResolveDevicePath("COM2"), "\\\\.\\COM2");
   EXPECT_EQ(ResolveDevicePath("COM12"), "\\\\.\\COM12");
   EXPECT_EQ(ResolveDevicePath(""), std::nullopt);
+}
+
+// The system's list of ports is HKLM\HARDWARE\DEVICEMAP\SERIALCOMM. Wine
+// fills it only for the host's own /dev/ttyS ports, so the test adds two
+// ports of its own (which needs an administrator, as Wine's user is).
+TEST(WinSerialPorts, ThePortsTheSystemListsAreFoundInNumberOrder) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                      REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    GTEST_SKIP() << "cannot add to the system's list of ports";
+  }
+  const wchar_t* names[] = {L"\\Device\\OrvexTest10", L"\\Device\\OrvexTest9"};
+  const wchar_t* ports[] = {L"COM210", L"COM29"};
+  for (int i = 0; i < 2; ++i) {
+    RegSetValueExW(key, names[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(ports[i]),
+                   static_cast<DWORD>((wcslen(ports[i]) + 1) * sizeof(wchar_t)));
+  }
+  const std::vector<SerialPortInfo> listed = ListSerialPorts();
+  for (const wchar_t* name : names) RegDeleteValueW(key, name);
+  RegCloseKey(key);
+
+  std::vector<SerialPortInfo> ours;
+  for (const SerialPortInfo& port : listed)
+    if (port.driver == "OrvexTest") ours.push_back(port);
+  ASSERT_EQ(ours.size(), 2u);
+  EXPECT_EQ(ours[0].device, "COM29");
+  EXPECT_EQ(ours[0].description, "\\Device\\OrvexTest9");
+  EXPECT_TRUE(ours[0].adapter);
+  EXPECT_EQ(ours[1].device, "COM210");
 }
 
 TEST(WinSerialSystem, QueueSizesAreLimitedAsTheSystemVersionSays) {

@@ -10,6 +10,7 @@
 #include "support/log.h"
 #include "support/registry_key.h"
 #include "tools/cli/cli_commands.h"
+#include "tools/cli/cli_ports.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ constexpr const char* kUsage =
     "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
     "                    then the panel read back and compared\n"
     "  read-key          the key presented to the panel's reader\n"
+    "  ports             the serial ports present, and whether this user can open them\n"
+    "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"
+    "                    which survives replugging)\n"
+    "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
     "\n"
     "Options:\n"
     "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n"
@@ -32,6 +37,7 @@ constexpr const char* kUsage =
     "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
     "      --verify      read: read the panel twice and compare\n"
     "      --no-verify   write: do not read the panel back\n"
+    "      --plain       ports: tab-separated fields, for scripts\n"
     "  -h, --help        this text\n"
     "  -V, --version     the tool's version\n"
     "\n"
@@ -46,6 +52,7 @@ constexpr const char* kUsage =
 
 constexpr int kOptVerify = 256;
 constexpr int kOptNoVerify = 257;
+constexpr int kOptPlain = 258;
 
 const option kLongOptions[] = {
     {"port", required_argument, nullptr, 'p'},
@@ -53,6 +60,7 @@ const option kLongOptions[] = {
     {"output", required_argument, nullptr, 'o'},
     {"verify", no_argument, nullptr, kOptVerify},
     {"no-verify", no_argument, nullptr, kOptNoVerify},
+    {"plain", no_argument, nullptr, kOptPlain},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -60,7 +68,8 @@ const option kLongOptions[] = {
 
 // The command's name and how many arguments it takes.
 const std::map<std::string, size_t> kCommands = {
-    {"probe", 0}, {"scan", 0}, {"read", 0}, {"write", 1}, {"read-key", 0},
+    {"probe", 0},    {"scan", 0},  {"read", 0}, {"write", 1},
+    {"read-key", 0}, {"ports", 0}, {"map", 2},  {"unmap", 1},
 };
 
 // The port the user most likely means: the one named for this shell, else
@@ -131,6 +140,9 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       case kOptNoVerify:
         cx.no_verify = true;
         break;
+      case kOptPlain:
+        cx.plain = true;
+        break;
       case 'h':
         out << kUsage;
         return kExitOk;
@@ -150,13 +162,23 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   const auto known = kCommands.find(command);
   if (known == kCommands.end()) return Usage(err, "unknown command \"" + command + "\"");
   const size_t given = static_cast<size_t>(argc - optind - 1);
-  if (given < known->second) return Usage(err, command + " needs a FILE (- for standard input)");
+  if (given < known->second) {
+    const std::map<std::string, std::string> wanted = {{"write", "a FILE (- for standard input)"},
+                                                       {"map", "COMn and a device PATH"},
+                                                       {"unmap", "COMn"}};
+    return Usage(err, command + " needs " + wanted.at(command));
+  }
   if (given > known->second)
     return Usage(err, "unexpected argument \"" + std::string(argv[optind + 1 + known->second]) +
                           "\" after " + command);
   if (!cx.output.empty() && command != "read") return Usage(err, "--output is for read only");
   if (cx.verify && command != "read") return Usage(err, "--verify is for read only");
   if (cx.no_verify && command != "write") return Usage(err, "--no-verify is for write only");
+  if (cx.plain && command != "ports") return Usage(err, "--plain is for ports only");
+  // The port map's own commands and the list need no port.
+  if (command == "ports") return ListPorts(cx.plain, out, err);
+  if (command == "map") return MapPort(argv[optind + 1], argv[optind + 2], out, err);
+  if (command == "unmap") return UnmapPort(argv[optind + 1], out, err);
   if (!portGiven) cx.port = DefaultPort(err);
   DebugMode = cx.debug;
 

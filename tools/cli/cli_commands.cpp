@@ -17,6 +17,7 @@
 #include "panel/plain_pages.h"
 #include "support/text_codec.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/cli_ports.h"
 #include "tools/cli/settings_file.h"
 
 namespace {
@@ -57,15 +58,17 @@ bool LogWritable(const CliContext& cx) {
   return false;
 }
 
+int CannotOpen(PanelSession& session, const CliContext& cx) {
+  *cx.err << "orvex-gsm-cli: " << DescribeOpenFailure(cx.port, session.LastOpenFailure());
+  return kExitCannotOpen;
+}
+
 // Opens the port and probes; the exit code when the panel cannot be talked
 // to, 0 when it answered.
 int Reach(PanelSession& session, const CliContext& cx) {
   if (!LogWritable(cx)) return kExitCannotWrite;
   if (session.Probe(cx.port)) return kExitOk;
-  if (!session.PortOpen()) {
-    *cx.err << "orvex-gsm-cli: cannot open " << cx.port << "\n";
-    return kExitCannotOpen;
-  }
+  if (!session.PortOpen()) return CannotOpen(session, cx);
   *cx.err << "orvex-gsm-cli: no answer from the panel on " << cx.port << "\n";
   return kExitNoAnswer;
 }
@@ -199,13 +202,25 @@ int ScanCommand(const CliContext& cx) {
   if (!LogWritable(cx)) return kExitCannotWrite;
   StandalonePort port;
   PanelSession session(port);
-  for (const std::string& candidate : ScanOrder(cx.port, StandardPortList())) {
+  std::vector<std::string> listed = StandardPortList();
+  const std::vector<std::string> adapters = AdapterPorts();
+  listed.insert(listed.end(), adapters.begin(), adapters.end());
+  std::string refused;
+  for (const std::string& candidate : ScanOrder(cx.port, listed)) {
     if (session.Probe(candidate)) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
+    // A port the user could reach with a remedy is named, once the scan failed.
+    const OpenFailureKind kind = session.LastOpenFailure().kind;
+    if (kind == OpenFailureKind::kPermission || kind == OpenFailureKind::kBusy)
+      refused += DescribeOpenFailure(candidate, session.LastOpenFailure());
   }
-  *cx.err << "orvex-gsm-cli: no answer from the panel on " << cx.port << " nor on COM1 to COM8\n";
+  *cx.err << "orvex-gsm-cli: no answer from the panel on " << cx.port
+          << (adapters.empty() ? " nor on COM1 to COM8"
+                               : ", COM1 to COM8 nor on the adapters found")
+          << "\n"
+          << refused;
   return kExitNoAnswer;
 }
 
@@ -251,10 +266,7 @@ int ReadKeyCommand(const CliContext& cx) {
   StandalonePort port;
   PanelSession session(port);
   OpenPort(port.Comm1(), cx.port);
-  if (!session.PortOpen()) {
-    *cx.err << "orvex-gsm-cli: cannot open " << cx.port << "\n";
-    return kExitCannotOpen;
-  }
+  if (!session.PortOpen()) return CannotOpen(session, cx);
   PlainKeyList keys;
   keys.Append("1", std::string(16, '0'));
   keys.selected_row = 1;

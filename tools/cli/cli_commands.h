@@ -11,6 +11,7 @@ struct CliContext {
   bool debug = false;
   bool verify = false;     // read: read twice and compare
   bool no_verify = false;  // write: skip the read-back
+  bool plain = false;      // ports: tab-separated
   std::istream* in = nullptr;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;

@@ -1,0 +1,99 @@
+// Why a port did not open, on real devices: a missing path, a terminal that
+// another program holds without a lock, a terminal this user may not open.
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "fakes/holder_process.h"
+#include "fakes/pty_pair.h"
+#include "serial/serial_comm.h"
+
+namespace {
+
+TEST(OpenFailure, AMissingPathIsNoDevice) {
+  TSerialComm comm;
+  comm.SetDeviceName("/dev/orvex-no-such-port");
+  EXPECT_THROW(comm.OpenDevice(), EDeviceError);
+  const OpenFailure& failure = comm.LastOpenFailure();
+  EXPECT_EQ(failure.kind, OpenFailureKind::kNoDevice);
+  EXPECT_EQ(failure.code, ENOENT);
+  EXPECT_EQ(failure.text, std::strerror(ENOENT));
+  EXPECT_EQ(failure.device, "/dev/orvex-no-such-port");
+}
+
+TEST(OpenFailure, ATerminalHeldByAnotherProgramIsBusyAndNamesIt) {
+  PtyPair pty;
+  TSerialComm comm;
+  comm.SetDeviceName(pty.SlavePath());
+  {
+    HolderProcess holder(pty.SlavePath());
+    try {
+      comm.OpenDevice();
+      FAIL() << "opened a port that another program holds";
+    } catch (const EDeviceError& error) {
+      // The component's own message stays as it always was.
+      EXPECT_EQ(std::string(error.what()), "Cannot open device " + pty.SlavePath());
+      EXPECT_EQ(error.ErrorCode, kErrCannotOpen);
+    }
+    const OpenFailure& failure = comm.LastOpenFailure();
+    EXPECT_EQ(failure.kind, OpenFailureKind::kBusy);
+    EXPECT_EQ(failure.code, EBUSY);
+    ASSERT_EQ(failure.holders.size(), 1u);
+    EXPECT_EQ(failure.holders[0].pid, holder.pid());
+    EXPECT_EQ(failure.holders[0].program, HolderProcess::kProgram);
+    EXPECT_EQ(CheckDeviceAccess(pty.SlavePath()).kind, OpenFailureKind::kBusy);
+  }
+  // Once it lets go, the port is ours; our own far end (the master) and the
+  // open itself are no holders.
+  EXPECT_TRUE(comm.OpenDevice());
+  EXPECT_EQ(comm.LastOpenFailure().kind, OpenFailureKind::kNone);
+  EXPECT_TRUE(comm.LastOpenFailure().holders.empty());
+}
+
+// Run in a child as an unprivileged user: root may open anything. The child
+// reports through its exit status.
+TEST(OpenFailure, ATerminalThisUserMayNotOpenIsNoPermissionWithItsGroup) {
+  PtyPair pty;
+  struct stat st {};
+  ASSERT_EQ(stat(pty.SlavePath().c_str(), &st), 0);
+  const group* owner = getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  const std::string groupName = owner->gr_name;
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() == 0) {
+    ASSERT_NE(nobody, nullptr) << "no user to drop the privileges to";
+  } else {
+    // Our own terminal, with no rights left for anyone.
+    ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+      _exit(10);
+    OpenFailure failure;
+    const bool opened = OpenCommDevice(pty.SlavePath(), failure) != nullptr;
+    if (opened) _exit(11);
+    if (failure.kind != OpenFailureKind::kPermission) _exit(12);
+    if (failure.code != EACCES || failure.text != std::strerror(EACCES)) _exit(13);
+    if (failure.group != groupName) _exit(14);
+    if (CheckDeviceAccess(pty.SlavePath()).kind != OpenFailureKind::kPermission) _exit(15);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: cannot drop privileges, 11: opened, 12: kind, "
+                                       "13: code or text, 14: group, 15: access check";
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+// The tool's port commands end to end: the ports of a sysfs tree built in a
+// folder (ORVEX_GSM_SYSFS_ROOT), the port map in a fresh settings file, and
+// the messages for a port that does not open.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "fakes/fake_sysfs.h"
+#include "fakes/holder_process.h"
+#include "fakes/pty_pair.h"
+#include "serial/serial_comm.h"
+#include "support/port_map_store.h"
+#include "tools/cli/cli_ports.h"
+#include "unit/support/config_home.h"
+
+namespace {
+
+const char kById[] = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+
+class CliPorts : public ::testing::Test {
+ protected:
+  CliPorts() : tree(sysfs.path()) {
+    setenv("ORVEX_GSM_SYSFS_ROOT", sysfs.path().c_str(), 1);
+    tree.AddUsbSerial("ttyUSB0", {"1-1", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI",
+                                  "ftdi_sio", kById});
+    tree.AddAcm("ttyACM0", {"1-2", "2341", "0043", "", "Arduino Uno", "", "cdc_acm", ""});
+    tree.AddUart("ttyS0", 4, "serial");
+    // The kernel paths lead to real terminals.
+    tree.LinkDevice("ttyUSB0", adapter.SlavePath());
+    tree.LinkDevice("ttyACM0", modem.SlavePath());
+    tree.LinkDevice("ttyS0", "/nonexistent/ttyS0");
+  }
+  ~CliPorts() override {
+    unsetenv("ORVEX_GSM_SYSFS_ROOT");
+    SetPortMapLookup(nullptr);
+  }
+
+  std::string Plain() {
+    std::ostringstream out, err;
+    EXPECT_EQ(ListPorts(true, out, err), 0);
+    EXPECT_EQ(err.str(), "");
+    return out.str();
+  }
+
+  ScratchConfigHome home;
+  ScratchDir sysfs;
+  FakeSysfs tree;
+  PtyPair adapter;
+  PtyPair modem;
+};
+
+TEST_F(CliPorts, MapListUseAndUnmapAnAdapterByItsStableName) {
+  const std::string byId = tree.root().string() + "/dev/serial/by-id/" + kById;
+  std::ostringstream out, err;
+  ASSERT_EQ(MapPort("com5", byId, out, err), 0) << err.str();
+  EXPECT_EQ(out.str(), "COM5 -> " + byId + "\n");
+
+  {
+    HolderProcess terminal(modem.SlavePath());
+    EXPECT_EQ(Plain(), tree.Device("ttyACM0") + "\t\t2341:0043\tArduino Uno\t\tbusy (sleep " +
+                           std::to_string(terminal.pid()) + ")\n" + tree.Device("ttyS0") +
+                           "\t\t\t\t\tno device\n" + tree.Device("ttyUSB0") + "\t" + byId +
+                           "\t0403:6001\tFTDI FT232R USB UART\tCOM5\tok\n");
+  }
+  std::ostringstream table;
+  EXPECT_EQ(ListPorts(false, table, err), 0);
+  EXPECT_TRUE(table.str().starts_with("DEVICE")) << table.str();
+  EXPECT_EQ(AdapterPorts(),
+            (std::vector<std::string>{tree.Device("ttyACM0"), tree.Device("ttyUSB0")}));
+
+  // Every program that installs the port map opens the adapter as COM5.
+  InstallStoredPortMap();
+  TSerialComm comm;
+  comm.SetDeviceName("COM5");
+  EXPECT_TRUE(comm.OpenDevice());
+  comm.CloseDevice();
+
+  out.str("");
+  EXPECT_EQ(UnmapPort("Com5", out, err), 0);
+  EXPECT_EQ(out.str(), "COM5 unmapped\n");
+  EXPECT_EQ(ResolveDevicePath("COM5"), "/dev/ttyS4");
+  EXPECT_EQ(Plain().find("COM5"), std::string::npos);
+  out.str("");
+  EXPECT_EQ(UnmapPort("COM5", out, err), 0);
+  EXPECT_EQ(out.str(), "COM5 is not mapped\n");
+}
+
+TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarnedOf) {
+  struct Case {
+    const char* com;
+    const char* path;
+    int code;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"COM0", "/dev/ttyUSB0", 2, "not a port name: COM0 (COM1 to COM256)\n"},
+      {"COM257", "/dev/ttyUSB0", 2, "not a port name: COM257 (COM1 to COM256)\n"},
+      {"COM05", "/dev/ttyUSB0", 2, "not a port name: COM05 (COM1 to COM256)\n"},
+      {"LPT1", "/dev/ttyUSB0", 2, "not a port name: LPT1 (COM1 to COM256)\n"},
+      {"COM1", "dev/ttyUSB0", 2, "not an absolute path: dev/ttyUSB0\n"},
+      {"COM1", "", 2, "not an absolute path: \n"},
+      {"com256", "/nonexistent/ttyUSB9", 0,
+       "warning: /nonexistent/ttyUSB9 does not exist now; mapped all the same\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out, err;
+    EXPECT_EQ(MapPort(c.com, c.path, out, err), c.code) << c.com << " " << c.path;
+    EXPECT_EQ(err.str(), c.error);
+  }
+  EXPECT_EQ(LookUpStoredPort(DefaultRegistryStore(), "COM256"), "/nonexistent/ttyUSB9");
+  EXPECT_EQ(ReadStoredComMap(DefaultRegistryStore()).size(), 1u);
+  std::ostringstream out, err;
+  EXPECT_EQ(UnmapPort("COM", out, err), 2);
+}
+
+TEST_F(CliPorts, AStoreThatCannotBeWrittenFailsTheMap) {
+  // The settings folder would have to be made below a plain file.
+  WriteFileBytes(sysfs.path() / "plain", "");
+  setenv("XDG_CONFIG_HOME", (sysfs.path() / "plain").c_str(), 1);
+  std::ostringstream out, err;
+  EXPECT_EQ(MapPort("COM5", tree.Device("ttyUSB0"), out, err), 1);
+  EXPECT_TRUE(err.str().starts_with("cannot write the port map: ")) << err.str();
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CliPorts, AFailedOpenSaysWhyAndWhatHelps) {
+  struct Case {
+    OpenFailure failure;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{OpenFailureKind::kPermission, 13, "Permission denied", "/dev/ttyUSB0", {}, "dialout"},
+       "cannot open COM5 (/dev/ttyUSB0): Permission denied\n"
+       "/dev/ttyUSB0 belongs to the group dialout; add yourself to it with\n"
+       "  sudo usermod -aG dialout $USER\n"
+       "then log out and in again\n"},
+      {{OpenFailureKind::kBusy,
+        16,
+        "Device or resource busy",
+        "/dev/ttyUSB0",
+        {{1234, "minicom"}, {99, "screen"}},
+        "dialout"},
+       "cannot open /dev/ttyUSB0: Device or resource busy\nheld by minicom 1234, screen 99\n"},
+      {{OpenFailureKind::kNoDevice, 2, "No such file or directory", "/dev/ttyUSB7", {}, ""},
+       "cannot open /dev/ttyUSB7: No such file or directory\nports present: " +
+           tree.Device("ttyACM0") + ", " + tree.Device("ttyS0") + ", " + tree.Device("ttyUSB0") +
+           "\n"},
+      {{OpenFailureKind::kNotSerialPort, 25, "Inappropriate ioctl for device", "/dev/null", {}, ""},
+       "cannot open /dev/null: Inappropriate ioctl for device\n/dev/null is not a serial port\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string port =
+        c.failure.kind == OpenFailureKind::kPermission ? "COM5" : c.failure.device;
+    EXPECT_EQ(DescribeOpenFailure(port, c.failure), c.text);
+  }
+}
+
+}  // namespace

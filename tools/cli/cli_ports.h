@@ -1,0 +1,33 @@
+#pragma once
+// The command-line tool's port commands: the ports present, the port map, and
+// why a port could not be opened.
+//
+// The ports are read from the system's tree, or from the one under the
+// environment variable ORVEX_GSM_SYSFS_ROOT when it is set (tests).
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "serial/open_failure.h"
+
+// `ports`: one line per port: device, by-id name, vendor:product ids,
+// description, the COM names mapped to it (port map), and access: "ok" /
+// "no permission" / "busy (PROGRAM PID)". plain: tab-separated fields, no
+// header.
+int ListPorts(bool plain, std::ostream& out, std::ostream& err);
+
+// `map COMn PATH` / `unmap COMn`: write the port map through the settings
+// store, as the window saves. COMn is COM1 to COM256 in any case, stored upper
+// case; PATH an absolute path (a warning, no refusal, when it does not exist).
+// 0 when done, 2 for bad arguments, 1 when the store could not be written.
+int MapPort(const std::string& com, const std::string& path, std::ostream& out, std::ostream& err);
+int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err);
+
+// "cannot open PORT: reason\n" and, on following lines, a hint where one
+// helps: the device's group and the command that adds the user to it, who
+// holds a busy port, the ports that do exist.
+std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure);
+
+// The kernel paths of the USB and ACM adapters present, for the scan.
+std::vector<std::string> AdapterPorts();
