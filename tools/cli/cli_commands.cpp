@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -27,19 +28,27 @@ std::string SystemText(int code) {
 }
 
 // "2026-12-07T14:05:09+01:00": the moment of the read, for the file's header.
+// The offset is worked out from the two calendars, since strftime's %z gives
+// the zone's name on Windows.
 std::string IsoTimeNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+  std::tm utc{};
 #ifdef _WIN32
   localtime_s(&local, &now);
+  gmtime_s(&utc, &now);
 #else
   localtime_r(&now, &local);
+  gmtime_r(&now, &utc);
 #endif
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-  std::string stamp = text;
-  if (stamp.size() >= 5) stamp.insert(stamp.size() - 2, ":");
-  return stamp;
+  int days = local.tm_yday - utc.tm_yday;
+  if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+  const int minutes = days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                minutes < 0 ? '-' : '+', std::abs(minutes) / 60, std::abs(minutes) % 60);
+  return text;
 }
 
 std::string Joined(const std::vector<std::string>& names) {
