@@ -51,6 +51,8 @@ bool TCustomComm::OpenDevice() {
   hold_count_ = 0;
   device_ = device_factory_ ? device_factory_(device_name_) : nullptr;
   if (!device_) RaiseDeviceError(FormatCannotOpen(device_name_), kErrCannotOpen);
+  static std::atomic<uint64_t> openings{0};
+  open_serial_ = ++openings;
   StartEventThread();
   ApplyLineSettings();
   ApplyBuffers();
