@@ -203,9 +203,14 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     const std::string word = previous < argc ? argv[static_cast<size_t>(previous)] : "";
     const std::string name = word.substr(0, word.find('='));
     if (code == '?') {
+      int matches = 0;  // getopt_long takes a unique abbreviation of a long name
+      for (const OptionSpec& spec : specs) {
+        if (name.size() > 2 && std::string(spec.name).rfind(name.substr(2), 0) == 0) ++matches;
+      }
       const int known = optopt >= 256 ? optopt : 0;
-      result.error = known ? "--" + std::string(specs[known - 256].name) + " takes no value"
-                           : "unknown option \"" + word + "\"";
+      result.error = known         ? "--" + std::string(specs[known - 256].name) + " takes no value"
+                     : matches > 1 ? "ambiguous option \"" + word + "\""
+                                   : "unknown option \"" + word + "\"";
       return result;
     }
     if (code == ':') {
@@ -224,7 +229,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     }
   }
   if (optind < argc) {
-    result.error = "unknown option \"" + std::string(argv[static_cast<size_t>(optind)]) + "\"";
+    result.error = "unexpected argument \"" + std::string(argv[static_cast<size_t>(optind)]) + "\"";
   }
   return result;
 }
