@@ -56,6 +56,11 @@ write(T, "stalled_line_with_nul_bytes", exchange(mode=2, per_write=0xFF,
 write(T, "clock_wraps_during_exchange", exchange(clock=0xFFFFFFA0,
                                                  arrivals=[(90, b"..", False),
                                                            (90, KEY_REPLY, False)]))
+write(T, "late_ok_after_failed_attempt", exchange(attempts=2,
+                                                  arrivals=[(350, b"OK\r\n", False),
+                                                            (300, KEY_REPLY, False)]))
+write(T, "babbling_line_between_attempts", exchange(attempts=3, budget=100,
+                                                    arrivals=[(90, b".", False)] * 40))
 
 # --- exchange_text_fuzzer ---------------------------------------------------
 T = "exchange_text_fuzzer"

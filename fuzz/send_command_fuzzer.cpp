@@ -50,6 +50,10 @@ constexpr uint32_t kSliceMs = 100;
 // More attempts than any caller makes; billions would only wait for the line
 // to break.
 constexpr int32_t kManyAttempts = 100;
+// After a failed attempt the next transmission waits for a quiet slice, for
+// about a second at most, unless this much was read away meanwhile.
+constexpr uint32_t kQuietCapMs = 1000;
+constexpr uint64_t kReadAwayLimit = 64 * 1024;
 constexpr uint32_t kIdleMinMs = 40;
 constexpr uint32_t kIdleMaxMs = 60;
 class ByteReader {
@@ -303,6 +307,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < done; ++i) {
     FUZZ_CHECK(i + 1 == done || !host.outcomes[i], "the exchange ends at the first success");
     CheckAttempt(c, log.attempts[i], host.outcomes[i]);
+  }
+  for (size_t i = 1; i < log.attempts.size(); ++i) {
+    // Every attempt but the last failed, so each next one waits for the line.
+    const uint32_t gap = log.attempts[i].sendStart - log.attempts[i - 1].end;
+    FUZZ_CHECK(gap >= kSliceMs || log.attempts[i].readBefore >= kReadAwayLimit,
+               "after a failed attempt the command goes out again only on a line quiet for a "
+               "slice");
+    FUZZ_CHECK(gap <= kQuietCapMs + kSliceMs,
+               "a line that never falls quiet holds the next transmission for about a second");
   }
   if (accepted) {
     FUZZ_CHECK(!raised, "a success is final");

@@ -134,6 +134,8 @@ class ScriptedDevice final : public CommDevice {
     if (log_.inAttempt)
       log_.attempts.back().received.insert(log_.attempts.back().received.end(), rx_.begin(),
                                            rx_.begin() + read);
+    else
+      log_.readOutside += read;
     rx_.erase(rx_.begin(), rx_.begin() + read);
     if (read == 0)
       NoProgress();
@@ -237,6 +239,8 @@ class ScriptedDevice final : public CommDevice {
     if (log_.inAttempt) return;
     log_.attempts.emplace_back();
     log_.attempts.back().sendStart = g_clock;
+    log_.attempts.back().readBefore = log_.readOutside;
+    log_.readOutside = 0;
     log_.inAttempt = true;
   }
 

@@ -49,6 +49,7 @@ struct AttemptRecord {
   bool ended = false;
   std::vector<uint8_t> written;
   std::vector<uint8_t> received;  // bytes the component read, in order
+  uint64_t readBefore = 0;        // bytes read away between the previous attempt and this one
 };
 
 // Everything the scripted device did, kept by the fuzz target so that it
@@ -56,7 +57,8 @@ struct AttemptRecord {
 struct LineLog {
   std::vector<AttemptRecord> attempts;
   bool inAttempt = false;
-  uint64_t calls = 0;  // every call of the device
+  uint64_t readOutside = 0;  // bytes read since the last attempt ended
+  uint64_t calls = 0;        // every call of the device
   bool opened = false;
 
   // The exchange has reported an attempt's outcome: bytes read from now on

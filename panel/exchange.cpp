@@ -1,6 +1,7 @@
 #include "panel/exchange.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "support/log.h"
@@ -16,7 +17,8 @@ constexpr uint32_t kSliceCount = 600;
 constexpr uint32_t kSliceMs = 100;
 constexpr size_t kLabelLimit = 30;
 // A line that never falls silent must not keep a command from being sent.
-constexpr size_t kStaleLimit = 64 * 1024;
+constexpr uint64_t kStaleLimit = 64 * 1024;
+constexpr uint32_t kQuietCapMs = 1000;
 
 ExchangeHost* g_host = nullptr;
 
@@ -55,22 +57,68 @@ class EventHold {
   TCustomComm& comm_;
 };
 
-// Bytes waiting before the command goes out answer an earlier command;
-// counting them would put every following reply onto the wrong command.
-void DiscardStaleBytes(TCustomComm& comm, const std::string& label) {
-  std::vector<uint8_t> stale;
-  while (stale.size() < kStaleLimit) {
+// An answer that comes after its attempt gave up belongs to that attempt's
+// command, not to the next one. So after an attempt that ended without "OK"
+// the exchange remembers which opening of the port it was on (the port's
+// OpenSerial, unique in the process, so a port closed and opened again, as
+// the scan does, owes nothing) and when it ended; the next transmission on
+// that same opening waits until the line has been quiet for a slice. Only
+// the latest failure is kept: one port at a time talks to a panel.
+struct LateAnswerWatch {
+  uint64_t port = 0;  // OpenSerial of the port; 0: nothing owed
+  uint32_t failedAt = 0;
+};
+LateAnswerWatch g_late;
+
+// Reads away what the queue holds into late, no more than kStaleLimit bytes
+// in all; true when anything was queued.
+bool ReadAwayQueued(TCustomComm& comm, std::vector<uint8_t>& late, uint64_t& total) {
+  bool any = false;
+  uint8_t scratch[256];
+  while (total < kStaleLimit) {
     const uint32_t queued = comm.QueuedBytes(0);
     if (queued == 0) break;
-    const size_t at = stale.size();
-    const uint32_t want = static_cast<uint32_t>(std::min<size_t>(queued, kStaleLimit - at));
-    stale.resize(at + want);
-    const uint32_t got = std::min(comm.ReadData(stale.data() + at, want, 0), want);
-    stale.resize(at + got);
+    const uint32_t want =
+        static_cast<uint32_t>(std::min<uint64_t>({queued, sizeof scratch, kStaleLimit - total}));
+    const uint32_t got = std::min(comm.ReadData(scratch, want, 0), want);
     if (got == 0) break;  // the count and the read disagree: do not spin
+    late.insert(late.end(), scratch, scratch + got);
+    total += got;
+    any = true;
   }
-  if (stale.empty()) return;
-  WriteLog({}, false, stale);
+  return any;
+}
+
+// Bytes waiting before the command goes out answer an earlier command;
+// counting them would put every following reply onto the wrong command. With
+// quietSince set (a failed attempt on this port ended then), the line must
+// also have been quiet for a slice, but for no longer than kQuietCapMs, so a
+// babbling line cannot stall the link.
+void DiscardLateBytes(TCustomComm& comm, const std::string& label,
+                      std::optional<uint32_t> quietSince) {
+  std::vector<uint8_t> late;
+  uint64_t total = 0;
+  const bool queued = ReadAwayQueued(comm, late, total);
+  if (quietSince) {
+    const uint32_t start = TickMs();
+    // Bytes found queued came at some unknown moment: count from now.
+    uint32_t quietFrom = queued ? start : *quietSince;
+    for (;;) {
+      const uint32_t now = TickMs();
+      const uint32_t quiet = now - quietFrom;
+      const uint32_t waited = now - start;
+      if (quiet >= kSliceMs || waited >= kQuietCapMs || total >= kStaleLimit) break;
+      uint8_t first = 0;
+      const uint32_t wait = std::min(kSliceMs - quiet, kQuietCapMs - waited);
+      if (comm.ReadData(&first, 1, wait) == 0) continue;
+      late.push_back(first);
+      ++total;
+      ReadAwayQueued(comm, late, total);
+      quietFrom = TickMs();
+    }
+  }
+  if (late.empty()) return;
+  WriteLog({}, false, late);
   WriteLog(DiscardLine(label), true, EmptyData);
 }
 
@@ -149,7 +197,11 @@ void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attem
   const std::string line = command + "\r";
 
   for (int32_t attempt = 1; attempt <= attempts; ++attempt) {
-    DiscardStaleBytes(comm, label);
+    const uint64_t port = comm.OpenSerial();
+    std::optional<uint32_t> quietSince;
+    if (g_late.port == port) quietSince = g_late.failedAt;
+    g_late.port = 0;
+    DiscardLateBytes(comm, label, quietSince);
     comm.SendString(line);  // a short write only shows as a missing "OK"
     std::fill(buffer.begin(), buffer.end(), 0);
     uint32_t received = 0;
@@ -164,6 +216,7 @@ void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attem
       }
       WriteLog("error", true, EmptyData);
     }
+    if (!accepted) g_late = {port, TickMs()};
     if (accepted) {
       host.SetConnected(true);
       WriteLog(SentLine(label, attempt), true, EmptyData);

@@ -40,7 +40,10 @@ ExchangeHost* CurrentExchangeHost();
 // changes nothing, not even reply. Errors of the serial component and of the
 // log pass through at once; the port's event hold is released on every way out.
 // Bytes already waiting before a command is sent are a late answer to an
-// earlier command: they are read away (and logged in debug mode) first.
+// earlier command: they are read away (and logged in debug mode) first. After
+// an attempt that ended without "OK", the next transmission on the same
+// opening of the port also waits until the line has been quiet for 100 ms
+// (at most about 1 s), reading away what comes meanwhile.
 void SendCommand(const std::string& command, int32_t attempts, int32_t budget, std::string& reply);
 // The same over a given host instead of the program-wide one.
 void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,

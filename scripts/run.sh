@@ -131,7 +131,8 @@ fi
 demo="${XDG_DATA_HOME:-$HOME/.local/share}/orvex-gsm-demo"
 mkdir -p "$demo/config/NolvarGSM"
 
-coproc SIM { exec "$sim" --state "$demo/panel.state"; }
+# A key held to the reader, so that "Читать ключ" has something to read.
+coproc SIM { exec "$sim" --state "$demo/panel.state" --present 0123456789ABCDEF; }
 children+=("$SIM_PID")
 if ! read -r -t 10 pty <&"${SIM[0]}" || [ -z "$pty" ]; then
   echo "run.sh: the panel simulator did not start" >&2

@@ -73,6 +73,8 @@ bool TCustomComm::OpenDevice() {
     if (last_open_failure_.device.empty()) last_open_failure_.device = device_name_;
     RaiseDeviceError(FormatCannotOpen(device_name_), kErrCannotOpen);
   }
+  static std::atomic<uint64_t> openings{0};
+  open_serial_ = ++openings;
   StartEventThread();
   ApplyLineSettings();
   ApplyBuffers();

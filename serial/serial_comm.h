@@ -49,6 +49,10 @@ class TCustomComm {
   TCustomComm& operator=(const TCustomComm&) = delete;
 
   bool Opened() const { return device_ != nullptr; }
+  // A number that tells this opening of the device from every other opening
+  // of any component in the process; 0 while closed. What a user of the line
+  // learnt about it (an answer still on its way) holds only while it stays.
+  uint64_t OpenSerial() const { return Opened() ? open_serial_ : 0; }
   virtual TCommLocks LockState() const;
   virtual bool OpenDevice();
   virtual void CloseDevice();
@@ -138,13 +142,16 @@ class TCustomComm {
   void StopEventThread();
   // Sleeps until the line is ready or the budget that began at start ends,
   // never longer than the idle hook's period; false when the budget is spent.
-  bool WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput);
+  // A broken input line raises code 10, or with keepWhatArrived (the read
+  // already holds bytes) gives false, leaving the error to the next read.
+  bool WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput, bool keepWhatArrived);
   void CallIdleHook(bool force);
   void RunUnderLock(TCommLock lock, const NotifyHandler& handler);
 
   std::unique_ptr<CommDevice> device_;
   ReportingDeviceFactory device_factory_;
   OpenFailure last_open_failure_;
+  uint64_t open_serial_ = 0;
   std::function<void()> idle_hook_;
   uint32_t last_idle_ = TickMs();  // the idle hook's last call, kept across transfers
 

@@ -54,7 +54,8 @@ void TCustomComm::CallIdleHook(bool force) {
   if (idle_hook_) idle_hook_();
 }
 
-bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput) {
+bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput,
+                              bool keepWhatArrived) {
   const uint32_t now = TickMs();
   const uint32_t elapsed = now - start;
   if (elapsed > timeoutMs) return false;
@@ -67,6 +68,9 @@ bool TCustomComm::WaitForLine(uint32_t start, uint32_t timeoutMs, bool forInput)
   const LineWait result = forInput ? device_->WaitReadable(slice) : device_->WaitWritable(slice);
   CallIdleHook(false);
   if (result == LineWait::kBroken && forInput) {
+    // The far end has gone after this read already took bytes: they are the
+    // caller's, and the next read reports the loss.
+    if (keepWhatArrived) return false;
     // The far end has gone: let a read report it with the system's text
     // instead of waiting out the budget on a dead line.
     uint8_t probe = 0;
@@ -100,7 +104,7 @@ uint32_t TCustomComm::SendData(const void* buffer, uint32_t count, uint32_t time
         continue;
       }
     }
-    if (!WaitForLine(start, timeoutMs, false)) break;
+    if (!WaitForLine(start, timeoutMs, false, false)) break;
   }
   return written;
 }
@@ -125,7 +129,13 @@ uint32_t TCustomComm::ReadData(void* buffer, uint32_t count, uint32_t timeoutMs)
   while (remaining > 0) {
     const uint32_t queued = QueuedBytes(0);
     if (queued != 0) {
-      const uint32_t n = ReadChunk(position, std::min(queued, remaining));
+      uint32_t n = 0;
+      if (!device_->Read(position, std::min(queued, remaining), n)) {
+        // A line lost in the middle of an answer keeps what arrived before:
+        // this read returns it, the next one raises.
+        if (read > 0) break;
+        RaiseWin32DeviceError(sUnableToRead, kErrRead, device_->LastError());
+      }
       read += n;
       remaining -= n;
       position += n;
@@ -134,7 +144,7 @@ uint32_t TCustomComm::ReadData(void* buffer, uint32_t count, uint32_t timeoutMs)
       // pass moved nothing and waits like one, or the loop would never end.
       if (n > 0) continue;
     }
-    if (!WaitForLine(start, timeoutMs, true)) break;
+    if (!WaitForLine(start, timeoutMs, true, read > 0)) break;
   }
   return read;
 }

@@ -15,6 +15,16 @@ void FakeLine::Arrive(const std::string& bytes, uint32_t afterMs) {
   arrived.notify_all();
 }
 
+void FakeLine::HangUp(uint32_t afterMs) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    hangup_pending = true;
+    hangup_due = TickMs() + afterMs;
+    ReleaseDueLocked();
+  }
+  arrived.notify_all();
+}
+
 void FakeLine::ReleaseDueLocked() {
   const uint32_t now = TickMs();
   while (!pending.empty() && static_cast<int32_t>(now - pending.front().due) >= 0) {
@@ -23,6 +33,10 @@ void FakeLine::ReleaseDueLocked() {
     if (bytes.find('\n') != std::string::npos) pending_events |= 0x2;
     rx += bytes;
     pending.pop_front();
+  }
+  if (hangup_pending && static_cast<int32_t>(now - hangup_due) >= 0) {
+    hangup_pending = false;
+    broken = true;
   }
 }
 
@@ -109,9 +123,10 @@ class FakeCommDevice final : public CommDevice {
   bool Read(uint8_t* data, uint32_t count, uint32_t& read) override {
     line_->read_sizes.push_back(count);
     read = 0;
-    if (line_->fail_read || (line_->broken && line_->Queued() == 0)) return false;
+    if (line_->fail_read) return false;
     std::lock_guard<std::mutex> lock(line_->mutex);
     line_->ReleaseDueLocked();
+    if (line_->broken && line_->rx.empty()) return false;
     read = static_cast<uint32_t>(std::min<size_t>(count, line_->rx.size()));
     std::copy_n(line_->rx.begin(), read, data);
     line_->rx.erase(0, read);
@@ -127,6 +142,11 @@ class FakeCommDevice final : public CommDevice {
       auto wake = until;
       if (!line_->pending.empty()) {
         const auto due = static_cast<int32_t>(line_->pending.front().due - TickMs());
+        wake = std::min(
+            wake, std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(due, 0)));
+      }
+      if (line_->hangup_pending) {
+        const auto due = static_cast<int32_t>(line_->hangup_due - TickMs());
         wake = std::min(
             wake, std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(due, 0)));
       }

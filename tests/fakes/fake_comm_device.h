@@ -57,6 +57,8 @@ struct FakeLine {
 
   // --- The incoming line. Bytes become queued at their arrival time.
   void Arrive(const std::string& bytes, uint32_t afterMs = 0);
+  // The far end goes away afterMs from now: from then on `broken` is set.
+  void HangUp(uint32_t afterMs);
   // Bytes queued now (arrivals that are due), without waiting.
   uint32_t Queued();
 
@@ -68,6 +70,8 @@ struct FakeLine {
     std::string bytes;
   };
   std::deque<Pending> pending;
+  bool hangup_pending = false;
+  uint32_t hangup_due = 0;
   void ReleaseDueLocked();
 };
 

@@ -178,6 +178,44 @@ TEST(CliEndToEnd, AReplyOfTheWrongShapeFailsTheReadAndPrintsNothing) {
   EXPECT_NE(run.err.find("ZZ\\r\\nOK\\r\\n\""), std::string::npos) << "what came is shown";
 }
 
+// A panel that answers late, twice, with another command's answer, or loses
+// its line mid-answer: the backup names the command and holds nothing.
+TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
+  const struct {
+    std::vector<std::string> misbehaviour;
+    std::string words;
+  } cases[] = {
+      {{"--twice", "+T02"}, "+T02 on PORT got a reply holding more than one answer"},
+      {{"--twice", "+T02:150"}, "got a reply holding more than one answer"},
+      {{"--late", "+T02:350"}, "+T02 on PORT was not answered"},
+      {{"--answer-as", "+H02:+s"}, "+H02 on PORT got a reply that is not a number"},
+      {{"--hangup-mid", "+H03"}, "read on PORT failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.misbehaviour[0] + " " + c.misbehaviour[1]);
+    SimProcess sim(c.misbehaviour);
+    const CliRun run = Cli({"--port", sim.SlavePath(), "read"});
+    EXPECT_EQ(run.code, kExitNotAccepted);
+    EXPECT_EQ(run.out, "");
+    std::string words = c.words;
+    if (const size_t at = words.find("PORT"); at != std::string::npos)
+      words.replace(at, 4, sim.SlavePath());
+    EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+  }
+}
+
+TEST(CliEndToEnd, AWriteThePanelAcceptedButDidNotKeepIsCaughtByTheReadBack) {
+  // The panel confirms the write of number 1 with another command's answer
+  // and keeps nothing.
+  SimProcess sim({"--answer-as", "+H012B:+H05"});
+  CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitDiffers);
+  EXPECT_EQ(run.err,
+            "orvex-gsm-cli: the panel read back on " + sim.SlavePath() + " differs in number1\n");
+  run = Cli({"--port", sim.SlavePath(), "--no-verify", "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitOk) << run.err;
+}
+
 TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
   SimProcess sim;
   TempDir dir;

@@ -181,6 +181,25 @@ TEST_F(PanelPort, FarEndHangingUpFailsTheNextReadWithTheSystemText) {
   comm.CloseDevice();
 }
 
+TEST_F(PanelPort, FarEndHangingUpRightAfterAnAnswerLeavesTheAnswer) {
+  std::thread farEnd([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pty.Send("OK\r\n");
+    // Bytes the slave has not taken yet are lost with the master: give the
+    // port time to take them, well inside the read's budget.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    pty.HangUp();
+  });
+  std::string got;
+  int ms = 0;
+  EXPECT_NO_THROW(Read(got, 600, 1000, &ms));
+  farEnd.join();
+  EXPECT_EQ(got, "OK\r\n");
+  EXPECT_LT(ms, 900) << "a read on a line gone ends without waiting out its budget";
+  EXPECT_THROW(Read(got, 600, 1000), EDeviceError);
+  comm.CloseDevice();
+}
+
 TEST(SerialDeviceNames, NamesThatAreNoSerialDeviceFailCleanly) {
   const auto dir = std::filesystem::temp_directory_path() / "orvex-serial-names";
   std::filesystem::create_directories(dir);

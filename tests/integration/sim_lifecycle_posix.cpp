@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,6 +22,8 @@
 #include <vector>
 
 #include "sim_process.h"
+
+extern char** environ;
 
 namespace orvex_test {
 namespace {
@@ -221,14 +225,56 @@ TEST(SimLifecycle, GarbageNeitherKillsItNorMakesItGrow) {
   EXPECT_EQ(sim.WaitForExit(0), std::nullopt);
 }
 
+TEST(SimLifecycle, ReadsStandardInputOnlyWhenAskedTo) {
+  // Started in the background of an interactive shell, a simulator that read
+  // the terminal would be stopped; here a "quit" waiting on standard input
+  // must go unread.
+  TempDir dir;
+  const std::string link = dir.File("ttyORVEX");
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(write(in[1], "quit\n", 5), 5);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_addclose(&actions, in[1]);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> args = {ORVEX_GSM_SIM_PATH, "--link", link};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  ASSERT_EQ(rc, 0);
+  for (int i = 0; i < 500 && !std::filesystem::exists(link); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  {
+    PtyClient line(link);
+    EXPECT_EQ(line.Exchange("+T01"), kKey1Answer) << "still serving";
+  }
+  int queued = 0;
+  EXPECT_EQ(ioctl(in[1], FIONREAD, &queued), 0);
+  EXPECT_EQ(queued, 5) << "standard input was read";
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(in[1]);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST(SimLifecycle, HelpNamesEveryOption) {
   RunResult run = RunSim("--help");
   EXPECT_EQ(run.status, 0);
-  for (const char* option :
-       {"--link", "--state", "--log", "--verbose", "--present", "--reader-wait",
-        "--exit-on-stdin-eof", "--delay", "--silent", "--pieces", "--piece-gap", "--nul",
-        "--lowercase-ok", "--long", "--bad-hex", "--match", "--silent-on", "--error-on",
-        "--hangup-after"}) {
+  for (const char* option : {"--link",    "--state",        "--log",       "--verbose",
+                             "--present", "--reader-wait",  "--control",   "--exit-on-stdin-eof",
+                             "--delay",   "--silent",       "--pieces",    "--piece-gap",
+                             "--nul",     "--lowercase-ok", "--long",      "--bad-hex",
+                             "--match",   "--silent-on",    "--error-on",  "--hangup-after",
+                             "--late",    "--twice",        "--answer-as", "--hangup-mid"}) {
     EXPECT_NE(run.output.find(option), std::string::npos) << option;
   }
 }
@@ -246,6 +292,9 @@ TEST(SimLifecycle, WrongCommandLineIsRefusedWithTheOptionNamed) {
       {"--bogus", "--bogus"},
       {"--state", "--state"},
       {"--match ''", "--match"},
+      {"--late +T01", "--late"},
+      {"--answer-as +T01", "--answer-as"},
+      {"stray", "stray"},
   };
   for (const auto& [args, named] : cases) {
     RunResult run = RunSim(args);

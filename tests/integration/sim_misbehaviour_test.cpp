@@ -134,6 +134,44 @@ TEST(SimMisbehaviour, BadHexSpoilsTheLastPairOfReadData) {
   EXPECT_EQ(line.Exchange("+T01" + kNewKey), "OK\r\n");
 }
 
+TEST(SimMisbehaviour, LateAnswerKeepsTheCommandOrder) {
+  SimProcess sim({"--late", "+T01:400"});
+  PtyClient line(sim.SlavePath());
+  auto start = Clock::now();
+  ASSERT_TRUE(line.Send("+T01\r+s\r"));
+  // The next command's answer waits behind the late one.
+  EXPECT_EQ(line.ReadUntil(">0000\r\nOK\r\n", 5000), kKey1Answer + ">0000\r\nOK\r\n");
+  EXPECT_GE(MsSince(start), 390);
+}
+
+TEST(SimMisbehaviour, AnswersTheNamedCommandTwice) {
+  SimProcess sim({"--twice", "+s:300"});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+s"), ">0000\r\nOK\r\n");
+  EXPECT_EQ(line.ReadUntil("OK\r\n", 3000), ">0000\r\nOK\r\n");
+  EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
+  EXPECT_EQ(line.ReadFor(500), "");
+}
+
+TEST(SimMisbehaviour, AnswerAsCarriesOutTheOtherCommand) {
+  SimProcess sim({"--answer-as", "+H02:+T01", "--answer-as", "+T02:+s0101"});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+H02"), kKey1Answer);
+  EXPECT_EQ(line.Exchange("+T02" + kNewKey), "OK\r\n");
+  EXPECT_EQ(line.Exchange("+s"), ">0101\r\nOK\r\n");  // the key write became a flags write
+}
+
+TEST(SimMisbehaviour, HangsUpInTheMiddleOfAnAnswer) {
+  SimProcess sim({"--hangup-mid", "+T01"});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+s"), ">0000\r\nOK\r\n");
+  ASSERT_TRUE(line.Send("+T01\r"));
+  const std::string half = kKey1Answer.substr(0, kKey1Answer.size() / 2);
+  EXPECT_EQ(line.ReadUntil(half, 3000), half);
+  EXPECT_TRUE(line.WaitForHangup(3000));
+  EXPECT_EQ(sim.WaitForExit(3000), 0);
+}
+
 TEST(SimMisbehaviour, HangsUpAfterTheGivenNumberOfAnsweredCommands) {
   TempDir dir;
   const std::string link = dir.File("panel");

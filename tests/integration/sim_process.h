@@ -7,8 +7,8 @@
 //   EXPECT_EQ(line.Exchange("+T01"), ">0000000000000000\r\nOK\r\n");
 //   EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T01"});
 //
-// Every SimProcess runs the simulator with --exit-on-stdin-eof and holds its
-// standard input open: the simulator ends with the SimProcess object, and
+// Every SimProcess runs the simulator with --exit-on-stdin-eof and --control
+// and holds its standard input open: the simulator ends with the SimProcess object, and
 // also when the test program dies. Failures to start throw
 // std::runtime_error, which GoogleTest reports as a failed test.
 

@@ -106,7 +106,7 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     log_path_ = temp_.File("commands.log");
     args.insert(args.begin(), {"--log", log_path_});
   }
-  args.insert(args.begin(), "--exit-on-stdin-eof");
+  args.insert(args.begin(), {"--exit-on-stdin-eof", "--control"});
   args.insert(args.begin(), ORVEX_GSM_SIM_PATH);
   stderr_path_ = temp_.File("stderr.txt");
 

@@ -70,7 +70,7 @@ void SimEngine::HandleLine(const CommandLine& line, int64_t now) {
     return;
   }
   if (StartsWithAny(line.text, options_.error_on)) {
-    Schedule(PanelAnswer{}, false, now);
+    Schedule(PanelAnswer{}, false, now, line.text);
     return;
   }
   const Misbehaviour& m = options_.misbehaviour;
@@ -79,35 +79,63 @@ void SimEngine::HandleLine(const CommandLine& line, int64_t now) {
     log_->Note("lost (--silent): no answer");
     return;
   }
+  // A panel that mixes up its commands carries out another one.
+  std::string_view command = line.text;
+  for (const AnswerSwap& swap : options_.answer_as) {
+    if (line.text.compare(0, swap.prefix.size(), swap.prefix) == 0) {
+      log_->Note("answered as " + EscapeBytes(swap.command));
+      command = swap.command;
+      break;
+    }
+  }
   PanelAnswer answer =
-      line.Overlong() ? PanelAnswer{} : HandleCommand(&state_, line.text, presented_);
+      line.Overlong() ? PanelAnswer{} : HandleCommand(&state_, command, presented_);
   if (answer.changed && save_) save_(state_);
   if (answer.kind == AnswerKind::kAwaitKey) {
     log_->Note("waiting for a key at the reader");
     key_wait_until_ = now + options_.reader_wait_ms;
     key_wait_misbehaves_ = misbehave;
+    key_wait_command_ = line.text;
     return;
   }
-  Schedule(answer, misbehave, now);
+  Schedule(answer, misbehave, now, line.text);
 }
 
-void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now) {
+void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now,
+                         const std::string& command) {
   const Misbehaviour plain;
   const Misbehaviour& m = misbehave ? options_.misbehaviour : plain;
   std::vector<std::string> parts = ShapeAnswer(answer, m);
+  if (options_.hangup_mid && !hangup_mid_ &&
+      command.compare(0, options_.hangup_mid->prefix.size(), options_.hangup_mid->prefix) == 0) {
+    std::string text;
+    for (const std::string& part : parts) text += part;
+    const int64_t wanted = options_.hangup_mid->value;
+    const size_t keep =
+        wanted < 0 ? text.size() / 2 : std::min(text.size(), static_cast<size_t>(wanted));
+    parts = {text.substr(0, keep)};
+    hangup_ = true;
+    hangup_mid_ = true;
+  }
   size_t size = 0;
   for (const std::string& part : parts) size += part.size();
-  if (pending_bytes_ + size > kMaxPendingBytes) {
+  const PrefixValue* twice = FindPrefix(command, options_.twice_on);
+  if (pending_bytes_ + size * (twice ? 2 : 1) > kMaxPendingBytes) {
     log_->Note("answer dropped: the other side does not read");
     return;
   }
+  int64_t delay = m.delay_ms;
+  if (const PrefixValue* late = FindPrefix(command, options_.late_on)) delay += late->value;
   // Answers go out in the order of their commands, as on a real line.
-  int64_t due = std::max(now + m.delay_ms, last_due_);
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) due += m.piece_gap_ms;
-    log_->Note("answer " + EscapeBytes(parts[i]));
-    pending_bytes_ += parts[i].size();
-    pending_.push_back(Part{due, std::move(parts[i])});
+  int64_t due = std::max(now + delay, last_due_);
+  for (int copy = 0; copy < (twice ? 2 : 1); ++copy) {
+    if (copy > 0) due += twice->value;
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i > 0) due += m.piece_gap_ms;
+      log_->Note((copy > 0 ? "answer again " : "answer ") + EscapeBytes(parts[i]));
+      pending_bytes_ += parts[i].size();
+      pending_.push_back(Part{due, parts[i]});
+    }
   }
   last_due_ = due;
 }
@@ -124,7 +152,8 @@ std::string SimEngine::Control(std::string_view line, int64_t now) {
   presented_ = key;
   if (key_wait_until_) {
     key_wait_until_.reset();
-    Schedule(PanelAnswer{AnswerKind::kData, ToHex(key), false}, key_wait_misbehaves_, now);
+    Schedule(PanelAnswer{AnswerKind::kData, ToHex(key), false}, key_wait_misbehaves_, now,
+             key_wait_command_);
   }
   return "presented " + ToHex(key);
 }
@@ -139,7 +168,7 @@ std::string SimEngine::TakeDue(int64_t now) {
   if (key_wait_until_ && *key_wait_until_ <= now) {
     log_->Note("no key at the reader");
     key_wait_until_.reset();
-    Schedule(PanelAnswer{}, key_wait_misbehaves_, now);
+    Schedule(PanelAnswer{}, key_wait_misbehaves_, now, key_wait_command_);
   }
   std::string bytes;
   while (!pending_.empty() && pending_.front().due <= now) {

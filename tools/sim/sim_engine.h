@@ -37,8 +37,12 @@ class SimEngine {
   std::optional<int64_t> NextDeadline() const;
   // The answer bytes due by `now`, in order.
   std::string TakeDue(int64_t now);
-  // Commands seen so far reached --hangup-after and every answer is out.
+  // Commands seen so far reached --hangup-after, or --hangup-mid cut an
+  // answer, and every answer is out.
   bool HangupDue() const;
+  // The line goes down in the middle of an answer: at once, not after a
+  // pause for the answer to be read.
+  bool HangupMidAnswer() const { return hangup_mid_; }
 
   const PanelState& state() const { return state_; }
 
@@ -49,7 +53,8 @@ class SimEngine {
   };
 
   void HandleLine(const CommandLine& line, int64_t now);
-  void Schedule(const PanelAnswer& answer, bool misbehave, int64_t now);
+  // `command` is the received command the answer belongs to.
+  void Schedule(const PanelAnswer& answer, bool misbehave, int64_t now, const std::string& command);
 
   const SimOptions& options_;
   PanelState state_;
@@ -59,11 +64,13 @@ class SimEngine {
   std::optional<KeyBytes> presented_;
   std::optional<int64_t> key_wait_until_;  // a "+T00" waits for a key
   bool key_wait_misbehaves_ = false;
+  std::string key_wait_command_;
   std::deque<Part> pending_;
   size_t pending_bytes_ = 0;
   int64_t last_due_ = 0;
   int64_t commands_ = 0;
   bool hangup_ = false;
+  bool hangup_mid_ = false;
 };
 
 }  // namespace orvex_sim

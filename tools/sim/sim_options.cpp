@@ -1,8 +1,10 @@
 #include "sim_options.h"
 
+#include <getopt.h>
+
 #include <charconv>
+#include <cstring>
 #include <functional>
-#include <map>
 #include <type_traits>
 
 namespace orvex_sim {
@@ -22,6 +24,32 @@ bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t* out) 
   return true;
 }
 
+// "PREFIX:NUMBER", the number optional when `fallback` is given.
+bool ParsePrefixValue(const std::string& text, int64_t low, int64_t high,
+                      std::optional<int64_t> fallback, PrefixValue* out) {
+  const size_t colon = text.rfind(':');
+  PrefixValue entry;
+  entry.prefix = text.substr(0, colon);
+  if (colon == std::string::npos) {
+    if (!fallback) return false;
+    entry.value = *fallback;
+  } else if (!ParseInt(text.substr(colon + 1), low, high, &entry.value)) {
+    return false;
+  }
+  if (entry.prefix.empty()) return false;
+  *out = std::move(entry);
+  return true;
+}
+
+// One option of the command line: its long name, whether it takes a value,
+// and what it does with it (false: the value is not what `wants` says).
+struct OptionSpec {
+  const char* name;
+  int has_arg;
+  const char* wants;  // what the value must be, for the error message
+  std::function<bool(const std::string&)> apply;
+};
+
 }  // namespace
 
 bool StartsWithAny(const std::string& text, const std::vector<std::string>& prefixes) {
@@ -29,6 +57,13 @@ bool StartsWithAny(const std::string& text, const std::vector<std::string>& pref
     if (text.compare(0, prefix.size(), prefix) == 0) return true;
   }
   return false;
+}
+
+const PrefixValue* FindPrefix(const std::string& text, const std::vector<PrefixValue>& entries) {
+  for (const PrefixValue& entry : entries) {
+    if (text.compare(0, entry.prefix.size(), entry.prefix) == 0) return &entry;
+  }
+  return nullptr;
 }
 
 bool Misbehaviour::AppliesTo(const std::string& command) const {
@@ -40,19 +75,12 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   SimOptions& o = result.options;
   Misbehaviour& m = o.misbehaviour;
 
-  // Options without a value.
-  const std::map<std::string, std::function<void()>> switches = {
-      {"--verbose", [&] { o.verbose = true; }},
-      {"-v", [&] { o.verbose = true; }},
-      {"--exit-on-stdin-eof", [&] { o.exit_on_stdin_eof = true; }},
-      {"--silent", [&] { m.silent = true; }},
-      {"--nul", [&] { m.nul = true; }},
-      {"--lowercase-ok", [&] { m.lowercase_ok = true; }},
-      {"--bad-hex", [&] { m.bad_hex = true; }},
-      {"--help", [&] { result.help = true; }},
-      {"-h", [&] { result.help = true; }},
+  auto flag = [](bool* target) {
+    return [=](const std::string&) {
+      *target = true;
+      return true;
+    };
   };
-  // Options with a value; each returns false for a value it cannot take.
   auto number = [](auto* target, int64_t low, int64_t high) {
     return [=](const std::string& v) {
       int64_t value;
@@ -73,67 +101,135 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
       return !v.empty();
     };
   };
-  const std::map<std::string, std::pair<std::function<bool(const std::string&)>, std::string>>
-      valued = {
-          {"--link", {text(&o.link), "a path"}},
-          {"--state", {text(&o.state_file), "a file name"}},
-          {"--log", {text(&o.log_file), "a file name"}},
-          {"--present",
-           {[&](const std::string& v) {
-              if (v == "none") {
-                o.presented.reset();
-                return true;
-              }
-              KeyBytes key;
-              if (!FromHex(v, &key)) return false;
-              o.presented = key;
-              return true;
-            },
-            "16 hexadecimal digits or \"none\""}},
-          {"--reader-wait", {number(&o.reader_wait_ms, 0, kMaxMs), "milliseconds, 0 to 600000"}},
-          {"--hangup-after", {number(&o.hangup_after, 1, INT64_MAX), "a count of at least 1"}},
-          {"--silent-on", {list(&o.silent_on), "a command prefix"}},
-          {"--error-on", {list(&o.error_on), "a command prefix"}},
-          {"--match", {list(&m.match), "a command prefix"}},
-          {"--delay", {number(&m.delay_ms, 0, kMaxMs), "milliseconds, 0 to 600000"}},
-          {"--pieces", {number(&m.pieces, 1, 1000), "a count from 1 to 1000"}},
-          {"--piece-gap", {number(&m.piece_gap_ms, 0, 60000), "milliseconds, 0 to 60000"}},
-          {"--long", {number(&m.long_fill, 1, kMaxLongFill), "a byte count from 1 to 65536"}},
-      };
+  auto prefixed = [](std::vector<PrefixValue>* target, int64_t low, int64_t high,
+                     std::optional<int64_t> fallback) {
+    return [=](const std::string& v) {
+      PrefixValue entry;
+      if (!ParsePrefixValue(v, low, high, fallback, &entry)) return false;
+      target->push_back(std::move(entry));
+      return true;
+    };
+  };
+  const std::vector<OptionSpec> specs = {
+      {"link", required_argument, "a path", text(&o.link)},
+      {"state", required_argument, "a file name", text(&o.state_file)},
+      {"log", required_argument, "a file name", text(&o.log_file)},
+      {"verbose", no_argument, "", flag(&o.verbose)},
+      {"present", required_argument, "16 hexadecimal digits or \"none\"",
+       [&](const std::string& v) {
+         if (v == "none") {
+           o.presented.reset();
+           return true;
+         }
+         KeyBytes key;
+         if (!FromHex(v, &key)) return false;
+         o.presented = key;
+         return true;
+       }},
+      {"reader-wait", required_argument, "milliseconds, 0 to 600000",
+       number(&o.reader_wait_ms, 0, kMaxMs)},
+      {"control", no_argument, "", flag(&o.control)},
+      {"exit-on-stdin-eof", no_argument, "", flag(&o.exit_on_stdin_eof)},
+      {"help", no_argument, "", flag(&result.help)},
+      {"delay", required_argument, "milliseconds, 0 to 600000", number(&m.delay_ms, 0, kMaxMs)},
+      {"silent", no_argument, "", flag(&m.silent)},
+      {"pieces", required_argument, "a count from 1 to 1000", number(&m.pieces, 1, 1000)},
+      {"piece-gap", required_argument, "milliseconds, 0 to 60000",
+       number(&m.piece_gap_ms, 0, 60000)},
+      {"nul", no_argument, "", flag(&m.nul)},
+      {"lowercase-ok", no_argument, "", flag(&m.lowercase_ok)},
+      {"long", optional_argument, "a byte count from 1 to 65536",
+       [&](const std::string& v) {
+         if (v.empty()) {  // "--long" alone: the default fill
+           m.long_fill = kDefaultLongFill;
+           return true;
+         }
+         return number(&m.long_fill, 1, kMaxLongFill)(v);
+       }},
+      {"bad-hex", no_argument, "", flag(&m.bad_hex)},
+      {"match", required_argument, "a command prefix", list(&m.match)},
+      {"silent-on", required_argument, "a command prefix", list(&o.silent_on)},
+      {"error-on", required_argument, "a command prefix", list(&o.error_on)},
+      {"late", required_argument, "PREFIX:MS, MS from 0 to 600000",
+       prefixed(&o.late_on, 0, kMaxMs, std::nullopt)},
+      {"twice", required_argument, "PREFIX[:MS], MS from 0 to 600000",
+       prefixed(&o.twice_on, 0, kMaxMs, 0)},
+      {"answer-as", required_argument, "PREFIX:COMMAND",
+       [&](const std::string& v) {
+         const size_t colon = v.find(':');
+         if (colon == std::string::npos || colon == 0 || colon + 1 == v.size()) return false;
+         o.answer_as.push_back(AnswerSwap{v.substr(0, colon), v.substr(colon + 1)});
+         return true;
+       }},
+      {"hangup-mid", required_argument, "PREFIX[:BYTES], BYTES from 0 to 65536",
+       [&](const std::string& v) {
+         std::vector<PrefixValue> one;
+         if (!prefixed(&one, 0, kMaxLongFill, -1)(v)) return false;
+         o.hangup_mid = one.front();
+         return true;
+       }},
+      {"hangup-after", required_argument, "a count of at least 1",
+       number(&o.hangup_after, 1, INT64_MAX)},
+  };
 
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> inline_value;
-    if (size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      inline_value = name.substr(equals + 1);
-      name.resize(equals);
+  // getopt_long reports the option by its index in `specs` (val); the short
+  // forms -v and -h stand for --verbose and --help.
+  std::vector<option> table;
+  for (size_t i = 0; i < specs.size(); ++i) {
+    table.push_back(option{specs[i].name, specs[i].has_arg, nullptr, static_cast<int>(i) + 256});
+  }
+  table.push_back(option{nullptr, 0, nullptr, 0});
+  auto index_of = [&](const char* name) {
+    for (size_t i = 0; i < specs.size(); ++i) {
+      if (std::strcmp(specs[i].name, name) == 0) return static_cast<int>(i) + 256;
     }
-    if (auto s = switches.find(name); s != switches.end()) {
-      if (inline_value) {
-        result.error = name + " takes no value";
-        return result;
+    return 0;
+  };
+
+  std::vector<std::string> words = args;
+  words.insert(words.begin(), "orvex-gsm-sim");
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+
+  optind = 0;  // a fresh scan (glibc)
+  opterr = 0;  // the messages are ours
+  for (;;) {
+    const int previous = optind == 0 ? 1 : optind;
+    const int code = getopt_long(argc, argv.data(), "+:vh", table.data(), nullptr);
+    if (code == -1) break;
+    // The word that was being looked at, as the user typed it.
+    const std::string word = previous < argc ? argv[static_cast<size_t>(previous)] : "";
+    const std::string name = word.substr(0, word.find('='));
+    if (code == '?') {
+      int matches = 0;  // getopt_long takes a unique abbreviation of a long name
+      for (const OptionSpec& spec : specs) {
+        if (name.size() > 2 && std::string(spec.name).rfind(name.substr(2), 0) == 0) ++matches;
       }
-      s->second();
-      continue;
-    }
-    if (name == "--long" && !inline_value) {  // the fill length is optional
-      m.long_fill = kDefaultLongFill;
-      continue;
-    }
-    auto v = valued.find(name);
-    if (v == valued.end()) {
-      result.error = "unknown option \"" + args[i] + "\"";
+      const int known = optopt >= 256 ? optopt : 0;
+      result.error = known         ? "--" + std::string(specs[known - 256].name) + " takes no value"
+                     : matches > 1 ? "ambiguous option \"" + word + "\""
+                                   : "unknown option \"" + word + "\"";
       return result;
     }
-    if (!inline_value && i + 1 >= args.size()) {
-      result.error = name + " needs " + v->second.second;
+    if (code == ':') {
+      const int known = optopt >= 256 ? optopt : index_of(name.c_str() + 2);
+      const OptionSpec* spec = known ? &specs[known - 256] : nullptr;
+      result.error = spec ? "--" + std::string(spec->name) + " needs " + spec->wants
+                          : "option " + name + " needs a value";
       return result;
     }
-    std::string value = inline_value ? *inline_value : args[++i];
-    if (!v->second.first(value)) {
-      result.error = name + ": \"" + value + "\" is not " + v->second.second;
+    const int index = code == 'v' ? index_of("verbose") : code == 'h' ? index_of("help") : code;
+    const OptionSpec& spec = specs[static_cast<size_t>(index - 256)];
+    const std::string value = optarg ? optarg : "";
+    if (!spec.apply(value)) {
+      result.error = "--" + std::string(spec.name) + ": \"" + value + "\" is not " + spec.wants;
       return result;
     }
+  }
+  if (optind < argc) {
+    result.error = "unexpected argument \"" + std::string(argv[static_cast<size_t>(optind)]) + "\"";
   }
   return result;
 }
@@ -164,10 +260,14 @@ Setup:
   --present KEY|none     key held to the reader at start, 16 hex digits (panel
                          order); default none
   --reader-wait MS       how long "+T00" waits for a key (default 4000)
+  --control              obey control lines on standard input (below); without
+                         it standard input is never read, so the simulator can
+                         run in the background of an interactive shell
   --exit-on-stdin-eof    exit when standard input ends (for tests)
   -h, --help             this text
 
-Control lines on standard input (each answered by one line on standard output):
+Control lines on standard input, with --control (each answered by one line on
+standard output):
   present KEY            hold a key to the reader ("presented KEY")
   present none           take it away ("presented none")
   quit                   exit ("bye")
@@ -190,6 +290,18 @@ Per command (repeatable, independent of --match):
   --error-on PREFIX      commands starting with PREFIX are refused: "ERROR"
   --hangup-after N       after the N-th command has been answered (and read by
                          the other side, at most 2 s), close the terminal and exit
+  --late PREFIX:MS       answer commands starting with PREFIX MS milliseconds
+                         late; later answers still follow in command order
+  --twice PREFIX[:MS]    answer commands starting with PREFIX twice, the copy MS
+                         milliseconds after the answer (default 0: right behind)
+  --answer-as PREFIX:CMD answer commands starting with PREFIX as if CMD had been
+                         received (CMD is carried out instead, e.g. +H02:+H05)
+  --hangup-mid PREFIX[:BYTES]
+                         send only the first BYTES bytes (default: half) of the
+                         answer to the first command starting with PREFIX (a
+                         count beyond its length sends it whole), then close the
+                         terminal 40 ms later, once the other side has read
+                         them, and exit
 
 Exit status: 0 after a signal, end of input, "quit" or a hang-up; 1 when the
 terminal, the link or the log cannot be set up; 2 for a wrong command line.

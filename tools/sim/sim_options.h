@@ -26,17 +26,36 @@ struct Misbehaviour {
   bool AppliesTo(const std::string& command) const;
 };
 
+// A command prefix with a number: "+T01:350".
+struct PrefixValue {
+  std::string prefix;
+  int64_t value = 0;
+};
+
+// A command prefix and the command whose answer it gets: "+H02:+H05".
+struct AnswerSwap {
+  std::string prefix;
+  std::string command;
+};
+
 struct SimOptions {
   std::string link;        // symlink to the slave, removed on exit
   std::string state_file;  // panel memory kept between runs
   std::string log_file;    // one line per received command
   bool verbose = false;    // commands and answers on stderr
   bool exit_on_stdin_eof = false;
+  bool control = false;                // obey control lines on standard input
   std::optional<KeyBytes> presented;   // key held to the reader at start
   int reader_wait_ms = 4000;           // how long "+T00" waits for a key
   int64_t hangup_after = 0;            // close the line after this many commands (0: never)
   std::vector<std::string> silent_on;  // commands with these prefixes are lost
   std::vector<std::string> error_on;   // commands with these prefixes are refused
+  std::vector<PrefixValue> late_on;    // answered this many ms late
+  std::vector<PrefixValue> twice_on;   // answered twice, the copy this many ms later
+  std::vector<AnswerSwap> answer_as;   // answered as another command would be
+  // The answer to the first command with this prefix stops after `value`
+  // bytes (-1: half of it), then the line is closed.
+  std::optional<PrefixValue> hangup_mid;
   Misbehaviour misbehaviour;
 };
 
@@ -52,5 +71,7 @@ std::string HelpText();
 
 // True when `text` starts with one of `prefixes`.
 bool StartsWithAny(const std::string& text, const std::vector<std::string>& prefixes);
+// The first entry whose prefix `text` starts with, or null.
+const PrefixValue* FindPrefix(const std::string& text, const std::vector<PrefixValue>& entries);
 
 }  // namespace orvex_sim

@@ -28,6 +28,9 @@ constexpr int64_t kHangupDrainMs = 2000;
 // Bytes written to the master reach the slave's input queue a little later,
 // so an empty queue right after the write proves nothing.
 constexpr int64_t kHangupSettleMs = 250;
+// A hang-up in the middle of an answer comes while the other side still
+// waits for the rest of it.
+constexpr int64_t kMidAnswerSettleMs = 40;
 constexpr int64_t kDrainPollMs = 20;
 // A master that reports a hang-up is left alone this long, so that the loop
 // does not spin on it.
@@ -254,7 +257,10 @@ class Server {
         terminal_(*terminal),
         signal_fd_(signal_fd),
         engine_(*engine),
-        log_(*log) {}
+        log_(*log),
+        // Standard input is the user's terminal unless asked for: reading it
+        // from the background would stop the simulator (SIGTTIN).
+        watch_stdin_(options.control || options.exit_on_stdin_eof) {}
 
   // Returns the exit status.
   int Run() {
@@ -304,7 +310,8 @@ class Server {
     if (!drain_since_) drain_since_ = now;
     int64_t waited = now - *drain_since_;
     int queued = 0;
-    bool drained = waited >= kHangupSettleMs &&
+    const int64_t settle = engine_.HangupMidAnswer() ? kMidAnswerSettleMs : kHangupSettleMs;
+    bool drained = waited >= settle &&
                    (ioctl(terminal_.held_slave.get(), FIONREAD, &queued) != 0 || queued <= 0);
     if (!drained && waited < kHangupDrainMs) return false;
     log_.Note("hanging up");
@@ -316,7 +323,7 @@ class Server {
   int PollTimeout(int64_t now) const {
     int timeout = -1;
     if (drain_since_) {
-      timeout = static_cast<int>(kDrainPollMs);
+      timeout = static_cast<int>(engine_.HangupMidAnswer() ? 5 : kDrainPollMs);
     } else if (out_.empty()) {
       if (std::optional<int64_t> next = engine_.NextDeadline()) {
         timeout = static_cast<int>(std::clamp<int64_t>(*next - now, 0, INT_MAX));
@@ -345,7 +352,9 @@ class Server {
   bool ReadControl() {
     ssize_t n = read(STDIN_FILENO, buffer_, sizeof buffer_);
     if (n > 0) {
-      for (const std::string& line : control_.Feed(buffer_, static_cast<size_t>(n))) {
+      std::vector<std::string> lines = control_.Feed(buffer_, static_cast<size_t>(n));
+      if (!options_.control) return true;  // watched for its end only
+      for (const std::string& line : lines) {
         if (line == "quit") {
           WriteAll(STDOUT_FILENO, "bye\n");
           return false;
@@ -369,7 +378,7 @@ class Server {
   SimEngine& engine_;
   CommandLog& log_;
   ControlInput control_;
-  bool watch_stdin_ = true;
+  bool watch_stdin_;
   std::string out_;  // due answer bytes the terminal did not take yet
   std::optional<int64_t> drain_since_;
   int64_t quiet_until_ = 0;

@@ -200,6 +200,22 @@ TEST_F(ExchangeTest, LateBytesOfAnEarlierCommandAreDiscardedBeforeSending) {
                        ">new\r\nOK\r\n" + Line("Успешно отправили команду { +T02 } с попытки № 1"));
 }
 
+TEST_F(ExchangeTest, OnABabblingLineNoCommandIsCreditedWithAnothersOk) {
+  // One byte every 90 ms: the line is never quiet for a whole slice.
+  for (uint32_t t = 0; t < 9000; t += 90) host.line->Arrive(".", t);
+  host.Answer({{"OK\r\n", 350}});  // accepted after its budget has run out
+  host.Answer({{"ERROR\r\n", 10}});
+  host.Answer({{">1\r\nOK\r\n", 10}});
+  const auto start = Clock::now();
+  EXPECT_EQ(Send("+T01", 1, 250), "");
+  EXPECT_EQ(Send("+T02", 1, 250), "");
+  EXPECT_EQ(ExtractReply(Send("+T03", 1, 250)), "1");
+  EXPECT_EQ(host.connected, (std::vector<bool>{false, false, true}));
+  // Each wait for a quiet line gives up after about a second.
+  EXPECT_LT(MsSince(start), 6000);
+  EXPECT_EQ(CountOf(Log(), Utf8ToCp1251("Отброшены данные до команды")), 3);
+}
+
 TEST_F(ExchangeTest, LateOkAloneDoesNotMakeASilentPanelLookPresent) {
   host.line->Arrive("OK\r\n");
   EXPECT_EQ(Send("+T01", 1, 100), "");

@@ -178,6 +178,17 @@ TEST(SerialTransfer, BrokenLineEndsTheReadWithAnErrorInsteadOfWaiting) {
   EXPECT_LT(ms, 500);
 }
 
+TEST(SerialTransfer, LineLostAfterAnAnswerKeepsItAndTheNextReadFails) {
+  OpenLine o;
+  o.line->Arrive("OK\r\n", 20);
+  o.line->HangUp(40);
+  uint8_t buffer[600];
+  uint32_t n = 0;
+  EXPECT_EQ(ErrorCodeOf([&] { n = o.comm.ReadData(buffer, 600, 100); }), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), n), "OK\r\n");
+  EXPECT_EQ(ErrorCodeOf([&] { o.comm.ReadData(buffer, 600, 100); }), 10);
+}
+
 TEST(SerialTransfer, HandlersCannotReenterTheirOwnDirection) {
   OpenLine o;
   int sendCode = 0;
