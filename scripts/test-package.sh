@@ -78,7 +78,7 @@ for icon in /usr/share/icons/hicolor/{16x16,48x48,256x256}/apps/orvex-gsm.png \
 done
 
 # Each program's manual page, of this version, formatted without a warning.
-for page in orvex-gsm orvex-gsm-cli; do
+for page in orvex-gsm orvex-gsm-cli orvex-gsm-sim; do
   file=/usr/share/man/man1/$page.1
   grep -q "\"$package $version\"" "$file" || fail "$file is not of version $version"
 done

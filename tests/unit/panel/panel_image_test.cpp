@@ -63,11 +63,11 @@ TEST(PanelImage, AReadNamesEveryReplyItCouldNotTakeAndGivesNothing) {
 
 TEST(PanelImage, FieldsThatDifferAreNamedAsTheFileNamesThem) {
   PanelImage a;
-  a.keys = {"0102030405060708", "A", "B", "C"};
+  a.keys = {"0102030405060708", "0A0B0C0D0E0F0A0B", "B", "C"};
   a.numbers[0] = EncodeNumber("1");
   PanelImage b = a;
-  b.keys[0] = "0102030405060709";
-  b.keys[1] = "a";
+  b.keys[0].back() = '9';
+  b.keys[1] = "0a0b0c0d0e0f0a0b";  // the same key in lower case
   b.dial = 0b100000;
   b.day = 0b000001;
   b.numbers[0] = std::string(32, '0');
