@@ -4,14 +4,13 @@
 // sets it up once for a USB adapter. It is read anew on each look-up, so an
 // edit made while the program runs counts at the next opening of a port.
 //
-// The settings code does not depend on the serial code: only this header
-// meets both, and whoever calls InstallStoredPortMap links both.
+// The settings code does not depend on the serial code: the serial code is
+// handed this look-up by panel/stored_port_map.h.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "serial/comm_device.h"
 #include "support/registry_key.h"
 
 inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports";
@@ -21,10 +20,3 @@ inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports
 // none: no such value, a value that is not a text or is empty, a settings
 // file that cannot be read. Never raises.
 std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::string& portName);
-
-// Makes the serial code resolve port names through the port map of the
-// platform's store.
-inline void InstallStoredPortMap() {
-  SetPortMapLookup(
-      [](const std::string& name) { return LookUpStoredPort(DefaultRegistryStore(), name); });
-}
