@@ -4,9 +4,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QWindow>
 #include <algorithm>
-
-#include "app/keys_page.h"
 
 namespace {
 
@@ -31,13 +30,15 @@ class WidgetComponent : public FormComponent {
   int Tag() const override { return widget_->property("tag").toInt(); }
 
   std::string Text() const override {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) return ToPanelText(edit->text());
-    if (auto* combo = qobject_cast<QComboBox*>(widget_)) return ToPanelText(combo->currentText());
+    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) return edit->text().toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(widget_)) return combo->currentText().toStdString();
     return {};
   }
+  // The store speaks UTF-8, as QString converts.
   void SetText(const std::string& text) override {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) edit->setText(FromPanelText(text));
-    if (auto* combo = qobject_cast<QComboBox*>(widget_)) combo->setEditText(FromPanelText(text));
+    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) edit->setText(QString::fromStdString(text));
+    if (auto* combo = qobject_cast<QComboBox*>(widget_))
+      combo->setEditText(QString::fromStdString(text));
   }
   bool Checked() const override {
     auto* button = qobject_cast<QAbstractButton*>(widget_);
@@ -63,6 +64,23 @@ ComponentKind KindOf(QWidget* widget) {
 }
 
 }  // namespace
+
+QMargins FrameMargins(const QWidget& window) {
+  // Asked of the platform window itself: the widget's own copy of the frame
+  // is brought up to date only by the next move or resize.
+  const QWindow* handle = window.windowHandle();
+  return handle ? handle->frameMargins() : QMargins();
+}
+
+QSize FrameSize(const QWidget& window) {
+  const QMargins margins = FrameMargins(window);
+  return {margins.left() + margins.right(), margins.top() + margins.bottom()};
+}
+
+bool FrameKnown(const QWidget& window) {
+  const QSize frame = FrameSize(window);
+  return frame.width() > 0 || frame.height() > 0;
+}
 
 TFormStateAdapter::TFormStateAdapter(QWidget& window, QSize frameExtra)
     : window_(window), designed_frame_(frameExtra) {
@@ -95,10 +113,10 @@ FormBounds TFormStateAdapter::Bounds() const {
 }
 
 QSize TFormStateAdapter::FrameExtra() const {
-  const QSize extra = window_.frameGeometry().size() - window_.size();
   // Until a window manager has framed the window (and on a platform that has
-  // none) the frame is unknown: the designed one counts, both ways.
-  return extra.isEmpty() ? designed_frame_ : extra;
+  // none) the frame is unknown: the designed one counts, both ways, so that a
+  // saved size comes back as it was.
+  return FrameKnown(window_) ? FrameSize(window_) : designed_frame_;
 }
 
 void TFormStateAdapter::SetLeft(int left) {

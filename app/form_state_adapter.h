@@ -16,6 +16,13 @@
 
 inline constexpr const char* kRestoredOuterSize = "restoredOuterSize";
 
+// What the window's frame adds to its client size, as the window manager has
+// framed it; nothing until it has, and on a platform without frames. Until
+// then the designed frame stands in.
+QMargins FrameMargins(const QWidget& window);
+QSize FrameSize(const QWidget& window);
+bool FrameKnown(const QWidget& window);
+
 class TFormStateAdapter : public FormStateWindow {
  public:
   // frameExtra: what the window's frame adds to its client size, for bounds

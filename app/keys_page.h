@@ -32,13 +32,9 @@ class TKeysPage : public QGroupBox, public KeyList {
   std::string ReaderKey() const override;
   void SetReaderKey(const std::string& key) override;
 
+ private:
   QFrame* Panel2 = nullptr;
   QLineEdit* e1 = nullptr;
   QPushButton* Button3 = nullptr;
   TKeyGrid* TouchSTR = nullptr;
 };
-
-// Between the window's QString and the panel's code page 1251 bytes; every
-// byte value survives the way there and back.
-QString FromPanelText(const std::string& bytes);
-std::string ToPanelText(const QString& text);

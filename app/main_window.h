@@ -5,6 +5,7 @@
 // owns the serial port Comm1 and is the exchange's host.
 
 #include <QWidget>
+#include <string>
 
 #include "panel/exchange.h"
 #include "serial/serial_comm.h"
@@ -26,8 +27,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
  public:
   // Builds the window and its controls; the creation handler FormCreate is
   // run by the caller once the program-wide references point at the window.
-  // argc and argv are the program's command line, for the debug switch.
-  TfOrvex(int argc, char** argv);
+  // firstArgument: the program's first command-line argument as the program
+  // got it, for the debug switch.
+  explicit TfOrvex(std::string firstArgument);
   // Runs FormDestroy.
   ~TfOrvex() override;
   TfOrvex(const TfOrvex&) = delete;
@@ -54,6 +56,11 @@ class TfOrvex : public QWidget, public ExchangeHost {
   TCustomComm& Comm1() override { return comm1_; }
   void SetConnected(bool checked) override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // The controls; tests find them by their object names, which are these.
   QFrame* Panel1 = nullptr;
   QComboBox* cb1 = nullptr;
   TConnectionBox* xCon = nullptr;
@@ -67,10 +74,6 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The wait window while a whole-panel operation runs, null otherwise.
   TfWait* fWait = nullptr;
 
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private:
   // The window state kept between runs in the settings store.
   void LoadWindowState();
   void SaveWindowState();
@@ -80,13 +83,19 @@ class TfOrvex : public QWidget, public ExchangeHost {
   QWidget* BuildPageArea();
   void SetTabOrder();
   void CentreOnScreen();
+  void ShowSelected(QTreeWidgetItem* node);
+  // Gives the window the outer size that the window state restored, once its
+  // frame is known.
+  void ApplyRestoredOuterSize();
+  void AwaitFrame(int looksLeft);
   void FillKeyPlaceholders();
   void WriteKeysAndNumbers();
 
   TSerialComm comm1_;
-  int argc_;
-  char** argv_;
+  std::string first_argument_;
   bool shown_once_ = false;
+  // The settings file could not be read at start: it is not written either.
+  bool settings_file_unreadable_ = false;
 };
 
 // The one main window, set before its creation handler runs.

@@ -1,5 +1,8 @@
 #include "gui_test_support.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+
 #include "panel/exchange.h"
 #include "serial/comm_device.h"
 
@@ -51,22 +54,30 @@ void PortMapScript::ForgetLookUps() {
   looked_up_.clear();
 }
 
-WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome)
-    : args_(std::move(args)) {
+WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome) {
   if (configHome.empty()) {
     config_ = std::make_unique<TempDir>();
     configHome = config_->path();
   }
   setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-  args_.insert(args_.begin(), "orvex-gsm");
-  for (std::string& arg : args_) argv_.push_back(arg.data());
-  argv_.push_back(nullptr);
-  window_ = std::make_unique<TfOrvex>(static_cast<int>(args_.size()), argv_.data());
+  window_ = std::make_unique<TfOrvex>(args.empty() ? std::string() : args.front());
   fOrvex = window_.get();
   SetExchangeHost(window_.get());
 }
 
 WindowUnderTest::~WindowUnderTest() = default;
+
+QLineEdit* NumE(QWidget& root, int event) {
+  return Control<QLineEdit>(root, QStringLiteral("NumE%1").arg(event));
+}
+
+QCheckBox* Call(QWidget& root, int event) {
+  return Control<QCheckBox>(root, QStringLiteral("Call%1").arg(event));
+}
+
+QCheckBox* H24(QWidget& root, int event) {
+  return Control<QCheckBox>(root, QStringLiteral("H24%1").arg(event));
+}
 
 QStringList Names(const std::vector<std::string>& names) {
   QStringList list;

@@ -55,7 +55,8 @@ struct Bench {
     return fresh;
   }
   void Choose(int node) {
-    window->SettingsTV->setCurrentItem(window->SettingsTV->topLevelItem(node));
+    window.Control<QTreeWidget>("SettingsTV")
+        ->setCurrentItem(window.Control<QTreeWidget>("SettingsTV")->topLevelItem(node));
   }
 
   TempDir state;
@@ -69,7 +70,7 @@ struct Bench {
 QString Ticks(TNumbersPage* page, bool dial) {
   QString ticks;
   for (int event = 1; event <= 6; ++event) {
-    ticks += (dial ? page->Call(event) : page->H24(event))->isChecked() ? '1' : '0';
+    ticks += (dial ? Call(*page, event) : H24(*page, event))->isChecked() ? '1' : '0';
   }
   return ticks;
 }
@@ -84,21 +85,21 @@ class NumbersPageTest : public QObject {
     Bench bench;
 
     bench.Choose(1);
-    QVERIFY(bench.window->NumbersGB->isVisible());
+    QVERIFY(bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
     QCOMPARE(bench.NewCommands(),
              (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
-    QCOMPARE(bench.window->NumbersGB->NumE(4)->text(), QString("4"));
+    QCOMPARE(NumE(*bench.window, 4)->text(), QString("4"));
 
     bench.Choose(0);
-    QVERIFY(bench.window->TMGB->isVisible());
-    QVERIFY(!bench.window->NumbersGB->isVisible());
+    QVERIFY(bench.window.Control<TKeysPage>("TMGB")->isVisible());
+    QVERIFY(!bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
     QVERIFY(bench.NewCommands().isEmpty());
 
     // The boxes the panel left ticked are the only numbers read again.
-    bench.window->NumbersGB->Call(3)->setChecked(false);
+    Call(*bench.window, 3)->setChecked(false);
     bench.Choose(1);
     QCOMPARE(bench.NewCommands(), (QStringList{"+s", "+H01", "+H02", "+H04", "+H05", "+H06"}));
-    QCOMPARE(bench.window->NumbersGB->NumE(3)->text(), QString());
+    QCOMPARE(NumE(*bench.window, 3)->text(), QString());
   }
 
   void renamedNodesStillOpenTheirPages() {
@@ -106,18 +107,18 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QTreeWidgetItem* keys = window->SettingsTV->topLevelItem(0);
-    QTreeWidgetItem* numbers = window->SettingsTV->topLevelItem(1);
+    QTreeWidgetItem* keys = window.Control<QTreeWidget>("SettingsTV")->topLevelItem(0);
+    QTreeWidgetItem* numbers = window.Control<QTreeWidget>("SettingsTV")->topLevelItem(1);
     keys->setText(0, numbers->text(0));
     numbers->setText(0, "Ключи Touch Memory");
 
-    window->SettingsTV->setCurrentItem(numbers);
-    QVERIFY(window->NumbersGB->isVisible());
-    window->SettingsTV->setCurrentItem(keys);
-    QVERIFY(window->TMGB->isVisible());
+    window.Control<QTreeWidget>("SettingsTV")->setCurrentItem(numbers);
+    QVERIFY(window.Control<TNumbersPage>("NumbersGB")->isVisible());
+    window.Control<QTreeWidget>("SettingsTV")->setCurrentItem(keys);
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isVisible());
     window->SettingsTVChange(nullptr);
-    QVERIFY(window->TMGB->isVisible());
-    QVERIFY(!window->NumbersGB->isVisible());
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isVisible());
+    QVERIFY(!window.Control<TNumbersPage>("NumbersGB")->isVisible());
   }
 
   void flagBitsOnlyEverTickBoxes_data() {
@@ -153,13 +154,13 @@ class NumbersPageTest : public QObject {
     QFETCH(QString, dayAfter);
     QFETCH(QStringList, numbersAsked);
     Bench bench(PanelMemory(flags.left(2).toStdString(), flags.mid(2).toStdString()));
-    TNumbersPage* page = bench.window->NumbersGB;
+    TNumbersPage* page = bench.window.Control<TNumbersPage>("NumbersGB");
     for (int event = 1; event <= 6; ++event) {
-      page->Call(event)->setChecked(dialBefore.at(event - 1) == '1');
-      page->H24(event)->setChecked(dayBefore.at(event - 1) == '1');
+      Call(*page, event)->setChecked(dialBefore.at(event - 1) == '1');
+      H24(*page, event)->setChecked(dayBefore.at(event - 1) == '1');
     }
 
-    QTest::mouseClick(page->ReadNumsB, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*page, "ReadNumsB"), Qt::LeftButton);
 
     QCOMPARE(Ticks(page, true), dialAfter);
     QCOMPARE(Ticks(page, false), dayAfter);
@@ -171,20 +172,20 @@ class NumbersPageTest : public QObject {
     std::map<std::string, std::string> memory = PanelMemory();
     memory["number3"] = std::string(32, '0');
     Bench bench(memory, {"--silent-on", "+s"});
-    TNumbersPage* page = bench.window->NumbersGB;
-    page->Call(2)->setChecked(false);
+    TNumbersPage* page = bench.window.Control<TNumbersPage>("NumbersGB");
+    Call(*page, 2)->setChecked(false);
 
     bench.Choose(1);
 
     QVERIFY(page->isVisible());
     QVERIFY(!page->isEnabled());
-    QVERIFY(!page->ReadNumsB->isEnabled());
-    QVERIFY(!page->NumE(1)->isEnabled());
+    QVERIFY(!Control<QPushButton>(*page, "ReadNumsB")->isEnabled());
+    QVERIFY(!NumE(*page, 1)->isEnabled());
     QCOMPARE(bench.NewCommands(),
              (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
     QCOMPARE(Ticks(page, true), QString("110111"));
-    QVERIFY(!page->NumE(3)->isEnabledTo(page));
-    QVERIFY(page->NumE(2)->isEnabledTo(page));
+    QVERIFY(!NumE(*page, 3)->isEnabledTo(page));
+    QVERIFY(NumE(*page, 2)->isEnabledTo(page));
   }
 
   void aBrokenNumberGoesToTheDefaultErrorDisplayAndThePageStays() {
@@ -194,9 +195,9 @@ class NumbersPageTest : public QObject {
 
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
              QStringList{"'$ZZ' is not a valid integer value."});
-    QVERIFY(bench.window->NumbersGB->isVisible());
-    QCOMPARE(bench.window->NumbersGB->NumE(1)->text(), QString("1"));
-    QCOMPARE(bench.window->NumbersGB->NumE(2)->text(), QString());
+    QVERIFY(bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
+    QCOMPARE(NumE(*bench.window, 1)->text(), QString("1"));
+    QCOMPARE(NumE(*bench.window, 2)->text(), QString());
   }
 
   void writeButtonReportsUnconfirmedNumbersInTheDefaultErrorDisplay() {
@@ -204,7 +205,7 @@ class NumbersPageTest : public QObject {
     bench.Choose(1);
     bench.NewCommands();
 
-    QTest::mouseClick(bench.window->NumbersGB->WriteNumsB, Qt::LeftButton);
+    QTest::mouseClick(bench.window.Control<QPushButton>("WriteNumsB"), Qt::LeftButton);
 
     QCOMPARE(bench.NewCommands().size(), 7);
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
@@ -224,7 +225,7 @@ class NumbersPageTest : public QObject {
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
-    TNumbersPage* page = window->NumbersGB;
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
     DebugMode = debug;
 
     page->ReadNumsBClick();  // the port is closed: nothing is exchanged
@@ -232,11 +233,11 @@ class NumbersPageTest : public QObject {
     DebugMode = false;
     QDir::setCurrent(cwd);
     for (int event : {5, 6}) {
-      QCOMPARE(page->Call(event)->isHidden(), !debug);
-      QCOMPARE(page->H24(event)->isHidden(), !debug);
-      QVERIFY(!page->NumE(event)->isHidden());
+      QCOMPARE(Call(*page, event)->isHidden(), !debug);
+      QCOMPARE(H24(*page, event)->isHidden(), !debug);
+      QVERIFY(!NumE(*page, event)->isHidden());
     }
-    QVERIFY(!page->Call(4)->isHidden());
+    QVERIFY(!Call(*page, 4)->isHidden());
   }
 
   void aDialBoxHoldsItsFieldOnlyWhenItsStateChanges() {
@@ -244,25 +245,25 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    window->ShowPage(window->NumbersGB);  // shown without a read
-    TNumbersPage* page = window->NumbersGB;
-    page->NumE(2)->setText("+7123");
+    window->ShowPage(window.Control<TNumbersPage>("NumbersGB"));  // shown without a read
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
+    NumE(*page, 2)->setText("+7123");
 
-    QTest::mouseClick(page->Call(2), Qt::LeftButton);
-    QVERIFY(!page->Call(2)->isChecked());
-    QVERIFY(!page->NumE(2)->isEnabledTo(page));
-    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
-    QTest::mouseClick(page->Call(2), Qt::LeftButton);
-    QVERIFY(page->NumE(2)->isEnabledTo(page));
-    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
+    QTest::mouseClick(Call(*page, 2), Qt::LeftButton);
+    QVERIFY(!Call(*page, 2)->isChecked());
+    QVERIFY(!NumE(*page, 2)->isEnabledTo(page));
+    QCOMPARE(NumE(*page, 2)->text(), QString("+7123"));
+    QTest::mouseClick(Call(*page, 2), Qt::LeftButton);
+    QVERIFY(NumE(*page, 2)->isEnabledTo(page));
+    QCOMPARE(NumE(*page, 2)->text(), QString("+7123"));
 
     // Setting the state a box already has is no change: nothing runs.
-    page->NumE(3)->setEnabled(false);
+    NumE(*page, 3)->setEnabled(false);
     page->SetDialTicked(3, true);
-    QVERIFY(!page->NumE(3)->isEnabledTo(page));
+    QVERIFY(!NumE(*page, 3)->isEnabledTo(page));
     page->SetDialTicked(3, false);
     page->SetDialTicked(3, true);
-    QVERIFY(page->NumE(3)->isEnabledTo(page));
+    QVERIFY(NumE(*page, 3)->isEnabledTo(page));
   }
 
   void numberFieldsTakeDigitsPlusAndBackspaceOnly() {
@@ -270,7 +271,7 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QLineEdit* field = window->NumbersGB->NumE(1);
+    QLineEdit* field = NumE(*window, 1);
     field->setFocus();
 
     QTest::keyClicks(field, "1a2B+3-x 4");
@@ -287,8 +288,8 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    TNumbersPage* page = window->NumbersGB;
-    QLineEdit* field = page->NumE(1);
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
+    QLineEdit* field = NumE(*page, 1);
     field->setFocus();
 
     QTest::keyClicks(field, "12345678901234567890");
@@ -310,7 +311,7 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QLineEdit* field = window->NumbersGB->NumE(1);
+    QLineEdit* field = NumE(*window, 1);
     field->setFocus();
     QGuiApplication::clipboard()->setText("ab+1");
 
@@ -361,8 +362,8 @@ class NumbersPageTest : public QObject {
     std::string bytes;
     for (int code = 1; code < 256; ++code) bytes += static_cast<char>(code);
 
-    window->NumbersGB->SetNumberText(6, bytes);
-    QVERIFY(window->NumbersGB->NumberText(6) == bytes);
+    window.Control<TNumbersPage>("NumbersGB")->SetNumberText(6, bytes);
+    QVERIFY(window.Control<TNumbersPage>("NumbersGB")->NumberText(6) == bytes);
   }
 };
 
