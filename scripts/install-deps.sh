@@ -9,6 +9,9 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth
+  # The window tests under a real window manager (tests/gui/wm), and the
+  # screenshots of scripts/screenshots.sh.
+  openbox wmctrl x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine64
 )
 

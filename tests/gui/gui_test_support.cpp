@@ -9,7 +9,7 @@
 namespace orvex_test {
 
 bool ScriptedPrompter::AskYesNo(const QString& text) {
-  prompts.push_back({Prompt::kQuestion, text});
+  Show({Prompt::kQuestion, text});
   if (answers_.empty()) return false;
   const bool yes = answers_.front();
   answers_.pop_front();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,18 +56,23 @@ class ScriptedPrompter : public Prompter {
   void AnswerNext(bool yes) { answers_.push_back(yes); }
 
   bool AskYesNo(const QString& text) override;
-  void Confirm(const QString& text) override { prompts.push_back({Prompt::kConfirm, text}); }
-  void ShowError(const QString& text) override { prompts.push_back({Prompt::kError, text}); }
-  void ShowDefaultError(const QString& text) override {
-    prompts.push_back({Prompt::kDefaultError, text});
-  }
+  void Confirm(const QString& text) override { Show({Prompt::kConfirm, text}); }
+  void ShowError(const QString& text) override { Show({Prompt::kError, text}); }
+  void ShowDefaultError(const QString& text) override { Show({Prompt::kDefaultError, text}); }
 
   // The texts shown of one kind, in order.
   QStringList Texts(Prompt::Kind kind) const;
 
   std::vector<Prompt> prompts;
+  // Runs as each prompt is shown, to look at the window behind it.
+  std::function<void()> onShow;
 
  private:
+  void Show(const Prompt& prompt) {
+    prompts.push_back(prompt);
+    if (onShow) onShow();
+  }
+
   Prompter* previous_;
   std::deque<bool> answers_;
 };

@@ -188,13 +188,19 @@ class NumbersPageTest : public QObject {
     QVERIFY(NumE(*page, 2)->isEnabledTo(page));
   }
 
-  void aBrokenNumberGoesToTheDefaultErrorDisplayAndThePageStays() {
+  void aBrokenNumberGoesToTheDefaultErrorDisplayOverTheChosenNodeAndThePageStays() {
     Bench bench(PanelMemory(), {"--bad-hex", "--match", "+H02"});
+    auto* tree = bench.window.Control<QTreeWidget>("SettingsTV");
+    QTreeWidgetItem* numbers = tree->topLevelItem(1);
+    QList<QTreeWidgetItem*> selectedUnderTheBox;
+    bench.prompter.onShow = [&] { selectedUnderTheBox = tree->selectedItems(); };
 
-    bench.Choose(1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(numbers).center());
 
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
              QStringList{"'$ZZ' is not a valid integer value."});
+    QCOMPARE(selectedUnderTheBox, QList<QTreeWidgetItem*>{numbers});
     QVERIFY(bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
     QCOMPARE(NumE(*bench.window, 1)->text(), QString("1"));
     QCOMPARE(NumE(*bench.window, 2)->text(), QString());
