@@ -65,11 +65,27 @@ ComponentKind KindOf(QWidget* widget) {
 
 }  // namespace
 
-QMargins FrameMargins(const QWidget& window) {
-  // Asked of the platform window itself: the widget's own copy of the frame
-  // is brought up to date only by the next move or resize.
+namespace {
+
+constexpr const char* kLastFrame = "lastFrame";
+
+// Asked of the platform window itself: the widget's own copy of the frame is
+// brought up to date only by the next move or resize.
+QMargins LiveFrameMargins(const QWidget& window) {
   const QWindow* handle = window.windowHandle();
-  return handle ? handle->frameMargins() : QMargins();
+  return handle && window.isVisible() ? handle->frameMargins() : QMargins();
+}
+
+}  // namespace
+
+QMargins FrameMargins(const QWidget& window) {
+  const QMargins live = LiveFrameMargins(window);
+  return live.isNull() ? window.property(kLastFrame).value<QMargins>() : live;
+}
+
+void RememberFrame(QWidget& window) {
+  const QMargins live = LiveFrameMargins(window);
+  if (!live.isNull()) window.setProperty(kLastFrame, QVariant::fromValue(live));
 }
 
 QSize FrameSize(const QWidget& window) {
@@ -106,9 +122,14 @@ std::string TFormStateAdapter::Name() const {
 }
 
 FormBounds TFormStateAdapter::Bounds() const {
-  const QRect outer = window_.frameGeometry();
+  // The platform's own frame where known: the widget's copy of it may be
+  // out of date.
+  const QPoint corner = FrameKnown(window_)
+                            ? window_.geometry().topLeft() -
+                                  QPoint(FrameMargins(window_).left(), FrameMargins(window_).top())
+                            : window_.frameGeometry().topLeft();
   const QSize extra = FrameExtra();
-  return {outer.left(), outer.top(), window_.height() + extra.height(),
+  return {corner.x(), corner.y(), window_.height() + extra.height(),
           window_.width() + extra.width()};
 }
 

@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMoveEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -250,10 +252,23 @@ void TfOrvex::showEvent(QShowEvent* event) {
   AwaitFrame(kFrameLooks);
 }
 
+void TfOrvex::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  RememberFrame(*this);
+}
+
+void TfOrvex::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // The frame may change with the window's state (maximized, for one); the
+  // save at the end, when the window is no longer framed, takes the last.
+  RememberFrame(*this);
+}
+
 void TfOrvex::AwaitFrame(int looksLeft) {
   // Under X11 the frame becomes known only once the window manager has framed
   // the shown window, and no event tells when: the window looks for it a few
   // times, then gives the restored size its real frame and centres again.
+  RememberFrame(*this);
   if (FrameKnown(*this)) {
     ApplyRestoredOuterSize();
     CentreOnScreen();

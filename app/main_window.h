@@ -58,6 +58,8 @@ class TfOrvex : public QWidget, public ExchangeHost {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // The controls; tests find them by their object names, which are these.

@@ -91,8 +91,13 @@ Run RunWindow(const TempDir& home, QSize resizeTo = {}, bool maximize = false,
   QTest::qWait(200);
   const QMargins margins = FrameMargins(*window);
   const QRect frame = window->geometry().marginsAdded(margins);
-  return {frame.size(), window->size(),
-          frame.center() - window->screen()->availableGeometry().center()};
+  const Run run{frame.size(), window->size(),
+                frame.center() - window->screen()->availableGeometry().center()};
+  // Closed as the user closes it: the window manager unframes it before the
+  // save at the window's end.
+  window->close();
+  QTest::qWait(200);
+  return run;
 }
 
 }  // namespace
