@@ -1,26 +1,29 @@
-// The serial component's event thread over the Win32 backend (overlapped
-// WaitCommEvent with a stop event), on the echo port: which handler runs, on
-// which thread, and that closing never hangs.
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+// The serial component's event thread as every backend must run it, on a line
+// with a far end (far_end.h: a pseudo-terminal on POSIX, the echo COM port on
+// Windows): which handler runs, on which thread, and that closing never hangs.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "far_end.h"
 #include "serial/serial_comm.h"
-#include "win_test_support.h"
 
 namespace {
 
-struct EchoEvents : ::testing::Test {
+using Clock = std::chrono::steady_clock;
+
+void Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+struct EventLine : ::testing::Test {
+  FarEnd line;
   std::unique_ptr<TSerialComm> comm = std::make_unique<TSerialComm>();
   std::mutex mutex;
   std::vector<uint32_t> data;                 // OnData counts
@@ -28,7 +31,7 @@ struct EchoEvents : ::testing::Test {
   std::vector<TDeviceEvents> events;          // OnCommEvent words
 
   void SetUp() override {
-    comm->SetDeviceName(EchoPort());
+    comm->SetDeviceName(line.DeviceName());
     comm->SetBaudRate(br19200);
     comm->OnData = [this](TCustomComm&, uint32_t n) {
       std::lock_guard<std::mutex> lock(mutex);
@@ -43,44 +46,24 @@ struct EchoEvents : ::testing::Test {
   void TearDown() override {
     if (comm && comm->Opened()) comm->CloseDevice();
   }
-
   void Open() {
     try {
       comm->OpenDevice();
     } catch (const EDeviceError& e) {
-      FAIL() << e.what() << ": nothing answers on " << EchoPort();
+      FAIL() << e.what() << ": nothing answers on " << line.DeviceName();
     }
   }
   size_t DataCalls() {
     std::lock_guard<std::mutex> lock(mutex);
     return data.size();
   }
-  // What the far end sends back arrives as received bytes. The handlers of
-  // the write itself are quiet meanwhile.
-  void Receive(const std::string& text) {
-    comm->HoldEvents(true);
-    ASSERT_TRUE(comm->SendString(text));
-    comm->HoldEvents(false);
-  }
-  // Takes the received bytes, so that the line is quiet again.
-  void Drain() {
-    char buffer[256];
-    while (comm->ReadData(buffer, sizeof buffer, 50) > 0) {
-    }
-  }
 };
 
-TEST_F(EchoEvents, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
+TEST_F(EventLine, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
   Open();
-  Receive("abc");
+  line.Send(*comm, "abc");
   ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
-  ServeFor(300);
   std::lock_guard<std::mutex> lock(mutex);
-  if (!RunningUnderWine()) {
-    // Windows reports received bytes once: at most one word per byte here.
-    // Wine reports deChar at every wait while unread bytes are queued.
-    EXPECT_LE(data.size(), 3u);
-  }
   EXPECT_GE(data[0], 1u);
   EXPECT_LE(data[0], 3u) << "the receive queue count at that moment";
   EXPECT_EQ(data_threads[0], std::this_thread::get_id());
@@ -89,25 +72,25 @@ TEST_F(EchoEvents, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
   EXPECT_FALSE(events[0].Contains(deOutEmpty)) << "deOutEmpty comes from SendData only";
 }
 
-TEST_F(EchoEvents, WithoutSynchronizeTheEventThreadDispatchesItself) {
+TEST_F(EventLine, WithoutSynchronizeTheEventThreadDispatchesItself) {
   comm->SetSynchronize(false);
   Open();
-  Receive("x");
-  const uint64_t start = SystemMs();
-  while (DataCalls() == 0 && SystemMs() - start < 3000) Sleep(5);
+  line.Send(*comm, "x");
+  const auto until = Clock::now() + std::chrono::seconds(3);
+  while (DataCalls() == 0 && Clock::now() < until) Pause(5);
   comm->CloseDevice();
   ASSERT_GE(data.size(), 1u);
   EXPECT_NE(data_threads[0], std::this_thread::get_id());
 }
 
-TEST_F(EchoEvents, AWordDispatchedWhileHeldReachesNoHandler) {
+TEST_F(EventLine, WordsDispatchedWhileHeldReachNoHandler) {
   Open();
   comm->HoldEvents(true);
-  ASSERT_TRUE(comm->SendString("abc"));
-  // The thread's words for these bytes are served while the hold is up,
-  // also one it may have taken just before the bytes were read.
+  line.Send(*comm, "abc");
+  // The thread's words for these bytes are served while the hold is up, also
+  // one it may have taken just before the bytes were read.
   ServeFor(300);
-  Drain();
+  line.Drain(*comm);
   ServeFor(200);
   comm->HoldEvents(false);
   ServeFor(200);
@@ -115,51 +98,47 @@ TEST_F(EchoEvents, AWordDispatchedWhileHeldReachesNoHandler) {
   EXPECT_TRUE(events.empty());
 }
 
-TEST_F(EchoEvents, EachOpenRunsExactlyOneEventThread) {
-  const ThreadWatch threads;
+TEST_F(EventLine, EachOpenRunsExactlyOneEventThread) {
   for (int round = 0; round < 3; ++round) {
     Open();
-    EXPECT_EQ(threads.StartedEventually(1), 1);
+    EXPECT_EQ(line.ThreadsStartedEventually(1), 1);
     comm->CloseDevice();
-    EXPECT_EQ(threads.Started(), 0);
+    EXPECT_EQ(line.ThreadsStarted(), 0);
   }
 }
 
-TEST_F(EchoEvents, CloseWhileADeliveryWaitsCompletesAndDeliversIt) {
+TEST_F(EventLine, CloseWhileADeliveryWaitsCompletesAndDeliversIt) {
   Open();
-  Receive("abc");
-  Sleep(300);  // the thread now waits for this thread to serve its word
-  const uint64_t start = SystemMs();
+  line.Send(*comm, "abc");
+  Pause(300);  // the thread now waits for this thread to serve its word
+  const auto start = Clock::now();
   comm->CloseDevice();
-  EXPECT_LT(SystemMs() - start, 2000u);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
   EXPECT_GE(data.size(), 1u) << "the pending word is dispatched during the close";
 }
 
-TEST_F(EchoEvents, CloseWhileTheThreadWaitsForTheLineEndsTheWait) {
-  const ThreadWatch threads;
+TEST_F(EventLine, CloseWhileTheThreadWaitsForTheLineEndsTheWait) {
   Open();
-  Sleep(100);
-  ASSERT_EQ(threads.StartedEventually(1), 1) << "the thread waits inside WaitCommEvent";
-  const uint64_t start = SystemMs();
+  ASSERT_EQ(line.ThreadsStartedEventually(1), 1);
+  Pause(100);  // the thread waits for a line event now
+  const auto start = Clock::now();
   comm->CloseDevice();
-  EXPECT_LT(SystemMs() - start, 2000u);
-  EXPECT_EQ(threads.Started(), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(line.ThreadsStarted(), 0);
   Open();  // and the port is free again at once
 }
 
-TEST_F(EchoEvents, DestroyingAnOpenComponentCallsNoHandler) {
-  const ThreadWatch threads;
+TEST_F(EventLine, DestroyingAnOpenComponentCallsNoHandler) {
   Open();
-  Receive("abc");
-  Sleep(300);
+  line.Send(*comm, "abc");
+  Pause(300);
   comm.reset();
   EXPECT_EQ(data.size(), 0u);
   EXPECT_TRUE(events.empty());
-  EXPECT_EQ(threads.Started(), 0);
+  EXPECT_EQ(line.ThreadsStarted(), 0);
 }
 
-TEST_F(EchoEvents, AHandlerThatRaisesEndsTheThreadSilently) {
-  const ThreadWatch threads;
+TEST_F(EventLine, AHandlerThatRaisesEndsTheThreadSilently) {
   comm->OnData = [this](TCustomComm&, uint32_t n) {
     {
       std::lock_guard<std::mutex> lock(mutex);
@@ -168,17 +147,17 @@ TEST_F(EchoEvents, AHandlerThatRaisesEndsTheThreadSilently) {
     throw std::runtime_error("handler failed");
   };
   Open();
-  Receive("a");
+  line.Send(*comm, "a");
   ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
-  ASSERT_TRUE(ServeUntil([&] { return threads.Started() == 0; }));
-  Drain();
-  Receive("b");
+  ASSERT_TRUE(ServeUntil([&] { return line.ThreadsStarted() == 0; }));
+  line.Drain(*comm);
+  line.Send(*comm, "b");
   ServeFor(200);
   EXPECT_EQ(DataCalls(), 1u) << "no more words until the port is reopened";
   EXPECT_TRUE(comm->Opened());
   comm->CloseDevice();
   Open();
-  Receive("c");
+  line.Send(*comm, "c");
   EXPECT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
   comm->OnData = nullptr;
 }
