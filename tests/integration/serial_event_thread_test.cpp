@@ -62,8 +62,8 @@ struct EventLinePty : ::testing::Test {
 TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   comm->OpenDevice();
   pty.Send("abc");
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
-  ServeFor(100);
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
+  FarEnd::ServeFor(100);
   ASSERT_EQ(data.size(), 1u);
   EXPECT_EQ(data[0], 3u) << "the receive queue count at that moment";
   EXPECT_EQ(data_threads[0], std::this_thread::get_id());
@@ -71,8 +71,8 @@ TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   EXPECT_EQ(events[0], TDeviceEvents{deChar});
 
   pty.Send("\n");  // the event character
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
-  ServeFor(100);
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
+  FarEnd::ServeFor(100);
   EXPECT_EQ(data.size(), 2u) << "one call per word, deChar and deFlag together";
   EXPECT_EQ(data[1], 4u) << "unread bytes of the earlier word still count";
   EXPECT_TRUE(events.back().Contains(deFlag));
@@ -83,9 +83,9 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   comm->SetMonitorEvents({});
   comm->OpenDevice();
   pty.Send("abc");
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
   comm->SendString("+T01\r");
-  ServeFor(100);
+  FarEnd::ServeFor(100);
   EXPECT_TRUE(events.empty());
 
   comm->SetMonitorEvents({deChar, deFlag, deOutEmpty});
@@ -93,7 +93,7 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0], TDeviceEvents{deOutEmpty}) << "deOutEmpty comes from SendData only";
   pty.Send("z");
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
   for (TDeviceEvents e : std::vector<TDeviceEvents>(events.begin() + 1, events.end()))
     EXPECT_FALSE(e.Contains(deOutEmpty));
   comm->CloseDevice();
@@ -103,7 +103,7 @@ TEST_F(EventLinePty, FarEndHangingUpEndsTheThreadButNotThePort) {
   const int before = ThreadCount();
   comm->OpenDevice();
   pty.HangUp();
-  EXPECT_TRUE(ServeUntil([&] { return ThreadCount() == before; }));
+  EXPECT_TRUE(FarEnd::ServeUntil([&] { return ThreadCount() == before; }));
   EXPECT_TRUE(comm->Opened());
   comm->CloseDevice();
 }

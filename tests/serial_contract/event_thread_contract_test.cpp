@@ -62,7 +62,7 @@ struct EventLine : ::testing::Test {
 TEST_F(EventLine, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
   Open();
   line.Send(*comm, "abc");
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
   std::lock_guard<std::mutex> lock(mutex);
   EXPECT_GE(data[0], 1u);
   EXPECT_LE(data[0], 3u) << "the receive queue count at that moment";
@@ -89,11 +89,11 @@ TEST_F(EventLine, WordsDispatchedWhileHeldReachNoHandler) {
   line.Send(*comm, "abc");
   // The thread's words for these bytes are served while the hold is up, also
   // one it may have taken just before the bytes were read.
-  ServeFor(300);
+  FarEnd::ServeFor(300);
   line.Drain(*comm);
-  ServeFor(200);
+  FarEnd::ServeFor(200);
   comm->HoldEvents(false);
-  ServeFor(200);
+  FarEnd::ServeFor(200);
   EXPECT_EQ(DataCalls(), 0u);
   EXPECT_TRUE(events.empty());
 }
@@ -148,17 +148,17 @@ TEST_F(EventLine, AHandlerThatRaisesEndsTheThreadSilently) {
   };
   Open();
   line.Send(*comm, "a");
-  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
-  ASSERT_TRUE(ServeUntil([&] { return line.ThreadsStarted() == 0; }));
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return line.ThreadsStarted() == 0; }));
   line.Drain(*comm);
   line.Send(*comm, "b");
-  ServeFor(200);
+  FarEnd::ServeFor(200);
   EXPECT_EQ(DataCalls(), 1u) << "no more words until the port is reopened";
   EXPECT_TRUE(comm->Opened());
   comm->CloseDevice();
   Open();
   line.Send(*comm, "c");
-  EXPECT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
+  EXPECT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
   comm->OnData = nullptr;
 }
 

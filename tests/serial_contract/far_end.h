@@ -32,12 +32,12 @@ class FarEnd {
   // ThreadsStarted() once it shows count, or after timeoutMs what it shows.
   int ThreadsStartedEventually(int count, int timeoutMs = 2000) const;
 
+  // Serves the calls that event threads hand to this (the user-interface)
+  // thread until done() holds or timeoutMs passes; the last look decides.
+  static bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+  static void ServeFor(int ms);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// Serves the calls that event threads hand to this (the user-interface)
-// thread until done() holds or timeoutMs passes; the last look decides.
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 3000);
-void ServeFor(int ms);

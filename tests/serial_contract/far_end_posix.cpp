@@ -60,7 +60,7 @@ int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   return started;
 }
 
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
+bool FarEnd::ServeUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < until) {
     SynchronizeQueue::Instance().Serve();
@@ -71,6 +71,6 @@ bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
   return done();
 }
 
-void ServeFor(int ms) {
+void FarEnd::ServeFor(int ms) {
   ServeUntil([] { return false; }, ms);
 }

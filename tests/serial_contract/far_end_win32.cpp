@@ -1,5 +1,3 @@
-// ServeUntil and ServeFor come from win_test_support.cpp.
-
 #include <gtest/gtest.h>
 
 #include "far_end.h"
@@ -37,4 +35,12 @@ int FarEnd::ThreadsStarted() const {
 
 int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   return impl_->threads.StartedEventually(count, timeoutMs);
+}
+
+bool FarEnd::ServeUntil(const std::function<bool()>& done, int timeoutMs) {
+  return ::ServeUntil(done, timeoutMs);
+}
+
+void FarEnd::ServeFor(int ms) {
+  ::ServeFor(ms);
 }
