@@ -195,8 +195,7 @@ class NumbersPageTest : public QObject {
     QList<QTreeWidgetItem*> selectedUnderTheBox;
     bench.prompter.onShow = [&] { selectedUnderTheBox = tree->selectedItems(); };
 
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(numbers).center());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(numbers).center());
 
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
              QStringList{"'$ZZ' is not a valid integer value."});
