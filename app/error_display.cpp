@@ -25,7 +25,7 @@ void ShowCurrentError() {
   } catch (const std::exception& error) {
     ShowDefaultError(ErrorMessage(error));
   } catch (...) {
-    ShowDefaultError(QStringLiteral("Unknown error"));
+    ShowDefaultError(QStringLiteral("Неизвестная ошибка"));
   }
 }
 

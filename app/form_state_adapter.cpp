@@ -4,9 +4,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QWindow>
 #include <algorithm>
-
-#include "app/keys_page.h"
 
 namespace {
 
@@ -31,13 +30,15 @@ class WidgetComponent : public FormComponent {
   int Tag() const override { return widget_->property("tag").toInt(); }
 
   std::string Text() const override {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) return ToPanelText(edit->text());
-    if (auto* combo = qobject_cast<QComboBox*>(widget_)) return ToPanelText(combo->currentText());
+    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) return edit->text().toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(widget_)) return combo->currentText().toStdString();
     return {};
   }
+  // The store speaks UTF-8, as QString converts.
   void SetText(const std::string& text) override {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) edit->setText(FromPanelText(text));
-    if (auto* combo = qobject_cast<QComboBox*>(widget_)) combo->setEditText(FromPanelText(text));
+    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) edit->setText(QString::fromStdString(text));
+    if (auto* combo = qobject_cast<QComboBox*>(widget_))
+      combo->setEditText(QString::fromStdString(text));
   }
   bool Checked() const override {
     auto* button = qobject_cast<QAbstractButton*>(widget_);
@@ -64,6 +65,39 @@ ComponentKind KindOf(QWidget* widget) {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kLastFrame = "lastFrame";
+
+// Asked of the platform window itself: the widget's own copy of the frame is
+// brought up to date only by the next move or resize.
+QMargins LiveFrameMargins(const QWidget& window) {
+  const QWindow* handle = window.windowHandle();
+  return handle && window.isVisible() ? handle->frameMargins() : QMargins();
+}
+
+}  // namespace
+
+QMargins FrameMargins(const QWidget& window) {
+  const QMargins live = LiveFrameMargins(window);
+  return live.isNull() ? window.property(kLastFrame).value<QMargins>() : live;
+}
+
+void RememberFrame(QWidget& window) {
+  const QMargins live = LiveFrameMargins(window);
+  if (!live.isNull()) window.setProperty(kLastFrame, QVariant::fromValue(live));
+}
+
+QSize FrameSize(const QWidget& window) {
+  const QMargins margins = FrameMargins(window);
+  return {margins.left() + margins.right(), margins.top() + margins.bottom()};
+}
+
+bool FrameKnown(const QWidget& window) {
+  const QSize frame = FrameSize(window);
+  return frame.width() > 0 || frame.height() > 0;
+}
+
 TFormStateAdapter::TFormStateAdapter(QWidget& window, QSize frameExtra)
     : window_(window), designed_frame_(frameExtra) {
   std::vector<QWidget*> widgets;
@@ -88,17 +122,22 @@ std::string TFormStateAdapter::Name() const {
 }
 
 FormBounds TFormStateAdapter::Bounds() const {
-  const QRect outer = window_.frameGeometry();
+  // The platform's own frame where known: the widget's copy of it may be
+  // out of date.
+  const QPoint corner = FrameKnown(window_)
+                            ? window_.geometry().topLeft() -
+                                  QPoint(FrameMargins(window_).left(), FrameMargins(window_).top())
+                            : window_.frameGeometry().topLeft();
   const QSize extra = FrameExtra();
-  return {outer.left(), outer.top(), window_.height() + extra.height(),
+  return {corner.x(), corner.y(), window_.height() + extra.height(),
           window_.width() + extra.width()};
 }
 
 QSize TFormStateAdapter::FrameExtra() const {
-  const QSize extra = window_.frameGeometry().size() - window_.size();
   // Until a window manager has framed the window (and on a platform that has
-  // none) the frame is unknown: the designed one counts, both ways.
-  return extra.isEmpty() ? designed_frame_ : extra;
+  // none) the frame is unknown: the designed one counts, both ways, so that a
+  // saved size comes back as it was.
+  return FrameKnown(window_) ? FrameSize(window_) : designed_frame_;
 }
 
 void TFormStateAdapter::SetLeft(int left) {

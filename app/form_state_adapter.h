@@ -16,6 +16,16 @@
 
 inline constexpr const char* kRestoredOuterSize = "restoredOuterSize";
 
+// The window's frame as the window manager has framed it, or, once it no
+// longer does (the window closed), as it framed it last; nothing before the
+// first framing and on a platform without frames, where the designed frame
+// stands in.
+QMargins FrameMargins(const QWidget& window);
+QSize FrameSize(const QWidget& window);
+bool FrameKnown(const QWidget& window);
+// Notes the frame the window has now, for FrameMargins once it is unframed.
+void RememberFrame(QWidget& window);
+
 class TFormStateAdapter : public FormStateWindow {
  public:
   // frameExtra: what the window's frame adds to its client size, for bounds

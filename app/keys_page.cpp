@@ -7,18 +7,10 @@
 
 #include "app/error_display.h"
 #include "app/key_grid.h"
+#include "app/panel_text.h"
 #include "app/window_metrics.h"
 #include "panel/page_link.h"
 #include "panel/panel_session.h"
-#include "support/text_codec.h"
-
-QString FromPanelText(const std::string& bytes) {
-  return QString::fromStdString(Cp1251ToUtf8(bytes));
-}
-
-std::string ToPanelText(const QString& text) {
-  return Utf8ToCp1251(text.toStdString());
-}
 
 TKeysPage::TKeysPage(QWidget* parent, PanelSession& session)
     : QGroupBox(QStringLiteral("Ключи Touch Memory"), parent), session_(session) {

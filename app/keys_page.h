@@ -34,6 +34,7 @@ class TKeysPage : public QGroupBox, public KeyList {
   std::string ReaderKey() const override;
   void SetReaderKey(const std::string& key) override;
 
+ private:
   QFrame* Panel2 = nullptr;
   QLineEdit* e1 = nullptr;
   QPushButton* Button3 = nullptr;
@@ -42,8 +43,3 @@ class TKeysPage : public QGroupBox, public KeyList {
  private:
   PanelSession& session_;
 };
-
-// Between the window's QString and the panel's code page 1251 bytes; every
-// byte value survives the way there and back.
-QString FromPanelText(const std::string& bytes);
-std::string ToPanelText(const QString& text);

@@ -1,19 +1,27 @@
-// The program entry of the "Orvex GSM" configurator: the application titled
-// "Orvex-GSM", its one main window fOrvex, and the message loop.
-
-#include "app/error_display.h"
-#include "app/main_window.h"
-#include "panel/exchange.h"
-#include "support/port_map_store.h"
+// The program entry of the "Orvex GSM" configurator: the application, its one
+// main window fOrvex, and the message loop.
 
 #include <QDir>
 #include <QIcon>
+#include <string>
+
+#include "app/error_display.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "panel/exchange.h"
+#include "panel/stored_port_map.h"
 
 int main(int argc, char** argv) {
+  // The debug switch reads the program's own first argument: QApplication
+  // takes its options (-style fusion, ...) out of argv, after which a later
+  // argument would move into first place.
+  const std::string firstArgument = argc > 1 && argv[1] != nullptr ? argv[1] : "";
+
   // Qt's own translations are not loaded: the boxes' buttons read "&Yes",
-  // "&No" and "OK".
+  // "&No" and "OK". No application display name is set either: Qt would
+  // append it to every caption. The default error display carries the
+  // application title "Orvex-GSM" itself.
   TOrvexApplication application(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Orvex-GSM"));
   // The desktop entry (Wayland matches the window to it) and the icon in
   // every size built in, for title bars and task bars without the theme.
   QGuiApplication::setDesktopFileName(QStringLiteral(ORVEX_APP_ID));
@@ -22,14 +30,16 @@ int main(int argc, char** argv) {
     icon.addFile(QStringLiteral(":/icons/") + file);
   }
   QApplication::setWindowIcon(icon);
+  TMessageBoxes boxes;
+  SetPrompter(&boxes);
   InstallStoredPortMap();
 
-  // The application took its own options out of argc and argv; the debug
-  // switch sees the program's first argument.
-  TfOrvex window(argc, argv);
+  TfOrvex window(firstArgument);
   fOrvex = &window;
   SetExchangeHost(&window);
   window.FormCreate();
   window.show();
+  // The window is destroyed before the boxes: its save at the end may still
+  // have an error to show.
   return QApplication::exec();
 }

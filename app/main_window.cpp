@@ -7,9 +7,12 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMoveEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -25,6 +28,7 @@
 #include "panel/panel_port.h"
 #include "serial/sync_queue.h"
 #include "support/debug_switch.h"
+#include "support/form_state.h"
 #include "support/log.h"
 
 TfOrvex* fOrvex = nullptr;
@@ -39,15 +43,26 @@ constexpr int kOuterHeight = 674;
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 27;
 
+// How often, and how far apart, the shown window looks for its frame.
+constexpr int kFrameLooks = 100;
+constexpr int kFrameLookMs = 20;
+
 constexpr int kKeysPageNumber = 0;
 constexpr int kNumbersPageNumber = 1;
 // A tree node opens the page whose number it carries; the text is only what
 // the user reads (and may rename).
 constexpr int kPageRole = Qt::UserRole;
 
+QString UnreadableSettingsFileText(const ESettingsFileError& error) {
+  QString text = QStringLiteral("Файл настроек \"%1\" не удалось прочитать")
+                     .arg(QString::fromStdString(error.Path()));
+  if (error.Line() > 0) text += QStringLiteral(" (ошибка в строке %1)").arg(error.Line());
+  return text + QStringLiteral(". Настройки окна не загружены, файл оставлен без изменений");
+}
+
 }  // namespace
 
-TfOrvex::TfOrvex(int argc, char** argv) : argc_(argc), argv_(argv) {
+TfOrvex::TfOrvex(std::string firstArgument) : first_argument_(std::move(firstArgument)) {
   setObjectName(QStringLiteral("fOrvex"));
   setWindowTitle(QStringLiteral("Настройка Охранной Панели \"Orvex GSM\""));
   setFont(WindowFont());
@@ -149,8 +164,10 @@ void TfOrvex::BuildSettingsColumn() {
     node->setData(0, kPageRole, page);
     node->setFlags(node->flags() | Qt::ItemIsEditable);
   }
-  connect(SettingsTV, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* node) { RunHandler([this, node] { SettingsTVChange(node); }); });
+  connect(SettingsTV, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node) {
+    ShowSelected(node);
+    RunHandler([this, node] { SettingsTVChange(node); });
+  });
 
   auto* layout = new QVBoxLayout(SettingsGB);
   layout->setContentsMargins(Dip(2), 0, Dip(2), Dip(2));
@@ -172,8 +189,12 @@ QWidget* TfOrvex::BuildPageArea() {
 
 void TfOrvex::SetTabOrder() {
   // Panel1, TMGB, SettingsGB, Panel3, NumbersGB, each with its own order.
-  QWidget* order[] = {cb1,           xCon,           Button1,    Button2,           TMGB->e1,
-                      TMGB->Button3, TMGB->TouchSTR, SettingsTV, NumbersGB->NumE(1)};
+  const auto named = [this](const char* name) {
+    return findChild<QWidget*>(QString::fromLatin1(name));
+  };
+  QWidget* order[] = {
+      cb1,        xCon,          Button1, Button2, named("e1"), named("Button3"), named("TouchSTR"),
+      SettingsTV, named("NumE1")};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -185,7 +206,7 @@ void TfOrvex::FormCreate() {
   // An error ends the steps where it happens; the window is shown anyway.
   RunHandler([this] {
     LoadWindowState();
-    ApplyDebugSwitch(argc_, argv_);
+    ApplyDebugSwitch(first_argument_);
     session_.SetDebugMode(DebugMode);
     Connect();
   });
@@ -204,12 +225,23 @@ void TfOrvex::FormDestroy() {
 // The window's size, maximized state and field contents come back from the
 // settings store as the first step of FormCreate, and go back as the only
 // step of FormDestroy.
+//
+// A settings file that cannot be read is reported once; the window starts as
+// designed, start-up goes on, and the file stays as the user left it: the save
+// at the end leaves it alone too. A value of the wrong type is an error of the
+// load, which ends FormCreate's steps.
 void TfOrvex::LoadWindowState() {
   TFormStateAdapter window(*this, QSize(Dip(kFrameWidth), Dip(kFrameHeight)));
-  LoadFormState(window);
+  try {
+    LoadFormState(window);
+  } catch (const ESettingsFileError& error) {
+    settings_file_unreadable_ = true;
+    ShowDefaultError(UnreadableSettingsFileText(error));
+  }
 }
 
 void TfOrvex::SaveWindowState() {
+  if (settings_file_unreadable_) return;
   TFormStateAdapter window(*this, QSize(Dip(kFrameWidth), Dip(kFrameHeight)));
   SaveFormState(window);
 }
@@ -220,23 +252,74 @@ void TfOrvex::showEvent(QShowEvent* event) {
   FormShow();
   if (shown_once_) return;
   shown_once_ = true;
-  // A restored outer size, now that the frame around it is known.
-  const QSize outer = property(kRestoredOuterSize).toSize();
-  setProperty(kRestoredOuterSize, QVariant());
-  const QSize frame = frameGeometry().size() - size();
-  if (outer.isValid() && !isMaximized() && !frame.isEmpty()) resize(outer - frame);
+  ApplyRestoredOuterSize();
   CentreOnScreen();
+  AwaitFrame(kFrameLooks);
+}
+
+void TfOrvex::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  RememberFrame(*this);
+}
+
+void TfOrvex::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // The frame may change with the window's state (maximized, for one); the
+  // save at the end, when the window is no longer framed, takes the last.
+  RememberFrame(*this);
+}
+
+void TfOrvex::AwaitFrame(int looksLeft) {
+  // Under X11 the frame becomes known only once the window manager has framed
+  // the shown window, and no event tells when: the window looks for it a few
+  // times, then gives the restored size its real frame and centres again.
+  RememberFrame(*this);
+  if (FrameKnown(*this)) {
+    ApplyRestoredOuterSize();
+    CentreOnScreen();
+    return;
+  }
+  if (looksLeft > 0) {
+    QTimer::singleShot(kFrameLookMs, this, [this, looksLeft] { AwaitFrame(looksLeft - 1); });
+  }
+}
+
+void TfOrvex::ApplyRestoredOuterSize() {
+  const QSize outer = property(kRestoredOuterSize).toSize();
+  if (!outer.isValid() || !FrameKnown(*this)) return;
+  setProperty(kRestoredOuterSize, QVariant());
+  if (isMaximized() || isFullScreen()) return;
+  resize((outer - FrameSize(*this)).expandedTo(QSize(1, 1)));
 }
 
 void TfOrvex::CentreOnScreen() {
   if (isMaximized() || isFullScreen()) return;
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  // Before the first show the frame is not known yet; the designed one counts.
-  QSize outer = frameGeometry().size();
-  if (outer == size()) outer += QSize(Dip(kFrameWidth), Dip(kFrameHeight));
   const QRect area = screen->availableGeometry();
-  move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+  if (!FrameKnown(*this)) {
+    // Before the window is framed the designed frame counts; the window
+    // manager places the frame where the window asks.
+    const QSize outer = size() + QSize(Dip(kFrameWidth), Dip(kFrameHeight));
+    move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+    return;
+  }
+  // Framed: the client goes inside the real frame (a move would place the
+  // frame by the widget's own, possibly outdated, copy of it).
+  const QMargins frame = FrameMargins(*this);
+  const QSize outer = size() + FrameSize(*this);
+  const QPoint corner = area.center() - QPoint(outer.width() / 2, outer.height() / 2);
+  setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), size()));
+}
+
+void TfOrvex::ShowSelected(QTreeWidgetItem* node) {
+  // The view selects a clicked node only after it has announced the change,
+  // and the numbers read that the change starts blocks the thread: the node is
+  // selected and drawn first, so that a box from the read shows over it.
+  if (node == nullptr) return;
+  SettingsTV->selectionModel()->select(SettingsTV->indexFromItem(node),
+                                       QItemSelectionModel::ClearAndSelect);
+  SettingsTV->viewport()->repaint();
 }
 
 void TfOrvex::HidePages() {

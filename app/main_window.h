@@ -5,6 +5,7 @@
 // owns the serial port Comm1 and is the exchange's host.
 
 #include <QWidget>
+#include <string>
 #include <vector>
 
 #include "panel/exchange.h"
@@ -29,8 +30,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
  public:
   // Builds the window and its controls; the creation handler FormCreate is
   // run by the caller once the program-wide references point at the window.
-  // argc and argv are the program's command line, for the debug switch.
-  TfOrvex(int argc, char** argv);
+  // firstArgument: the program's first command-line argument as the program
+  // got it, for the debug switch.
+  explicit TfOrvex(std::string firstArgument);
   // Runs FormDestroy.
   ~TfOrvex() override;
   TfOrvex(const TfOrvex&) = delete;
@@ -59,6 +61,13 @@ class TfOrvex : public QWidget, public ExchangeHost {
   PanelSession& Session() { return session_; }
   void SetConnected(bool checked) override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // The controls; tests find them by their object names, which are these.
   QFrame* Panel1 = nullptr;
   QComboBox* cb1 = nullptr;
   TConnectionBox* xCon = nullptr;
@@ -72,10 +81,6 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The wait window while a whole-panel operation runs, null otherwise.
   TfWait* fWait = nullptr;
 
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private:
   // The window state kept between runs in the settings store.
   void LoadWindowState();
   void SaveWindowState();
@@ -85,6 +90,11 @@ class TfOrvex : public QWidget, public ExchangeHost {
   QWidget* BuildPageArea();
   void SetTabOrder();
   void CentreOnScreen();
+  void ShowSelected(QTreeWidgetItem* node);
+  // Gives the window the outer size that the window state restored, once its
+  // frame is known.
+  void ApplyRestoredOuterSize();
+  void AwaitFrame(int looksLeft);
   void FillKeyPlaceholders();
 
   TSerialComm comm1_;
@@ -92,9 +102,10 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The devices that OpenPort found without permission or busy since Connect
   // began, one entry each; told after the no-connection message.
   std::vector<OpenFailure> port_refusals_;
-  int argc_;
-  char** argv_;
+  std::string first_argument_;
   bool shown_once_ = false;
+  // The settings file could not be read at start: it is not written either.
+  bool settings_file_unreadable_ = false;
 };
 
 // The one main window, set before its creation handler runs.

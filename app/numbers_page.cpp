@@ -7,8 +7,8 @@
 #include <QPushButton>
 
 #include "app/error_display.h"
-#include "app/keys_page.h"
 #include "app/number_key_filter.h"
+#include "app/panel_text.h"
 #include "app/window_metrics.h"
 #include "panel/panel_session.h"
 

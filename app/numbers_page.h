@@ -42,6 +42,7 @@ class TNumbersPage : public QGroupBox, public NumbersPage {
   std::string NumberText(int event) const override;
   void SetNumberText(int event, const std::string& text) override;
 
+ private:
   QLineEdit* NumE(int event) const { return rows_.at(Row(event)).number; }
   QCheckBox* Call(int event) const { return rows_.at(Row(event)).dial; }
   QCheckBox* H24(int event) const { return rows_.at(Row(event)).day; }
@@ -50,7 +51,6 @@ class TNumbersPage : public QGroupBox, public NumbersPage {
   QPushButton* ReadNumsB = nullptr;
   QPushButton* WriteNumsB = nullptr;
 
- private:
   struct EventRow {
     QLabel* caption = nullptr;
     QLineEdit* number = nullptr;

@@ -1,18 +1,37 @@
 #include "app/prompter.h"
 
-#include "app/message_boxes.h"
+#include <cstdio>
 
 namespace {
+
+// Until a program installs its prompter: nothing is shown, every question is
+// answered No, and what would have been shown goes to the error stream.
+class TUnattendedPrompter : public Prompter {
+ public:
+  bool AskYesNo(const QString& text) override {
+    Tell(text);
+    return false;
+  }
+  void Confirm(const QString& text) override { Tell(text); }
+  void ShowError(const QString& text) override { Tell(text); }
+  void Inform(const QString& text) override { Tell(text); }
+  void ShowDefaultError(const QString& text) override { Tell(text); }
+
+ private:
+  static void Tell(const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
 
 Prompter* g_prompter = nullptr;
 
 }  // namespace
 
 Prompter& CurrentPrompter() {
-  static TMessageBoxes boxes;
-  return g_prompter ? *g_prompter : boxes;
+  static TUnattendedPrompter unattended;
+  return g_prompter ? *g_prompter : unattended;
 }
 
-void SetPrompter(Prompter* prompter) {
+Prompter* SetPrompter(Prompter* prompter) {
+  Prompter* previous = g_prompter;
   g_prompter = prompter;
+  return previous;
 }

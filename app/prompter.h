@@ -23,7 +23,9 @@ class Prompter {
   virtual void ShowDefaultError(const QString& text) = 0;
 };
 
-// The prompter in use: the one installed last, or the message boxes.
+// The prompter in use: the one installed last. The program installs the
+// message boxes (message_boxes.h) at start, tests a scripted one; with none
+// installed nothing is shown and every question is answered No.
 Prompter& CurrentPrompter();
-// Installs a prompter (tests: a scripted one); null brings back the boxes.
-void SetPrompter(Prompter* prompter);
+// Installs a prompter (null: none) and returns the one it replaces.
+Prompter* SetPrompter(Prompter* prompter);

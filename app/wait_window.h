@@ -19,11 +19,12 @@ class TfWait : public QWidget {
   // Called by the serial port's idle hook while an exchange waits.
   void Animate();
 
-  TCopyAnimation* Animate1 = nullptr;
-
  protected:
   // FormClose: a close request only hides the window.
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  TCopyAnimation* Animate1 = nullptr;
 };
 
 // The wait window of one operation: created, shown and drawn when the scope

@@ -44,7 +44,8 @@ void OpenPort(TCustomComm& comm, const std::string& deviceName) {
     comm.SetDeviceName(deviceName);
     comm.SetFlowControl(fcNone);
     comm.OpenDevice();
-    WriteLog(Utf8ToCp1251("Открыли устройство ") + comm.DeviceName() +
+    // The device name is the window's UTF-8; the log holds code page 1251.
+    WriteLog(Utf8ToCp1251("Открыли устройство ") + Utf8ToCp1251(comm.DeviceName()) +
                  Utf8ToCp1251(" на скорости ") + std::to_string(comm.BaudValue()),
              true, EmptyData);
   } catch (...) {

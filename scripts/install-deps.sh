@@ -21,7 +21,9 @@ virtual_display=(xvfb xauth)
 testing=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  openbox wmctrl xdotool imagemagick
+  # The window tests under a real window manager (tests/gui/wm), and the
+  # screenshots of scripts/screenshots.sh.
+  openbox wmctrl x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine64
   desktop-file-utils appstream bash-completion librsvg2-bin
 )

@@ -35,13 +35,23 @@ constexpr char kDeviceNamespace[] = "\\\\.\\";
 // the cost of a 1 ms sleep loop, and sees a reply at most one step late.
 constexpr uint32_t kPollStepMs = 5;
 
+// The system's text in UTF-8, as every error text of the program is: the
+// ANSI variant would give the system code page's bytes, which are neither
+// UTF-8 for the window nor code page 1251 for the log on every system.
 SystemError ErrorFromWin32(DWORD number) {
-  char text[256];
+  wchar_t text[512];
   const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, number,
-                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
-  return SystemError{static_cast<int>(number),
-                     std::string(text, std::min<DWORD>(length, sizeof text))};
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, number,
+                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512, nullptr);
+  const int wide = static_cast<int>(std::min<DWORD>(length, 512));
+  std::string utf8;
+  const int size =
+      wide > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, wide, nullptr, 0, nullptr, nullptr) : 0;
+  if (size > 0) {
+    utf8.resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, text, wide, utf8.data(), size, nullptr, nullptr);
+  }
+  return SystemError{static_cast<int>(number), utf8};
 }
 
 // What the comm calls answer on a handle whose device has gone: a USB adapter

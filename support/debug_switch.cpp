@@ -22,8 +22,11 @@ bool DebugSwitch(const std::string& configIniPath, const std::string& firstArgum
 }
 
 void ApplyDebugSwitch(int argc, char** argv) {
+  ApplyDebugSwitch(argc > 1 && argv[1] != nullptr ? argv[1] : "");
+}
+
+void ApplyDebugSwitch(const std::string& firstArgument) {
   const std::string directory = ExecutableDirectory();
-  const std::string firstArgument = argc > 1 && argv[1] != nullptr ? argv[1] : "";
   // An empty path opens nothing, so an unknown directory reads as a missing file.
   const std::string configIniPath = directory.empty() ? std::string() : directory + "Config.ini";
   DebugMode = DebugSwitch(configIniPath, firstArgument);

@@ -15,7 +15,11 @@ std::string ExecutableDirectory();
 // or unreadable file reads as "False".
 bool DebugSwitch(const std::string& configIniPath, const std::string& firstArgument);
 
-// Sets DebugMode from "Config.ini" in ExecutableDirectory() and argv[1] (an
-// empty text when there is none). Config.ini is not looked for in the current
-// directory, so when the program's directory is unknown it reads as missing.
+// Sets DebugMode from "Config.ini" in ExecutableDirectory() and the program's
+// first argument (an empty text when there is none). Config.ini is not looked
+// for in the current directory, so when the program's directory is unknown it
+// reads as missing.
+void ApplyDebugSwitch(const std::string& firstArgument);
+// The same with argv[1]; argv as the program got it, before any toolkit took
+// its own options out.
 void ApplyDebugSwitch(int argc, char** argv);

@@ -48,7 +48,7 @@ class FormComponent {
   virtual int Tag() const = 0;
 
   // Edit and combo box: the text (of a combo box, the text in its edit part,
-  // which need not be one of its items), as 8-bit text in code page 1251.
+  // which need not be one of its items), in UTF-8.
   virtual std::string Text() const = 0;
   virtual void SetText(const std::string& text) = 0;
 

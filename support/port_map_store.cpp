@@ -2,28 +2,15 @@
 
 #include <exception>
 
-#include "support/text_codec.h"
-
 namespace {
 
 constexpr int kHighestComPort = 256;
 
-// The store speaks code page 1251; a device path is a file name, which the
-// system spells in UTF-8.
-std::string PathOfStored(const std::string& stored) {
-  return Cp1251ToUtf8(stored);
-}
-
-std::string StoredOfPath(const std::string& path) {
-  std::string stored = Utf8ToCp1251(path);
-  if (PathOfStored(stored) != path)
-    throw ERegistryException("the settings store cannot hold the characters of " + stored);
-  return stored;
-}
-
+// The store speaks UTF-8, as the system spells file names: a path goes in and
+// comes out as it is.
 std::optional<std::string> MappedPath(RegistryKey& key, const std::string& portName) {
   if (!key.ValueExists(portName)) return std::nullopt;
-  const std::string path = PathOfStored(key.ReadString(portName));
+  std::string path = key.ReadString(portName);
   if (path.empty()) return std::nullopt;
   return path;
 }
@@ -61,6 +48,6 @@ std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore&
 
 void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path) {
   const auto key = store.OpenKey(std::string(PortMapKeyPath), true);
-  key->WriteString(portName, StoredOfPath(path));
+  key->WriteString(portName, path);
   key->Commit();
 }

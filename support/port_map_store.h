@@ -4,8 +4,8 @@
 // sets it up once for a USB adapter. It is read anew on each look-up, so an
 // edit made while the program runs counts at the next opening of a port.
 //
-// The settings code does not depend on the serial code: only this header
-// meets both, and whoever calls InstallStoredPortMap links both.
+// The settings code does not depend on the serial code: the serial code is
+// handed this look-up by panel/stored_port_map.h.
 
 #include <optional>
 #include <string>
@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "serial/comm_device.h"
 #include "support/registry_key.h"
 
 inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports";
@@ -34,10 +33,3 @@ std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore&
 // ERegistryException when the store cannot be written, or cannot hold the
 // path's characters.
 void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path);
-
-// Makes the serial code resolve port names through the port map of the
-// platform's store.
-inline void InstallStoredPortMap() {
-  SetPortMapLookup(
-      [](const std::string& name) { return LookUpStoredPort(DefaultRegistryStore(), name); });
-}

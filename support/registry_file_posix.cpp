@@ -18,7 +18,6 @@
 
 #include "support/registry_file.h"
 #include "support/registry_text.h"
-#include "support/text_codec.h"
 
 namespace {
 
@@ -190,7 +189,7 @@ class FileKey : public RegistryKey {
     const RegValue* value = Find(name);
     if (value == nullptr) throw FailedToGetData(name);
     if (!value->IsText()) throw InvalidDataType(name);
-    return Utf8ToCp1251(value->AsText());
+    return value->AsText();
   }
 
   void WriteInteger(const std::string& name, int32_t value) override {
@@ -198,7 +197,7 @@ class FileKey : public RegistryKey {
   }
 
   void WriteString(const std::string& name, const std::string& value) override {
-    Write(name, RegValue::Text(Cp1251ToUtf8(value.substr(0, value.find('\0')))));
+    Write(name, RegValue::Text(value.substr(0, value.find('\0'))));
   }
 
   void Commit() override {
@@ -207,16 +206,16 @@ class FileKey : public RegistryKey {
     MakeFolder(file_);
     FileLock lock;
     std::string error;
-    if (!lock.Take(file_, true, error)) throw FailedToSetData(Utf8ToCp1251(first), error);
+    if (!lock.Take(file_, true, error)) throw FailedToSetData(first, error);
     std::string text;
     const ReadOutcome outcome = ReadWholeFile(file_, text, error);
-    if (outcome == ReadOutcome::kFailed) throw FailedToSetData(Utf8ToCp1251(first), error);
+    if (outcome == ReadOutcome::kFailed) throw FailedToSetData(first, error);
     if (outcome == ReadOutcome::kMissing) text.clear();
     RegDocument current = RegDocument::Parse(text, file_);
     for (const auto& [name, value] : pending_) current.SetValue(keyPath_, name, value);
     const std::string updated = current.Serialize();
     if (updated != text && !ReplaceFile(file_, updated, error)) {
-      throw FailedToSetData(Utf8ToCp1251(first), error);
+      throw FailedToSetData(first, error);
     }
     snapshot_ = std::move(current);
     pending_.clear();
@@ -224,15 +223,14 @@ class FileKey : public RegistryKey {
 
  private:
   const RegValue* Find(const std::string& name) const {
-    return open_ ? snapshot_.FindValue(keyPath_, Cp1251ToUtf8(name)) : nullptr;
+    return open_ ? snapshot_.FindValue(keyPath_, name) : nullptr;
   }
 
   void Write(const std::string& name, const RegValue& value) {
     if (!open_) throw FailedToSetData(name, whyNotOpen_);
     if (!writable_) throw FailedToSetData(name, file_ + ": opened for reading only");
-    const std::string utf8 = Cp1251ToUtf8(name);
-    snapshot_.SetValue(keyPath_, utf8, value);
-    pending_.emplace_back(utf8, value);
+    snapshot_.SetValue(keyPath_, name, value);
+    pending_.emplace_back(name, value);
   }
 
   bool open_ = false;
@@ -251,7 +249,7 @@ class FileStore : public RegistryStore {
   std::unique_ptr<RegistryKey> OpenKey(const std::string& path, bool canCreate) override {
     const std::string file = ResolveLink(path_.empty() ? DefaultRegistryFilePath() : path_);
     if (file.empty()) return std::make_unique<FileKey>("no home folder for the settings file");
-    const std::string keyPath = Cp1251ToUtf8(RelativeKeyPath(path));
+    const std::string keyPath(RelativeKeyPath(path));
     if (canCreate) MakeFolder(file);
     std::string lockError;
     FileLock lock;

@@ -6,9 +6,10 @@
 // Windows (registry_win32.cpp); on POSIX a text file in the format of REGEDIT4
 // exports (registry_file_posix.cpp, see registry_file.h).
 //
-// Texts passed in and out (key paths, value names, string values) are 8-bit
-// text in code page 1251, as the window holds it. Value names are matched
-// without regard to letter case, as the registry matches them.
+// Texts passed in and out (key paths, value names, string values) are UTF-8,
+// whatever the backend keeps: the Win32 backend converts at its edge. Value
+// names are matched without regard to letter case, as the registry matches
+// them.
 
 #include <cstdint>
 #include <memory>
@@ -102,6 +103,6 @@ RegistryStore& DefaultRegistryStore();
 // and without a trailing "\".
 std::string_view RelativeKeyPath(std::string_view path);
 
-// Compares two names as the registry does: letters a to z and the Cyrillic
-// letters of code page 1251 match their other case.
+// Compares two names in code page 1251 as the registry does: letters a to z
+// and the Cyrillic letters of the code page match their other case.
 bool SameRegistryName(std::string_view a, std::string_view b);

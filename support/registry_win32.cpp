@@ -1,5 +1,8 @@
 // The settings store over the registry of the current user (HKEY_CURRENT_USER).
 // Every write goes straight to the registry, so Commit has nothing to do.
+//
+// The store speaks UTF-8; the registry is spoken to in UTF-16 (the wide
+// calls), so that texts do not depend on the system's ANSI code page.
 
 #include <windows.h>
 
@@ -9,12 +12,35 @@
 
 namespace {
 
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  }
+  return wide;
+}
+
+std::string Utf8(const wchar_t* wide, size_t length) {
+  if (length == 0) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), utf8.data(), size, nullptr,
+                        nullptr);
+  }
+  return utf8;
+}
+
 std::string SystemText(LONG error) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? Utf8(text, length) : std::string();
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) {
     message.pop_back();
@@ -33,7 +59,7 @@ class Win32Key : public RegistryKey {
   }
 
   bool ValueExists(const std::string& name) override {
-    return key_ != nullptr && RegQueryValueExA(key_, name.c_str(), nullptr, nullptr, nullptr,
+    return key_ != nullptr && RegQueryValueExW(key_, Wide(name).c_str(), nullptr, nullptr, nullptr,
                                                nullptr) == ERROR_SUCCESS;
   }
 
@@ -43,7 +69,7 @@ class Win32Key : public RegistryKey {
     Query(name, type, size);
     DWORD value = 0;
     if (type != REG_DWORD || size != sizeof value) throw InvalidDataType(name);
-    const LONG result = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
+    const LONG result = RegQueryValueExW(key_, Wide(name).c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(&value), &size);
     if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
     if (type != REG_DWORD || size != sizeof value) throw InvalidDataType(name);
@@ -52,22 +78,24 @@ class Win32Key : public RegistryKey {
 
   // REG_EXPAND_SZ is taken as it is: its references are not expanded.
   std::string ReadString(const std::string& name) override {
+    const std::wstring wideName = Wide(name);
     for (int attempt = 0; attempt < 8; ++attempt) {
       DWORD type = 0;
       DWORD size = 0;
       Query(name, type, size);
       if (type != REG_SZ && type != REG_EXPAND_SZ) throw InvalidDataType(name);
-      // Room for a zero that the stored data may lack.
-      std::string data(static_cast<size_t>(size) + 1, '\0');
+      // Room for a zero that the stored data may lack, and for an odd size.
+      std::wstring data(static_cast<size_t>(size) / sizeof(wchar_t) + 2, L'\0');
       DWORD got = size;
-      const LONG result = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
+      const LONG result = RegQueryValueExW(key_, wideName.c_str(), nullptr, &type,
                                            reinterpret_cast<BYTE*>(data.data()), &got);
       // The value grew between the two calls: ask for its size again.
       if (result == ERROR_MORE_DATA) continue;
       if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
       if (type != REG_SZ && type != REG_EXPAND_SZ) throw InvalidDataType(name);
-      data.resize(got);
-      return data.substr(0, data.find('\0'));
+      data.resize(got / sizeof(wchar_t));
+      const size_t end = data.find(L'\0');
+      return Utf8(data.c_str(), end == std::wstring::npos ? data.size() : end);
     }
     throw FailedToGetData(name, SystemText(ERROR_MORE_DATA));
   }
@@ -80,9 +108,9 @@ class Win32Key : public RegistryKey {
   void WriteString(const std::string& name, const std::string& value) override {
     // The text with its terminating zero; a zero inside ends it, as it ends a
     // REG_SZ for every reader.
-    const std::string text = value.substr(0, value.find('\0'));
+    const std::wstring text = Wide(value.substr(0, value.find('\0')));
     Set(name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-        static_cast<DWORD>(text.size() + 1));
+        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
 
   void Commit() override {}
@@ -90,14 +118,14 @@ class Win32Key : public RegistryKey {
  private:
   void Query(const std::string& name, DWORD& type, DWORD& size) {
     if (key_ == nullptr) throw FailedToGetData(name, whyNotOpen_);
-    const LONG result = RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size);
+    const LONG result = RegQueryValueExW(key_, Wide(name).c_str(), nullptr, &type, nullptr, &size);
     if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
   }
 
   void Set(const std::string& name, DWORD type, const BYTE* data, DWORD size) {
     if (key_ == nullptr) throw FailedToSetData(name, whyNotOpen_);
     if (!writable_) throw FailedToSetData(name, "opened for reading only");
-    const LONG result = RegSetValueExA(key_, name.c_str(), 0, type, data, size);
+    const LONG result = RegSetValueExW(key_, Wide(name).c_str(), 0, type, data, size);
     if (result != ERROR_SUCCESS) throw FailedToSetData(name, SystemText(result));
   }
 
@@ -111,12 +139,12 @@ class Win32Store : public RegistryStore {
   std::unique_ptr<RegistryKey> OpenKey(const std::string& path, bool canCreate) override {
     // The registry wants the path without the backslash that marks it as
     // taken from the root of the hive.
-    const std::string relative(RelativeKeyPath(path));
+    const std::wstring relative = Wide(std::string(RelativeKeyPath(path)));
     HKEY key = nullptr;
     const LONG result =
-        canCreate ? RegCreateKeyExA(HKEY_CURRENT_USER, relative.c_str(), 0, nullptr,
+        canCreate ? RegCreateKeyExW(HKEY_CURRENT_USER, relative.c_str(), 0, nullptr,
                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr)
-                  : RegOpenKeyExA(HKEY_CURRENT_USER, relative.c_str(), 0, KEY_READ, &key);
+                  : RegOpenKeyExW(HKEY_CURRENT_USER, relative.c_str(), 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS) {
       return std::make_unique<Win32Key>(nullptr, false, SystemText(result));
     }

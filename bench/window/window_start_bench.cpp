@@ -51,10 +51,10 @@ void MapEveryPortTo(const std::string& path) {
   SetPortMapLookup([path](const std::string&) -> std::optional<std::string> { return path; });
 }
 
-double StartUpSeconds(int argc, char** argv) {
+double StartUpSeconds() {
   QElapsedTimer clock;
   clock.start();
-  TfOrvex window(argc, argv);
+  TfOrvex window{std::string()};
   fOrvex = &window;
   SetExchangeHost(&window);
   window.FormCreate();
@@ -70,7 +70,6 @@ int main(int argc, char** argv) {
   TOrvexApplication application(argc, argv);
   QuietPrompter prompter;
   SetPrompter(&prompter);
-  char* windowArgv[] = {argv[0], nullptr};
 
   {
     orvex_test::SimProcess silent({"--silent"});
@@ -78,7 +77,7 @@ int main(int argc, char** argv) {
     const double floor = 9 * 0.3;
     std::printf("start-up, every port opens, no panel answers (floor %.2f s):\n", floor);
     for (int run = 1; run <= 3; ++run) {
-      const double seconds = StartUpSeconds(1, windowArgv);
+      const double seconds = StartUpSeconds();
       std::printf("  run %d: %.3f s to the window shown (+%.0f ms over the floor)\n", run, seconds,
                   (seconds - floor) * 1000);
     }
@@ -88,7 +87,7 @@ int main(int argc, char** argv) {
   orvex_test::WriteSimState(state.File("state"), {{"dial", "3F"}, {"h24", "3F"}});
   orvex_test::SimProcess panel({"--state", state.File("state")});
   MapEveryPortTo(panel.SlavePath());
-  TfOrvex window(1, windowArgv);
+  TfOrvex window{std::string()};
   fOrvex = &window;
   SetExchangeHost(&window);
   window.show();

@@ -211,6 +211,8 @@ class DialogsTest : public QObject {
     // shown; none of them may end the message loop as the last window.
     SimProcess sim;
     PortMapScript ports({{"COM2", sim.SlavePath()}});
+    TMessageBoxes boxes;
+    Prompter* previous = SetPrompter(&boxes);
     QTimer answer;
     answer.setInterval(10);
     int answered = 0;
@@ -234,6 +236,7 @@ class DialogsTest : public QObject {
 
     QApplication::exec();
 
+    SetPrompter(previous);
     QCOMPARE(answered, 1);
     QVERIFY(running.elapsed() >= 250);
     QVERIFY(shownAtTheEnd);

@@ -1,5 +1,8 @@
 #include "gui_test_support.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+
 #include "app/port_box.h"
 #include "panel/exchange.h"
 #include "serial/comm_device.h"
@@ -7,7 +10,7 @@
 namespace orvex_test {
 
 bool ScriptedPrompter::AskYesNo(const QString& text) {
-  prompts.push_back({Prompt::kQuestion, text});
+  Show({Prompt::kQuestion, text});
   if (answers_.empty()) return false;
   const bool yes = answers_.front();
   answers_.pop_front();
@@ -53,22 +56,30 @@ void PortMapScript::ForgetLookUps() {
 }
 
 WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string configHome,
-                                 std::string sysfsRoot)
-    : args_(std::move(args)) {
+                                 std::string sysfsRoot) {
   config_ = std::make_unique<TempDir>();
   if (configHome.empty()) configHome = config_->path();
   setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
   // A tree without sysfs: no adapters.
   SetPortDiscoveryRoot(sysfsRoot.empty() ? config_->path() : sysfsRoot);
-  args_.insert(args_.begin(), "orvex-gsm");
-  for (std::string& arg : args_) argv_.push_back(arg.data());
-  argv_.push_back(nullptr);
-  window_ = std::make_unique<TfOrvex>(static_cast<int>(args_.size()), argv_.data());
+  window_ = std::make_unique<TfOrvex>(args.empty() ? std::string() : args.front());
   fOrvex = window_.get();
   SetExchangeHost(window_.get());
 }
 
 WindowUnderTest::~WindowUnderTest() = default;
+
+QLineEdit* NumE(QWidget& root, int event) {
+  return Control<QLineEdit>(root, QStringLiteral("NumE%1").arg(event));
+}
+
+QCheckBox* Call(QWidget& root, int event) {
+  return Control<QCheckBox>(root, QStringLiteral("Call%1").arg(event));
+}
+
+QCheckBox* H24(QWidget& root, int event) {
+  return Control<QCheckBox>(root, QStringLiteral("H24%1").arg(event));
+}
 
 QStringList Names(const std::vector<std::string>& names) {
   QStringList list;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,27 @@
 #include "app/prompter.h"
 #include "sim_process.h"
 
+class QCheckBox;
+class QLineEdit;
+
 namespace orvex_test {
+
+// A control under root, found by its object name (the window's control
+// names); a control that is missing or of another kind ends the test program
+// with its name, since no test can go on without it.
+template <typename T>
+T* Control(QWidget& root, const QString& name) {
+  T* found = root.findChild<T*>(name);
+  if (found == nullptr) {
+    qFatal("no control \"%s\" of kind %s", qPrintable(name), T::staticMetaObject.className());
+  }
+  return found;
+}
+
+// The number field, dial box and 24-hour box of an event (1 to 6).
+QLineEdit* NumE(QWidget& root, int event);
+QCheckBox* Call(QWidget& root, int event);
+QCheckBox* H24(QWidget& root, int event);
 
 struct Prompt {
   enum Kind { kQuestion, kConfirm, kError, kDefaultError, kInform };
@@ -29,25 +50,31 @@ struct Prompt {
 // none left they are answered No.
 class ScriptedPrompter : public Prompter {
  public:
-  ScriptedPrompter() { SetPrompter(this); }
-  ~ScriptedPrompter() override { SetPrompter(nullptr); }
+  ScriptedPrompter() : previous_(SetPrompter(this)) {}
+  ~ScriptedPrompter() override { SetPrompter(previous_); }
 
   void AnswerNext(bool yes) { answers_.push_back(yes); }
 
   bool AskYesNo(const QString& text) override;
-  void Confirm(const QString& text) override { prompts.push_back({Prompt::kConfirm, text}); }
-  void ShowError(const QString& text) override { prompts.push_back({Prompt::kError, text}); }
-  void Inform(const QString& text) override { prompts.push_back({Prompt::kInform, text}); }
-  void ShowDefaultError(const QString& text) override {
-    prompts.push_back({Prompt::kDefaultError, text});
-  }
+  void Confirm(const QString& text) override { Show({Prompt::kConfirm, text}); }
+  void ShowError(const QString& text) override { Show({Prompt::kError, text}); }
+  void Inform(const QString& text) override { Show({Prompt::kInform, text}); }
+  void ShowDefaultError(const QString& text) override { Show({Prompt::kDefaultError, text}); }
 
   // The texts shown of one kind, in order.
   QStringList Texts(Prompt::Kind kind) const;
 
   std::vector<Prompt> prompts;
+  // Runs as each prompt is shown, to look at the window behind it.
+  std::function<void()> onShow;
 
  private:
+  void Show(const Prompt& prompt) {
+    prompts.push_back(prompt);
+    if (onShow) onShow();
+  }
+
+  Prompter* previous_;
   std::deque<bool> answers_;
 };
 
@@ -88,13 +115,11 @@ class WindowUnderTest {
 
   template <typename T>
   T* Control(const char* name) {
-    return window_->findChild<T*>(QString::fromLatin1(name));
+    return orvex_test::Control<T>(*window_, QString::fromLatin1(name));
   }
 
  private:
   std::unique_ptr<TempDir> config_;  // outlives the window, which saves into it
-  std::vector<std::string> args_;
-  std::vector<char*> argv_;
   std::unique_ptr<TfOrvex> window_;
 };
 

@@ -35,7 +35,7 @@ struct Bench {
       : sim(std::move(simArgs)), ports({{"COM2", sim.SlavePath()}}) {
     window->FormCreate();
     window->show();
-    grid = window->TMGB->TouchSTR;
+    grid = window.Control<TKeyGrid>("TouchSTR");
     seen = sim.ReceivedCommands().size();
   }
   QStringList NewCommands() { return CommandsFrom(sim.ReceivedCommands(), seen); }
@@ -56,13 +56,13 @@ class KeysPageTest : public QObject {
  private slots:
   void readKeyOnTheTitleRowSendsNothing() {
     Bench bench;
-    bench.window->TMGB->e1->setText("kept");
+    bench.window.Control<QLineEdit>("e1")->setText("kept");
     bench.grid->setCurrentCell(0, 1);
 
-    QTest::mouseClick(bench.window->TMGB->Button3, Qt::LeftButton);
+    QTest::mouseClick(bench.window.Control<QPushButton>("Button3"), Qt::LeftButton);
 
     QVERIFY(bench.NewCommands().isEmpty());
-    QCOMPARE(bench.window->TMGB->e1->text(), QString("kept"));
+    QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), QString("kept"));
     QCOMPARE(Entries(bench.grid),
              (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kSevens, "4=" + kSevens}));
   }
@@ -71,10 +71,10 @@ class KeysPageTest : public QObject {
     Bench bench;
     bench.grid->setCurrentCell(3, 0);
 
-    QTest::mouseClick(bench.window->TMGB->Button3, Qt::LeftButton);
+    QTest::mouseClick(bench.window.Control<QPushButton>("Button3"), Qt::LeftButton);
 
     QCOMPARE(bench.NewCommands(), QStringList{"+T00"});
-    QCOMPARE(bench.window->TMGB->e1->text(), kPresentedShown);
+    QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), kPresentedShown);
     QCOMPARE(Entries(bench.grid),
              (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kPresentedShown, "4=" + kSevens}));
     QCOMPARE(bench.prompter.prompts.size(), size_t{1});  // the start-up question only
@@ -86,12 +86,12 @@ class KeysPageTest : public QObject {
     PortMapScript ports({{"COM2", sim.SlavePath()}});
     WindowUnderTest window;
     window->OpenPort();
-    TKeyGrid* grid = window->TMGB->TouchSTR;
+    TKeyGrid* grid = window.Control<TKeyGrid>("TouchSTR");
     QCOMPARE(grid->SelectedRow(), 1);  // the one empty row
 
-    window->TMGB->Button3Click();
+    window.Control<TKeysPage>("TMGB")->Button3Click();
 
-    QCOMPARE(window->TMGB->e1->text(), kPresentedShown);
+    QCOMPARE(window.Control<QLineEdit>("e1")->text(), kPresentedShown);
     // ")" is below ".": no full stop is added.
     QCOMPARE(prompter.Texts(Prompt::kDefaultError), QStringList{"List index out of bounds (0)"});
     QCOMPARE(grid->EntryCount(), 0);
@@ -102,9 +102,9 @@ class KeysPageTest : public QObject {
     Bench bench({"--reader-wait", "0"});
     bench.grid->setCurrentCell(2, 1);
 
-    bench.window->TMGB->Button3Click();
+    bench.window.Control<TKeysPage>("TMGB")->Button3Click();
 
-    QCOMPARE(bench.window->TMGB->e1->text(), QString(16, '0'));
+    QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), QString(16, '0'));
     QCOMPARE(bench.grid->EntryValue(1), QString(16, '0'));
     QCOMPARE(bench.grid->EntryName(1), QString("2"));
     QVERIFY(bench.prompter.Texts(Prompt::kDefaultError).isEmpty());
@@ -124,7 +124,7 @@ class KeysPageTest : public QObject {
     ScriptedPrompter prompter;
     WindowUnderTest window;
     window->show();
-    TKeyGrid* grid = window->TMGB->TouchSTR;
+    TKeyGrid* grid = window.Control<TKeyGrid>("TouchSTR");
 
     QCOMPARE(grid->rowCount(), 2);
     QCOMPARE(grid->item(0, 0)->text(), QString("Номер"));
@@ -146,7 +146,7 @@ class KeysPageTest : public QObject {
     WindowUnderTest window;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
-    TKeyGrid* grid = window->TMGB->TouchSTR;
+    TKeyGrid* grid = window.Control<TKeyGrid>("TouchSTR");
     const int titleMiddle = grid->rowViewportPosition(0) + grid->rowHeight(0) / 2;
     const QPoint edge(grid->columnWidth(0), titleMiddle);
 
@@ -161,14 +161,14 @@ class KeysPageTest : public QObject {
   void clearingMovesASelectionBelowTheEmptyRowUpToIt() {
     ScriptedPrompter prompter;
     WindowUnderTest window;
-    TKeysPage* page = window->TMGB;
+    TKeysPage* page = window.Control<TKeysPage>("TMGB");
     for (const char* slot : {"1", "2", "3", "4"}) page->Append(slot, "0000000000000000");
-    page->TouchSTR->setCurrentCell(4, 0);
+    Control<TKeyGrid>(*page, "TouchSTR")->setCurrentCell(4, 0);
 
     page->Clear();
 
     QCOMPARE(page->SelectedRow(), 1);
-    QCOMPARE(page->TouchSTR->rowCount(), 2);
+    QCOMPARE(Control<TKeyGrid>(*page, "TouchSTR")->rowCount(), 2);
   }
 
   void missingRowsRaiseTheListError_data() {
@@ -183,7 +183,7 @@ class KeysPageTest : public QObject {
     QFETCH(bool, setting);
     ScriptedPrompter prompter;
     WindowUnderTest window;
-    TKeysPage* page = window->TMGB;
+    TKeysPage* page = window.Control<TKeysPage>("TMGB");
     page->Append("1", "A");
     page->Append("2", "B");
     const QString expected = QString("List index out of bounds (%1)").arg(index);
@@ -197,7 +197,7 @@ class KeysPageTest : public QObject {
     } catch (const EListError& error) {
       QCOMPARE(QString::fromUtf8(error.what()), expected);
     }
-    QCOMPARE(Entries(page->TouchSTR), (QStringList{"1=A", "2=B"}));
+    QCOMPARE(Entries(Control<TKeyGrid>(*page, "TouchSTR")), (QStringList{"1=A", "2=B"}));
   }
 
   void everyByteOfAKeyComesBackUnchanged() {
@@ -206,11 +206,11 @@ class KeysPageTest : public QObject {
     std::string bytes;
     for (int code = 1; code < 256; ++code) bytes += static_cast<char>(code);
 
-    window->TMGB->Append("1", bytes);
-    window->TMGB->SetReaderKey(bytes);
+    window.Control<TKeysPage>("TMGB")->Append("1", bytes);
+    window.Control<TKeysPage>("TMGB")->SetReaderKey(bytes);
 
-    QVERIFY(window->TMGB->Value(0) == bytes);
-    QVERIFY(window->TMGB->ReaderKey() == bytes);
+    QVERIFY(window.Control<TKeysPage>("TMGB")->Value(0) == bytes);
+    QVERIFY(window.Control<TKeysPage>("TMGB")->ReaderKey() == bytes);
   }
 };
 

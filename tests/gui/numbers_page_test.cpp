@@ -55,7 +55,8 @@ struct Bench {
     return fresh;
   }
   void Choose(int node) {
-    window->SettingsTV->setCurrentItem(window->SettingsTV->topLevelItem(node));
+    window.Control<QTreeWidget>("SettingsTV")
+        ->setCurrentItem(window.Control<QTreeWidget>("SettingsTV")->topLevelItem(node));
   }
 
   TempDir state;
@@ -69,7 +70,7 @@ struct Bench {
 QString Ticks(TNumbersPage* page, bool dial) {
   QString ticks;
   for (int event = 1; event <= 6; ++event) {
-    ticks += (dial ? page->Call(event) : page->H24(event))->isChecked() ? '1' : '0';
+    ticks += (dial ? Call(*page, event) : H24(*page, event))->isChecked() ? '1' : '0';
   }
   return ticks;
 }
@@ -84,23 +85,23 @@ class NumbersPageTest : public QObject {
     Bench bench(PanelMemory("3F"));
 
     bench.Choose(1);
-    QVERIFY(bench.window->NumbersGB->isVisible());
+    QVERIFY(bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
     QCOMPARE(bench.NewCommands(),
              (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
-    QCOMPARE(bench.window->NumbersGB->NumE(4)->text(), QString("4"));
+    QCOMPARE(NumE(*bench.window, 4)->text(), QString("4"));
 
     bench.Choose(0);
-    QVERIFY(bench.window->TMGB->isVisible());
-    QVERIFY(!bench.window->NumbersGB->isVisible());
+    QVERIFY(bench.window.Control<TKeysPage>("TMGB")->isVisible());
+    QVERIFY(!bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
     QVERIFY(bench.NewCommands().isEmpty());
 
     // A box the user unticked shows the panel's flag again.
-    bench.window->NumbersGB->Call(3)->setChecked(false);
+    Call(*bench.window, 3)->setChecked(false);
     bench.Choose(1);
     QCOMPARE(bench.NewCommands(),
              (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
-    QVERIFY(bench.window->NumbersGB->Call(3)->isChecked());
-    QCOMPARE(bench.window->NumbersGB->NumE(3)->text(), QString("3"));
+    QVERIFY(Call(*bench.window, 3)->isChecked());
+    QCOMPARE(NumE(*bench.window, 3)->text(), QString("3"));
   }
 
   void renamedNodesStillOpenTheirPages() {
@@ -108,18 +109,18 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QTreeWidgetItem* keys = window->SettingsTV->topLevelItem(0);
-    QTreeWidgetItem* numbers = window->SettingsTV->topLevelItem(1);
+    QTreeWidgetItem* keys = window.Control<QTreeWidget>("SettingsTV")->topLevelItem(0);
+    QTreeWidgetItem* numbers = window.Control<QTreeWidget>("SettingsTV")->topLevelItem(1);
     keys->setText(0, numbers->text(0));
     numbers->setText(0, "Ключи Touch Memory");
 
-    window->SettingsTV->setCurrentItem(numbers);
-    QVERIFY(window->NumbersGB->isVisible());
-    window->SettingsTV->setCurrentItem(keys);
-    QVERIFY(window->TMGB->isVisible());
+    window.Control<QTreeWidget>("SettingsTV")->setCurrentItem(numbers);
+    QVERIFY(window.Control<TNumbersPage>("NumbersGB")->isVisible());
+    window.Control<QTreeWidget>("SettingsTV")->setCurrentItem(keys);
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isVisible());
     window->SettingsTVChange(nullptr);
-    QVERIFY(window->TMGB->isVisible());
-    QVERIFY(!window->NumbersGB->isVisible());
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isVisible());
+    QVERIFY(!window.Control<TNumbersPage>("NumbersGB")->isVisible());
   }
 
   void flagBitsSetEveryBox_data() {
@@ -155,13 +156,13 @@ class NumbersPageTest : public QObject {
     QFETCH(QString, dayAfter);
     QFETCH(QStringList, numbersAsked);
     Bench bench(PanelMemory(flags.left(2).toStdString(), flags.mid(2).toStdString()));
-    TNumbersPage* page = bench.window->NumbersGB;
+    TNumbersPage* page = bench.window.Control<TNumbersPage>("NumbersGB");
     for (int event = 1; event <= 6; ++event) {
-      page->Call(event)->setChecked(dialBefore.at(event - 1) == '1');
-      page->H24(event)->setChecked(dayBefore.at(event - 1) == '1');
+      Call(*page, event)->setChecked(dialBefore.at(event - 1) == '1');
+      H24(*page, event)->setChecked(dayBefore.at(event - 1) == '1');
     }
 
-    QTest::mouseClick(page->ReadNumsB, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*page, "ReadNumsB"), Qt::LeftButton);
 
     QCOMPARE(Ticks(page, true), dialAfter);
     QCOMPARE(Ticks(page, false), dayAfter);
@@ -173,32 +174,37 @@ class NumbersPageTest : public QObject {
     std::map<std::string, std::string> memory = PanelMemory();
     memory["number3"] = std::string(32, '0');
     Bench bench(memory, {"--silent-on", "+s"});
-    TNumbersPage* page = bench.window->NumbersGB;
-    page->Call(2)->setChecked(false);
+    TNumbersPage* page = bench.window.Control<TNumbersPage>("NumbersGB");
+    Call(*page, 2)->setChecked(false);
 
     bench.Choose(1);
 
     QVERIFY(page->isVisible());
     QVERIFY(!page->isEnabled());
-    QVERIFY(!page->ReadNumsB->isEnabled());
-    QVERIFY(!page->NumE(1)->isEnabled());
+    QVERIFY(!Control<QPushButton>(*page, "ReadNumsB")->isEnabled());
+    QVERIFY(!NumE(*page, 1)->isEnabled());
     QCOMPARE(bench.NewCommands(),
              (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
     QCOMPARE(Ticks(page, true), QString("110111"));
-    QVERIFY(!page->NumE(3)->isEnabledTo(page));
-    QVERIFY(page->NumE(2)->isEnabledTo(page));
+    QVERIFY(!NumE(*page, 3)->isEnabledTo(page));
+    QVERIFY(NumE(*page, 2)->isEnabledTo(page));
   }
 
-  void aBrokenNumberGoesToTheDefaultErrorDisplayAndThePageStays() {
+  void aBrokenNumberGoesToTheDefaultErrorDisplayOverTheChosenNodeAndThePageStays() {
     Bench bench(PanelMemory(), {"--bad-hex", "--match", "+H02"});
+    auto* tree = bench.window.Control<QTreeWidget>("SettingsTV");
+    QTreeWidgetItem* numbers = tree->topLevelItem(1);
+    QList<QTreeWidgetItem*> selectedUnderTheBox;
+    bench.prompter.onShow = [&] { selectedUnderTheBox = tree->selectedItems(); };
 
-    bench.Choose(1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(numbers).center());
 
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
              QStringList{"'$ZZ' is not a valid integer value."});
-    QVERIFY(bench.window->NumbersGB->isVisible());
-    QCOMPARE(bench.window->NumbersGB->NumE(1)->text(), QString("1"));
-    QCOMPARE(bench.window->NumbersGB->NumE(2)->text(), QString());
+    QCOMPARE(selectedUnderTheBox, QList<QTreeWidgetItem*>{numbers});
+    QVERIFY(bench.window.Control<TNumbersPage>("NumbersGB")->isVisible());
+    QCOMPARE(NumE(*bench.window, 1)->text(), QString("1"));
+    QCOMPARE(NumE(*bench.window, 2)->text(), QString());
   }
 
   void writeButtonReportsUnconfirmedNumbersInTheDefaultErrorDisplay() {
@@ -206,7 +212,7 @@ class NumbersPageTest : public QObject {
     bench.Choose(1);
     bench.NewCommands();
 
-    QTest::mouseClick(bench.window->NumbersGB->WriteNumsB, Qt::LeftButton);
+    QTest::mouseClick(bench.window.Control<QPushButton>("WriteNumsB"), Qt::LeftButton);
 
     QCOMPARE(bench.NewCommands().size(), 7);
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
@@ -223,17 +229,17 @@ class NumbersPageTest : public QObject {
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
-    TNumbersPage* page = window->NumbersGB;
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
     window->Session().SetDebugMode(debug);
 
     page->ReadNumsBClick();  // the port is closed: nothing is exchanged
 
     for (int event : {5, 6}) {
-      QCOMPARE(page->Call(event)->isHidden(), !debug);
-      QCOMPARE(page->H24(event)->isHidden(), !debug);
-      QVERIFY(!page->NumE(event)->isHidden());
+      QCOMPARE(Call(*page, event)->isHidden(), !debug);
+      QCOMPARE(H24(*page, event)->isHidden(), !debug);
+      QVERIFY(!NumE(*page, event)->isHidden());
     }
-    QVERIFY(!page->Call(4)->isHidden());
+    QVERIFY(!Call(*page, 4)->isHidden());
   }
 
   void aDialBoxHoldsItsFieldOnlyWhenItsStateChanges() {
@@ -241,25 +247,25 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    window->ShowPage(window->NumbersGB);  // shown without a read
-    TNumbersPage* page = window->NumbersGB;
-    page->NumE(2)->setText("+7123");
+    window->ShowPage(window.Control<TNumbersPage>("NumbersGB"));  // shown without a read
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
+    NumE(*page, 2)->setText("+7123");
 
-    QTest::mouseClick(page->Call(2), Qt::LeftButton);
-    QVERIFY(!page->Call(2)->isChecked());
-    QVERIFY(!page->NumE(2)->isEnabledTo(page));
-    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
-    QTest::mouseClick(page->Call(2), Qt::LeftButton);
-    QVERIFY(page->NumE(2)->isEnabledTo(page));
-    QCOMPARE(page->NumE(2)->text(), QString("+7123"));
+    QTest::mouseClick(Call(*page, 2), Qt::LeftButton);
+    QVERIFY(!Call(*page, 2)->isChecked());
+    QVERIFY(!NumE(*page, 2)->isEnabledTo(page));
+    QCOMPARE(NumE(*page, 2)->text(), QString("+7123"));
+    QTest::mouseClick(Call(*page, 2), Qt::LeftButton);
+    QVERIFY(NumE(*page, 2)->isEnabledTo(page));
+    QCOMPARE(NumE(*page, 2)->text(), QString("+7123"));
 
     // Setting the state a box already has is no change: nothing runs.
-    page->NumE(3)->setEnabled(false);
+    NumE(*page, 3)->setEnabled(false);
     page->SetDialTicked(3, true);
-    QVERIFY(!page->NumE(3)->isEnabledTo(page));
+    QVERIFY(!NumE(*page, 3)->isEnabledTo(page));
     page->SetDialTicked(3, false);
     page->SetDialTicked(3, true);
-    QVERIFY(page->NumE(3)->isEnabledTo(page));
+    QVERIFY(NumE(*page, 3)->isEnabledTo(page));
   }
 
   void numberFieldsTakeDigitsPlusAndBackspaceOnly() {
@@ -267,7 +273,7 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QLineEdit* field = window->NumbersGB->NumE(1);
+    QLineEdit* field = NumE(*window, 1);
     field->setFocus();
 
     QTest::keyClicks(field, "1a2B+3-x 4");
@@ -284,8 +290,8 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    TNumbersPage* page = window->NumbersGB;
-    QLineEdit* field = page->NumE(1);
+    TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
+    QLineEdit* field = NumE(*page, 1);
     field->setFocus();
 
     QTest::keyClicks(field, "12345678901234567890");
@@ -307,7 +313,7 @@ class NumbersPageTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     window->show();
-    QLineEdit* field = window->NumbersGB->NumE(1);
+    QLineEdit* field = NumE(*window, 1);
     field->setFocus();
     QGuiApplication::clipboard()->setText("ab+1");
 
@@ -358,8 +364,8 @@ class NumbersPageTest : public QObject {
     std::string bytes;
     for (int code = 1; code < 256; ++code) bytes += static_cast<char>(code);
 
-    window->NumbersGB->SetNumberText(6, bytes);
-    QVERIFY(window->NumbersGB->NumberText(6) == bytes);
+    window.Control<TNumbersPage>("NumbersGB")->SetNumberText(6, bytes);
+    QVERIFY(window.Control<TNumbersPage>("NumbersGB")->NumberText(6) == bytes);
   }
 };
 

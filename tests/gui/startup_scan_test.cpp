@@ -46,15 +46,15 @@ class StartupScanTest : public QObject {
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
-    window->cb1->setEditText(typed);
+    window.Control<QComboBox>("cb1")->setEditText(typed);
 
     window->FormCreate();
 
     QCOMPARE(Names(ports.LookedUp()), expectedLookUps);
     QCOMPARE(prompter.Texts(Prompt::kConfirm), QStringList{kNoConnection});
     QCOMPARE(prompter.prompts.size(), size_t{1});
-    QCOMPARE(window->cb1->currentText(), typed);
-    QVERIFY(!window->xCon->isChecked());
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), typed);
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
   }
 
   void panelOnCom5IsFoundAfterCom1ToCom4AndTheScanStops() {
@@ -69,8 +69,8 @@ class StartupScanTest : public QObject {
              (QStringList{"COM2", "COM1", "COM2", "COM3", "COM4", "COM5"}));
     QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
     QVERIFY(prompter.Texts(Prompt::kConfirm).isEmpty());
-    QCOMPARE(window->cb1->currentText(), QString("COM5"));
-    QVERIFY(window->xCon->isChecked());
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM5"));
+    QVERIFY(window.Control<QCheckBox>("xCon")->isChecked());
     QVERIFY(window->Comm1().Opened());
     QCOMPARE(Names(sim.ReceivedCommands()), QStringList{"+T01"});
   }
@@ -83,15 +83,16 @@ class StartupScanTest : public QObject {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
 
-    QVERIFY(window->TMGB->isVisible());
-    QVERIFY(!window->NumbersGB->isVisible());
-    QCOMPARE(window->SettingsTV->currentItem(), nullptr);
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isVisible());
+    QVERIFY(!window.Control<TNumbersPage>("NumbersGB")->isVisible());
+    QCOMPARE(window.Control<QTreeWidget>("SettingsTV")->currentItem(), nullptr);
     const QRect screen = window->screen()->availableGeometry();
     const QPoint offset = window->frameGeometry().center() - screen.center();
     QVERIFY2(qAbs(offset.x()) <= 30 && qAbs(offset.y()) <= 30,
              qPrintable(QString("off centre by %1, %2").arg(offset.x()).arg(offset.y())));
     // The page fills the page area.
-    QCOMPARE(window->TMGB->geometry(), window->TMGB->parentWidget()->rect());
+    QCOMPARE(window.Control<TKeysPage>("TMGB")->geometry(),
+             window.Control<TKeysPage>("TMGB")->parentWidget()->rect());
   }
 
   void mousePressOnConnectionBoxConnectsAndDoesNotToggleTheMark() {
@@ -101,19 +102,19 @@ class StartupScanTest : public QObject {
     WindowUnderTest window;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
-    QVERIFY(!window->xCon->isChecked());
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
 
-    QTest::mouseClick(window->xCon, Qt::LeftButton);
+    QTest::mouseClick(window.Control<QCheckBox>("xCon"), Qt::LeftButton);
 
     // The panel answered on the port box's device: one question, no scan,
     // and the mark is what the probe left, not what a click would toggle.
     QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
     QCOMPARE(Names(ports.LookedUp()), QStringList{"COM2"});
-    QVERIFY(window->xCon->isChecked());
+    QVERIFY(window.Control<QCheckBox>("xCon")->isChecked());
 
-    QTest::mouseClick(window->xCon, Qt::RightButton);
+    QTest::mouseClick(window.Control<QCheckBox>("xCon"), Qt::RightButton);
     QCOMPARE(prompter.Texts(Prompt::kQuestion).size(), 2);
-    QVERIFY(window->xCon->isChecked());
+    QVERIFY(window.Control<QCheckBox>("xCon")->isChecked());
   }
 
   void spaceOnConnectionBoxTogglesOnlyTheMark() {
@@ -122,12 +123,12 @@ class StartupScanTest : public QObject {
     WindowUnderTest window;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
-    window->xCon->setFocus();
+    window.Control<QCheckBox>("xCon")->setFocus();
 
-    QTest::keyClick(window->xCon, Qt::Key_Space);
-    QVERIFY(window->xCon->isChecked());
-    QTest::keyClick(window->xCon, Qt::Key_Space);
-    QVERIFY(!window->xCon->isChecked());
+    QTest::keyClick(window.Control<QCheckBox>("xCon"), Qt::Key_Space);
+    QVERIFY(window.Control<QCheckBox>("xCon")->isChecked());
+    QTest::keyClick(window.Control<QCheckBox>("xCon"), Qt::Key_Space);
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
 
     QVERIFY(ports.LookedUp().empty());
     QVERIFY(prompter.prompts.empty());
@@ -144,23 +145,24 @@ class StartupScanTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window({}, {}, root.path());
     const QString adapter = QString::fromStdString(tree.Device("ttyUSB0"));
-    QCOMPARE(window->cb1->count(), 9);
-    QCOMPARE(window->cb1->itemText(8), adapter);
+    QCOMPARE(window.Control<QComboBox>("cb1")->count(), 9);
+    QCOMPARE(window.Control<QComboBox>("cb1")->itemText(8), adapter);
 
     window->FormCreate();
 
     QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList{kPanelFound});
-    QCOMPARE(window->cb1->currentText(), adapter);
-    QVERIFY(window->xCon->isChecked());
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), adapter);
+    QVERIFY(window.Control<QCheckBox>("xCon")->isChecked());
 
     // An adapter plugged in later shows when the list is opened; the text
     // stays.
     tree.AddAcm("ttyACM0", {"1-2", "2341", "0043", "", "Arduino Uno", "", "cdc_acm", ""});
-    window->cb1->showPopup();
-    window->cb1->hidePopup();
-    QCOMPARE(window->cb1->count(), 10);
-    QCOMPARE(window->cb1->itemText(8), QString::fromStdString(tree.Device("ttyACM0")));
-    QCOMPARE(window->cb1->currentText(), adapter);
+    window.Control<QComboBox>("cb1")->showPopup();
+    window.Control<QComboBox>("cb1")->hidePopup();
+    QCOMPARE(window.Control<QComboBox>("cb1")->count(), 10);
+    QCOMPARE(window.Control<QComboBox>("cb1")->itemText(8),
+             QString::fromStdString(tree.Device("ttyACM0")));
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), adapter);
   }
 
   void aPortHeldByAnotherProgramIsToldAfterTheNoConnectionMessage() {
@@ -170,7 +172,7 @@ class StartupScanTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window;
     const QString device = QString::fromStdString(pty.SlavePath());
-    window->cb1->setEditText(device);
+    window.Control<QComboBox>("cb1")->setEditText(device);
 
     window->FormCreate();
 
@@ -198,11 +200,11 @@ class StartupScanTest : public QObject {
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
-    window->xCon->setChecked(true);
+    window.Control<QCheckBox>("xCon")->setChecked(true);
 
     window->FormCreate();
 
-    QVERIFY(!window->xCon->isChecked());
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
     QCOMPARE(prompter.Texts(Prompt::kConfirm), QStringList{kNoConnection});
   }
 };

@@ -65,8 +65,9 @@ struct Bench {
 
 QStringList KeyEntries(TfOrvex& window) {
   QStringList entries;
-  for (int i = 0; i < window.TMGB->TouchSTR->EntryCount(); ++i) {
-    entries << window.TMGB->TouchSTR->EntryName(i) + "=" + window.TMGB->TouchSTR->EntryValue(i);
+  for (int i = 0; i < Control<TKeyGrid>(window, "TouchSTR")->EntryCount(); ++i) {
+    entries << Control<TKeyGrid>(window, "TouchSTR")->EntryName(i) + "=" +
+                   Control<TKeyGrid>(window, "TouchSTR")->EntryValue(i);
   }
   return entries;
 }
@@ -74,7 +75,7 @@ QStringList KeyEntries(TfOrvex& window) {
 QString Ticks(TfOrvex& window, bool dial) {
   QString ticks;
   for (int event = 1; event <= 6; ++event) {
-    QCheckBox* box = dial ? window.NumbersGB->Call(event) : window.NumbersGB->H24(event);
+    QCheckBox* box = dial ? Call(window, event) : H24(window, event);
     ticks += box->isChecked() ? '1' : '0';
   }
   return ticks;
@@ -100,17 +101,16 @@ class WholePanelTest : public QObject {
     // Every box shows its flag bit, whatever it showed before the read.
     QCOMPARE(Ticks(window, true), QString("110100"));
     QCOMPARE(Ticks(window, false), QString("101000"));
-    QCOMPARE(window.NumbersGB->NumE(1)->text(), QString("+79121234567"));
-    QCOMPARE(window.NumbersGB->NumE(2)->text(), QString("891234567890"));
-    QCOMPARE(window.NumbersGB->NumE(3)->text(), QString());
-    QCOMPARE(window.NumbersGB->NumE(4)->text(), QString("1234567890123456"));
-    QVERIFY(!window.NumbersGB->NumE(3)->isEnabledTo(window.NumbersGB));
-    QVERIFY(window.NumbersGB->isEnabled());
-    QVERIFY(window.xCon->isChecked());
+    QCOMPARE(NumE(window, 1)->text(), QString("+79121234567"));
+    QCOMPARE(NumE(window, 2)->text(), QString("891234567890"));
+    QCOMPARE(NumE(window, 3)->text(), QString());
+    QCOMPARE(NumE(window, 4)->text(), QString("1234567890123456"));
+    QVERIFY(!NumE(window, 3)->isEnabledTo(Control<TNumbersPage>(window, "NumbersGB")));
+    QVERIFY(Control<TNumbersPage>(window, "NumbersGB")->isEnabled());
+    QVERIFY(Control<QCheckBox>(window, "xCon")->isChecked());
     // No closing message, and the wait window is gone.
     QCOMPARE(bench.prompter.prompts.size(), size_t{1});
-    QCOMPARE(window.fWait, nullptr);
-    QCOMPARE(window.findChild<QWidget*>("fWait"), nullptr);
+    QCOMPARE(window.findChild<TfWait*>(), nullptr);
   }
 
   void waitWindowIsOnScreenAndAnimatesWhileTheReadBlocks() {
@@ -126,10 +126,11 @@ class WholePanelTest : public QObject {
     std::set<int> frames;
     window->Comm1().SetIdleHook([&] {
       ++waits;
-      if (!window->fWait) return;
-      window->fWait->Animate();
-      if (window->fWait->isVisible() && window->fWait->windowHandle()->isExposed()) ++exposed;
-      frames.insert(window->fWait->Animate1->Frame());
+      auto* wait = window->findChild<TfWait*>();
+      if (!wait) return;
+      wait->Animate();
+      if (wait->isVisible() && wait->windowHandle()->isExposed()) ++exposed;
+      frames.insert(Control<TCopyAnimation>(*wait, "Animate1")->Frame());
     });
     prompter.AnswerNext(true);
 
@@ -138,7 +139,7 @@ class WholePanelTest : public QObject {
     QVERIFY(waits > 10);
     QCOMPARE(exposed, waits - 2);  // the probe waits before the wait window exists
     QVERIFY2(frames.size() >= 5, qPrintable(QString("%1 frames").arg(frames.size())));
-    QCOMPARE(window->fWait, nullptr);
+    QCOMPARE(window->findChild<TfWait*>(), nullptr);
   }
 
   void noFillsTheKeyListUpToFourPlaceholders_data() {
@@ -159,7 +160,8 @@ class WholePanelTest : public QObject {
     PortMapScript ports({{"COM2", sim.SlavePath()}});
     WindowUnderTest window;
     for (int i = 0; i < entriesBefore; ++i) {
-      window->TMGB->Append(std::string(1, static_cast<char>('a' + i)), "k" + std::to_string(i));
+      window.Control<TKeysPage>("TMGB")->Append(std::string(1, static_cast<char>('a' + i)),
+                                                "k" + std::to_string(i));
     }
     prompter.AnswerNext(false);
 
@@ -171,7 +173,7 @@ class WholePanelTest : public QObject {
 
   void writeSendsTheControlsAsTheyStand() {
     Bench bench;
-    bench.window->NumbersGB->H24(6)->setChecked(true);
+    H24(*bench.window, 6)->setChecked(true);
 
     bench.window->Button2Click();
 
@@ -188,7 +190,7 @@ class WholePanelTest : public QObject {
                                  "+H0600000000000000000000000000000000"};
     QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), kReadCommands.size()), written);
     QCOMPARE(bench.prompter.prompts.size(), size_t{1});  // the question only
-    QCOMPARE(bench.window->fWait, nullptr);
+    QCOMPARE(bench.window->findChild<TfWait*>(), nullptr);
   }
 
   void writeNamesEveryUnconfirmedCommandOfBothHalvesAndStillWritesTheNumbers() {
@@ -227,14 +229,14 @@ class WholePanelTest : public QObject {
              QStringList{
                  QString::fromUtf8(kWriteFailed) +
                  QString::fromUtf8("Порт COM8 не открыт: в охранную панель ничего не записано")});
-    QCOMPARE(window->fWait, nullptr);
+    QCOMPARE(window->findChild<TfWait*>(), nullptr);
   }
 
   void writeOfAShortKeyListStopsAtTheMissingRowBeforeTheNumbers() {
     Bench bench({}, false);
-    bench.window->TMGB->Clear();
-    bench.window->TMGB->Append("1", "1111111111111111");
-    bench.window->TMGB->Append("2", "2222222222222222");
+    bench.window.Control<TKeysPage>("TMGB")->Clear();
+    bench.window.Control<TKeysPage>("TMGB")->Append("1", "1111111111111111");
+    bench.window.Control<TKeysPage>("TMGB")->Append("2", "2222222222222222");
 
     bench.window->Button2Click();
 
@@ -247,18 +249,18 @@ class WholePanelTest : public QObject {
   void aBrokenReplyEndsTheReadQuietlyAndClearsTheConnectionBox() {
     Bench bench({"--bad-hex", "--match", "+s"}, false);
     TfOrvex& window = *bench.window;
-    window.TMGB->Clear();
+    Control<TKeysPage>(window, "TMGB")->Clear();
     bench.prompter.AnswerNext(true);
 
     window.Button1Click();
 
     QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), 1),
              (QStringList{"+T01", "+T01", "+T02", "+T03", "+T04", "+s"}));
-    QVERIFY(!window.xCon->isChecked());
+    QVERIFY(!Control<QCheckBox>(window, "xCon")->isChecked());
     QCOMPARE(KeyEntries(window).size(), 4);  // what was read stays
     QCOMPARE(bench.prompter.Texts(Prompt::kQuestion).size(), 2);
     QCOMPARE(bench.prompter.prompts.size(), size_t{2});
-    QCOMPARE(window.fWait, nullptr);
+    QCOMPARE(window.findChild<TfWait*>(), nullptr);
   }
 };
 

@@ -96,20 +96,23 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(window->objectName(), QString("fOrvex"));
     QCOMPARE(window->windowTitle(), QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\""));
     QCOMPARE(window->size(), QSize(Dip(769), Dip(647)));
-    QCOMPARE(window->cb1->geometry(), DipRect(8, 16, 89, 21));
-    QCOMPARE(window->xCon->geometry(), DipRect(104, 18, 177, 17));
-    QCOMPARE(window->Button1->geometry(), DipRect(8, 48, 225, 25));
-    QCOMPARE(window->Button2->geometry(), DipRect(8, 80, 225, 25));
-    QVERIFY(window->cb1->isEditable());
-    QCOMPARE(window->cb1->currentText(), QString("COM2"));
+    QCOMPARE(window.Control<QComboBox>("cb1")->geometry(), DipRect(8, 16, 89, 21));
+    QCOMPARE(window.Control<QCheckBox>("xCon")->geometry(), DipRect(104, 18, 177, 17));
+    QCOMPARE(window.Control<QPushButton>("Button1")->geometry(), DipRect(8, 48, 225, 25));
+    QCOMPARE(window.Control<QPushButton>("Button2")->geometry(), DipRect(8, 80, 225, 25));
+    QVERIFY(window.Control<QComboBox>("cb1")->isEditable());
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM2"));
     QStringList ports;
-    for (int i = 0; i < window->cb1->count(); ++i) ports << window->cb1->itemText(i);
+    for (int i = 0; i < window.Control<QComboBox>("cb1")->count(); ++i)
+      ports << window.Control<QComboBox>("cb1")->itemText(i);
     QCOMPARE(ports, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
-    QVERIFY(!window->xCon->isChecked());
-    QCOMPARE(window->SettingsTV->topLevelItemCount(), 2);
-    QCOMPARE(window->SettingsTV->topLevelItem(0)->text(0), QString("Ключи Touch Memory"));
-    QCOMPARE(window->SettingsTV->topLevelItem(1)->text(0), QString("Номера дозвона"));
-    QCOMPARE(window->SettingsTV->indentation(), Dip(19));
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
+    QCOMPARE(window.Control<QTreeWidget>("SettingsTV")->topLevelItemCount(), 2);
+    QCOMPARE(window.Control<QTreeWidget>("SettingsTV")->topLevelItem(0)->text(0),
+             QString("Ключи Touch Memory"));
+    QCOMPARE(window.Control<QTreeWidget>("SettingsTV")->topLevelItem(1)->text(0),
+             QString("Номера дозвона"));
+    QCOMPARE(window.Control<QTreeWidget>("SettingsTV")->indentation(), Dip(19));
   }
 
   void regionsAndPagesFillTheirPlaces() {
@@ -119,38 +122,38 @@ class WindowLayoutTest : public QObject {
     window->resize(Dip(900), Dip(700));
     QTest::qWait(20);
 
-    QCOMPARE(window->Panel1->geometry(), QRect(0, 0, window->width(), Dip(153)));
-    QCOMPARE(window->SettingsGB->geometry(),
+    QCOMPARE(window.Control<QFrame>("Panel1")->geometry(), QRect(0, 0, window->width(), Dip(153)));
+    QCOMPARE(window.Control<QGroupBox>("SettingsGB")->geometry(),
              QRect(0, Dip(153), Dip(201), window->height() - Dip(153)));
-    QCOMPARE(window->Panel3->geometry(),
+    QCOMPARE(window.Control<QFrame>("Panel3")->geometry(),
              QRect(Dip(201), Dip(153), Dip(8), window->height() - Dip(153)));
-    QWidget* area = window->TMGB->parentWidget();
+    QWidget* area = window.Control<TKeysPage>("TMGB")->parentWidget();
     QCOMPARE(area->geometry(),
              QRect(Dip(209), Dip(153), window->width() - Dip(209), window->height() - Dip(153)));
-    QCOMPARE(window->TMGB->geometry(), area->rect());
-    window->ShowPage(window->NumbersGB);
+    QCOMPARE(window.Control<TKeysPage>("TMGB")->geometry(), area->rect());
+    window->ShowPage(window.Control<TNumbersPage>("NumbersGB"));
     QTest::qWait(20);
-    QVERIFY(window->TMGB->isHidden());
-    QCOMPARE(window->NumbersGB->geometry(), area->rect());
-    QCOMPARE(window->NumbersGB->Panel4->geometry(), DipRect(16, 48, 465, 217));
-    QCOMPARE(window->NumbersGB->NumE(6)->geometry(), DipRect(144, 180, 121, 21));
-    QCOMPARE(window->NumbersGB->H24(6)->geometry(), DipRect(384, 184, 17, 17));
-    QCOMPARE(window->NumbersGB->WriteNumsB->geometry(), DipRect(112, 280, 75, 25));
+    QVERIFY(window.Control<TKeysPage>("TMGB")->isHidden());
+    QCOMPARE(window.Control<TNumbersPage>("NumbersGB")->geometry(), area->rect());
+    QCOMPARE(window.Control<QFrame>("Panel4")->geometry(), DipRect(16, 48, 465, 217));
+    QCOMPARE(NumE(*window, 6)->geometry(), DipRect(144, 180, 121, 21));
+    QCOMPARE(H24(*window, 6)->geometry(), DipRect(384, 184, 17, 17));
+    QCOMPARE(window.Control<QPushButton>("WriteNumsB")->geometry(), DipRect(112, 280, 75, 25));
   }
 
   void tabGoesThroughTheControlsInTheDesignedOrder() {
     WindowUnderTest window;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
-    window->ShowPage(window->NumbersGB);
-    window->TMGB->show();  // both pages take part, as they are laid out
+    window->ShowPage(window.Control<TNumbersPage>("NumbersGB"));
+    window.Control<TKeysPage>("TMGB")->show();  // both pages take part, as they are laid out
     const QStringList expected{
         "cb1",        "xCon",  "Button1", "Button2", "e1",    "Button3",    "TouchSTR",
         "SettingsTV", "NumE1", "NumE2",   "NumE3",   "NumE4", "NumE5",      "NumE6",
         "Call1",      "Call2", "Call3",   "Call4",   "Call5", "Call6",      "H241",
         "H242",       "H243",  "H244",    "H245",    "H246",  "WriteNumsB", "ReadNumsB"};
     QStringList order;
-    QWidget* widget = window->cb1;
+    QWidget* widget = window.Control<QComboBox>("cb1");
     for (int step = 0; step < 200 && order.size() < expected.size(); ++step) {
       if (widget->focusPolicy() & Qt::TabFocus && widget->isVisibleTo(&*window) &&
           expected.contains(widget->objectName()) && !order.contains(widget->objectName())) {
@@ -175,7 +178,7 @@ class WindowLayoutTest : public QObject {
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
     QVERIFY(!wait->isModal());
-    QCOMPARE(wait->Animate1->geometry(), DipRect(20, 22, 272, 60));
+    QCOMPARE(Control<TCopyAnimation>(*wait, "Animate1")->geometry(), DipRect(20, 22, 272, 60));
     QVERIFY(wait->isVisible());
 
     wait->close();
@@ -191,7 +194,7 @@ class WindowLayoutTest : public QObject {
     for (int i = 0; i < 40; ++i) {
       QThread::msleep(TCopyAnimation::kFrameMs / 2);
       wait.Animate();
-      frames.insert(wait.Animate1->Frame());
+      frames.insert(Control<TCopyAnimation>(wait, "Animate1")->Frame());
     }
     QVERIFY2(frames.size() >= 15, qPrintable(QString("%1 frames").arg(frames.size())));
     for (int frame : frames) {
@@ -201,13 +204,14 @@ class WindowLayoutTest : public QObject {
 
   void aWaitScopeLeavesNoWaitWindowBehindEvenOnAnError() {
     WindowUnderTest window;
+    TfWait* slot = nullptr;
     try {
-      TWaitScope scope(&*window, window->fWait);
-      QVERIFY(window->fWait && window->fWait->isVisible());
+      TWaitScope scope(&*window, slot);
+      QVERIFY(slot && slot->isVisible());
       throw std::runtime_error("interrupted");
     } catch (const std::runtime_error&) {
     }
-    QCOMPARE(window->fWait, nullptr);
+    QCOMPARE(slot, nullptr);
     QCOMPARE(window->findChild<TfWait*>(), nullptr);
   }
 };

@@ -62,13 +62,13 @@ class WindowStateTest : public QObject {
       window->show();
       QVERIFY(QTest::qWaitForWindowExposed(&*window));
       window->resize(700, 600);
-      window->cb1->setEditText("COM7");
-      window->xCon->setChecked(true);
-      window->TMGB->e1->setText("0102030405060708");
+      window.Control<QComboBox>("cb1")->setEditText("COM7");
+      window.Control<QCheckBox>("xCon")->setChecked(true);
+      window.Control<QLineEdit>("e1")->setText("0102030405060708");
       for (int event = 1; event <= 6; ++event) {
-        window->NumbersGB->NumE(event)->setText(QString("+7916%1").arg(event));
-        window->NumbersGB->Call(event)->setChecked(event % 2 == 1);
-        window->NumbersGB->H24(event)->setChecked(event >= 4);
+        NumE(*window, event)->setText(QString("+7916%1").arg(event));
+        Call(*window, event)->setChecked(event % 2 == 1);
+        H24(*window, event)->setChecked(event >= 4);
       }
     }  // closing saves
 
@@ -86,21 +86,21 @@ class WindowStateTest : public QObject {
     PortMapScript ports;
     WindowUnderTest window({}, home.path());
     window->FormCreate();
-    QCOMPARE(window->cb1->currentText(), QString("COM7"));
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM7"));
     // The restored port is probed first.
 
     QCOMPARE(Names(ports.LookedUp()).first(), QString("COM7"));
     // The probe, not the saved mark, decides.
 
-    QVERIFY(!window->xCon->isChecked());
-    QCOMPARE(window->TMGB->e1->text(), QString("0102030405060708"));
+    QVERIFY(!window.Control<QCheckBox>("xCon")->isChecked());
+    QCOMPARE(window.Control<QLineEdit>("e1")->text(), QString("0102030405060708"));
     for (int event = 1; event <= 6; ++event) {
-      QCOMPARE(window->NumbersGB->NumE(event)->text(), QString("+7916%1").arg(event));
-      QCOMPARE(window->NumbersGB->Call(event)->isChecked(), event % 2 == 1);
+      QCOMPARE(NumE(*window, event)->text(), QString("+7916%1").arg(event));
+      QCOMPARE(Call(*window, event)->isChecked(), event % 2 == 1);
       // A dial box restored unticked disables its field.
 
-      QCOMPARE(window->NumbersGB->NumE(event)->isEnabled(), event % 2 == 1);
-      QCOMPARE(window->NumbersGB->H24(event)->isChecked(), event >= 4);
+      QCOMPARE(NumE(*window, event)->isEnabled(), event % 2 == 1);
+      QCOMPARE(H24(*window, event)->isChecked(), event >= 4);
     }
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(&*window));
@@ -114,8 +114,8 @@ class WindowStateTest : public QObject {
       PortMapScript ports;
       WindowUnderTest window({}, home.path());
       window->FormCreate();
-      QCOMPARE(window->cb1->currentText(), QString("COM2"));
-      for (int event = 1; event <= 6; ++event) QVERIFY(window->NumbersGB->Call(event)->isChecked());
+      QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM2"));
+      for (int event = 1; event <= 6; ++event) QVERIFY(Call(*window, event)->isChecked());
     }
     const QByteArray saved = ReadFile(UserReg(home));
     QVERIFY(saved.startsWith("REGEDIT4"));
@@ -136,10 +136,10 @@ class WindowStateTest : public QObject {
     QCOMPARE(prompter.Texts(Prompt::kDefaultError), QStringList{"Invalid data type for 'e1.Text'"});
     // Values before it are restored.
 
-    QCOMPARE(window->cb1->currentText(), QString("COM3"));
+    QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM3"));
     // Values after it are not.
 
-    QVERIFY(window->NumbersGB->NumE(1)->text().isEmpty());
+    QVERIFY(NumE(*window, 1)->text().isEmpty());
     // No connection attempt.
 
     QVERIFY(ports.LookedUp().empty());
@@ -154,18 +154,32 @@ class WindowStateTest : public QObject {
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n"
         "\"COM5\"=\"/dev/ttyUSB0\"\nthis line is no value\n";
     WriteFile(UserReg(home), broken);
+    TempDir logDir;  // debug mode writes log.txt here
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(logDir.path()));
+    ScriptedPrompter prompter;
     {
-      ScriptedPrompter prompter;
       PortMapScript ports;
-      WindowUnderTest window({}, home.path());
+      WindowUnderTest window({"DEBUG"}, home.path());
+      DebugMode = false;
       window->FormCreate();
-      const QStringList errors = prompter.Texts(Prompt::kDefaultError);
-      QCOMPARE(errors.size(), 1);
-      QVERIFY2(errors[0].contains(UserReg(home)) && errors[0].contains("line 5"),
-               qPrintable(errors[0]));
+      QDir::setCurrent(cwd);
+      // Reported once, in Russian, with the file and the line; start-up goes
+      // on with the debug switch and the connection attempt.
+      QCOMPARE(prompter.Texts(Prompt::kDefaultError),
+               QStringList{QString::fromUtf8("Файл настроек \"%1\" не удалось прочитать (ошибка в "
+                                             "строке 5). Настройки окна не загружены, файл "
+                                             "оставлен без изменений.")
+                               .arg(UserReg(home))});
+      QVERIFY(DebugMode);
+      DebugMode = false;
+      QCOMPARE(Names(ports.LookedUp()).size(), 9);
+      QCOMPARE(prompter.Texts(Prompt::kConfirm).size(), 1);
+      QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM2"));
+      window.Control<QComboBox>("cb1")->setEditText("COM4");
     }
-    // Closing the window must not overwrite it.
-
+    // Closing the window neither overwrites the file nor reports it again.
+    QCOMPARE(prompter.Texts(Prompt::kDefaultError).size(), 1);
     QCOMPARE(ReadFile(UserReg(home)), broken);
   }
 };

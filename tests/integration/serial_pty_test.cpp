@@ -13,7 +13,11 @@
 #include <thread>
 
 #include "fakes/pty_pair.h"
+#include "panel/panel_port.h"
 #include "serial/serial_comm.h"
+#include "support/log.h"
+#include "support/text_codec.h"
+#include "unit/support/scratch_dir.h"
 
 namespace {
 
@@ -32,6 +36,22 @@ int ElapsedMs(std::chrono::steady_clock::time_point start) {
   return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - start)
                               .count());
+}
+
+// The window's port box holds UTF-8; log.txt holds code page 1251.
+TEST(PanelPortLog, TheOpenedDeviceIsNamedInTheLogInCodePage1251) {
+  ScratchDir scratch;  // log.txt lands here
+  PtyPair pty;
+  const std::string link = (scratch.path() / "порт-адаптера").string();
+  std::filesystem::create_symlink(pty.SlavePath(), link);
+  TSerialComm comm;
+  DebugMode = true;
+  OpenPort(comm, link);
+  DebugMode = false;
+  ASSERT_TRUE(comm.Opened());
+  EXPECT_NE(ReadFileBytes(scratch.path() / "log.txt")
+                .find(Utf8ToCp1251("Открыли устройство " + link + " на скорости 19200")),
+            std::string::npos);
 }
 
 struct PanelPort : ::testing::Test {

@@ -61,37 +61,6 @@ struct RegistryFormState : ::testing::Test {
   }
 };
 
-TEST_F(RegistryFormState, EverythingTheUserLeftComesBackInTheNextRun) {
-  FakeWindow before = Designed();
-  before.bounds = {-8, -8, 1050, 1936};
-  before.maximized = true;
-  before.Find("cb1").text = "COM7";
-  before.Find("xCon").checked = true;
-  before.Find("e1").text = "0123456789ABCDEF";
-  before.Find("NumE1").text = "+79001234567";
-  before.Find("NumE2").text = "\xC0\xE1\xE2\x98\xFF";  // code page 1251 bytes
-  for (int i = 1; i <= 6; ++i) {
-    before.Find("Call" + std::to_string(i)).checked = i % 2 == 1;
-    before.Find("H24" + std::to_string(i)).checked = i >= 4;
-  }
-  SaveFormState(before);
-
-  FakeWindow after = Designed();
-  LoadFormState(after);
-  EXPECT_TRUE(after.maximized);
-  EXPECT_FALSE(after.centred);
-  EXPECT_EQ(after.bounds.left, -8);
-  EXPECT_EQ(after.bounds.top, -8);
-  EXPECT_EQ(after.bounds.height, 1050);
-  EXPECT_EQ(after.bounds.width, 1936);
-  for (int i = 0; i < before.ComponentCount(); ++i) {
-    auto& b = static_cast<FakeComponent&>(before.Component(i));
-    auto& a = static_cast<FakeComponent&>(after.Component(i));
-    EXPECT_EQ(a.text, b.text) << b.Name();
-    EXPECT_EQ(a.checked, b.checked) << b.Name();
-  }
-}
-
 TEST_F(RegistryFormState, TheFirstRunCreatesTheKeyAndTheEndStores26ValuesOfTheirTypes) {
   FakeWindow window = Designed();
   LoadFormState(window);

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "support/port_map_store.h"
+#include "panel/stored_port_map.h"
 #include "tools/cli/cli.h"
 
 int main(int argc, char** argv) {

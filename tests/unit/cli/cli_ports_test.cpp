@@ -10,6 +10,7 @@
 #include "fakes/fake_sysfs.h"
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
+#include "panel/stored_port_map.h"
 #include "serial/serial_comm.h"
 #include "support/port_map_store.h"
 #include "tools/cli/cli_ports.h"

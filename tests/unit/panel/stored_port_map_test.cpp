@@ -1,4 +1,4 @@
-#include "support/port_map_store.h"
+#include "panel/stored_port_map.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "config_home.h"
-#include "serial/comm_device.h"
+#include "unit/support/config_home.h"
 
 namespace {
 
@@ -24,6 +23,7 @@ const std::string kMap =
     "[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n"
     "\"COM5\"=\"/dev/ttyUSB0\"\n"
     "\"usb1\"=\"/dev/serial/by-id/usb-Прибор-if00\"\n"
+    "\"usb2\"=\"/dev/serial/by-id/usb-Gerät_Ø-if00\"\n"
     "\"COM7\"=dword:00000001\n"
     "\"COM8\"=\"\"\n"
     "\n"
@@ -35,7 +35,7 @@ struct ResolveCase {
   std::optional<std::string> path;
 };
 
-TEST(SupportPortMap, APortNamedInTheMapOpensItsDevice) {
+TEST(PanelStoredPortMap, APortNamedInTheMapOpensItsDevice) {
   ScratchConfigHome home;
   home.Write(kMap);
   InstalledPortMap installed;
@@ -47,7 +47,8 @@ TEST(SupportPortMap, APortNamedInTheMapOpensItsDevice) {
       {"COM7", "/dev/ttyS6"},  // not a text
       {"COM8", "/dev/ttyS7"},  // empty
       {"COM1", "/dev/ttyS0"},
-      {"usb2", std::nullopt},
+      {"usb2", "/dev/serial/by-id/usb-Gerät_Ø-if00"},  // beyond code page 1251
+      {"usb3", std::nullopt},
       {"/dev/ttyACM3", "/dev/ttyACM3"},
   };
   for (const ResolveCase& c : cases) {
@@ -55,7 +56,7 @@ TEST(SupportPortMap, APortNamedInTheMapOpensItsDevice) {
   }
 }
 
-TEST(SupportPortMap, AnEditMadeWhileRunningCountsAtTheNextOpening) {
+TEST(PanelStoredPortMap, AnEditMadeWhileRunningCountsAtTheNextOpening) {
   ScratchConfigHome home;
   InstalledPortMap installed;
   EXPECT_EQ(ResolveDevicePath("usb1"), std::nullopt);
@@ -69,7 +70,7 @@ TEST(SupportPortMap, AnEditMadeWhileRunningCountsAtTheNextOpening) {
   EXPECT_EQ(ResolveDevicePath("COM5"), "/dev/ttyACM0");
 }
 
-TEST(SupportPortMap, AnUnreadableSettingsFileMapsNothing) {
+TEST(PanelStoredPortMap, AnUnreadableSettingsFileMapsNothing) {
   ScratchConfigHome home;
   home.Write(kMap + "\"broken\n");
   InstalledPortMap installed;

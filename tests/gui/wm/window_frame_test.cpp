@@ -1,0 +1,184 @@
+// What only a real window manager shows: the window framed by openbox on a
+// virtual display (run_under_wm.sh). The saved size across restarts, the
+// centring with the real frame, the maximized state, and the captions as the
+// title bars read them, of the program itself.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+#include <QThread>
+
+#include "app/form_state_adapter.h"
+#include "gui_test_support.h"
+#include "sim_process.h"
+
+using namespace orvex_test;
+
+namespace {
+
+// The output of a tool the test drives the desktop with.
+QString Tool(const QString& program, const QStringList& args) {
+  QProcess process;
+  process.start(program, args);
+  if (!process.waitForFinished(10000)) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The titles of the managed windows, as the window manager has them.
+QStringList Titles() {
+  QStringList titles;
+  for (const QString& line : Tool("wmctrl", {"-l"}).split('\n', Qt::SkipEmptyParts)) {
+    // id, desktop, host, then the title with its blanks.
+    titles << line.section(QRegularExpression("\\s+"), 3);
+  }
+  return titles;
+}
+
+bool WaitForTitle(const QString& title, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    if (Titles().contains(title)) return true;
+    QThread::msleep(20);
+  }
+  return false;
+}
+
+// A real key press in the window of that title, made the active one first:
+// synthetic events sent to a window are unreliable.
+void PressIn(const QString& title, const QString& key) {
+  const QString id = Tool("xdotool", {"search", "--name", "^" + title + "$"}).section('\n', 0, 0);
+  Tool("xdotool", {"windowactivate", "--sync", id});
+  Tool("xdotool", {"key", key});
+}
+
+// The value of a number the window state holds in the settings file.
+long SavedNumber(const TempDir& home, const char* name) {
+  QFile file(QString::fromStdString(home.File("NolvarGSM/user.reg")));
+  if (!file.open(QIODevice::ReadOnly)) return -1;
+  const QRegularExpression value(QString("\"%1\"=dword:([0-9a-f]{8})").arg(name));
+  const auto match = value.match(QString::fromUtf8(file.readAll()));
+  return match.hasMatch() ? match.captured(1).toLong(nullptr, 16) : -1;
+}
+
+struct Run {
+  QSize outer;
+  QSize client;
+  QPoint offCentre;
+};
+
+// One run of the window on the settings in home: shown, framed, then closed
+// (which saves). resizeTo: a client size the user gives it, if any.
+Run RunWindow(const TempDir& home, QSize resizeTo = {}, bool maximize = false,
+              bool* cameBackMaximized = nullptr) {
+  ScriptedPrompter prompter;
+  PortMapScript ports;
+  WindowUnderTest window({}, home.path());
+  window->FormCreate();
+  window->show();
+  if (!QTest::qWaitForWindowExposed(&*window)) qWarning("window not exposed");
+  QElapsedTimer framed;
+  framed.start();
+  while (!FrameKnown(*window) && framed.elapsed() < 5000) QTest::qWait(10);
+  QTest::qWait(200);  // whatever the frame still changes
+  if (cameBackMaximized) *cameBackMaximized = window->isMaximized();
+  if (resizeTo.isValid()) window->resize(resizeTo);
+  if (maximize) window->showMaximized();
+  QTest::qWait(200);
+  const QMargins margins = FrameMargins(*window);
+  const QRect frame = window->geometry().marginsAdded(margins);
+  const Run run{frame.size(), window->size(),
+                frame.center() - window->screen()->availableGeometry().center()};
+  // Closed as the user closes it: the window manager unframes it before the
+  // save at the window's end.
+  window->close();
+  QTest::qWait(200);
+  return run;
+}
+
+}  // namespace
+
+class WindowFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY2(QGuiApplication::platformName() == "xcb", "runs under run_under_wm.sh only");
+  }
+
+  void aSavedSizeComesBackExactlyRestartAfterRestart() {
+    TempDir home;
+    const Run first = RunWindow(home, QSize(700, 600));
+    QVERIFY2(first.outer != first.client, "the window manager framed the window");
+    const long width = SavedNumber(home, "fOrvex.Width");
+    const long height = SavedNumber(home, "fOrvex.Height");
+    // The stored bounds are the window's real outer size.
+    QCOMPARE(QSize(width, height), first.outer);
+    for (int restart = 1; restart <= 3; ++restart) {
+      const Run again = RunWindow(home);
+      QCOMPARE(again.client, QSize(700, 600));
+      QCOMPARE(again.outer, first.outer);
+      QCOMPARE(SavedNumber(home, "fOrvex.Width"), width);
+      QCOMPARE(SavedNumber(home, "fOrvex.Height"), height);
+      // Centred with the real frame, to the pixel that halving rounds away.
+      QVERIFY2(
+          qAbs(again.offCentre.x()) <= 1 && qAbs(again.offCentre.y()) <= 1,
+          qPrintable(
+              QString("off centre by %1, %2").arg(again.offCentre.x()).arg(again.offCentre.y())));
+    }
+  }
+
+  void aMaximizedWindowComesBackMaximized() {
+    TempDir home;
+    RunWindow(home, {}, true);
+    QCOMPARE(SavedNumber(home, "fOrvex.WindowState"), 1L);
+    bool maximized = false;
+    RunWindow(home, {}, false, &maximized);
+    QVERIFY(maximized);
+  }
+
+  // The program as a user starts it, with options of Qt's own before the
+  // word "debug": every title bar reads exactly the window's caption, and the
+  // debug switch sees the program's first argument, which is not "debug".
+  void theProgramsTitleBarsReadExactlyTheirCaptions() {
+    TempDir state;
+    WriteSimState(state.File("state"), {{"dial", "03"}});
+    SimProcess sim({"--state", state.File("state")});
+    TempDir home;
+    TempDir cwd;
+    QDir().mkpath(QString::fromStdString(home.File("NolvarGSM")));
+    QFile reg(QString::fromStdString(home.File("NolvarGSM/user.reg")));
+    QVERIFY(reg.open(QIODevice::WriteOnly));
+    reg.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n\"COM2\"=\"");
+    reg.write(sim.SlavePath().c_str());
+    reg.write("\"\n");
+    reg.close();
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path()));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QString::fromStdString(cwd.path()));
+    program.start(ORVEX_GSM_PATH, {"-style", "fusion", "debug"});
+    QVERIFY(program.waitForStarted());
+
+    const QString mainCaption = QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\"");
+    QVERIFY2(WaitForTitle("Confirm", 15000), qPrintable(Titles().join(" | ")));
+    PressIn("Confirm", "Return");  // Yes: the whole panel is read
+    QVERIFY2(WaitForTitle(QString::fromUtf8("Обмен данными"), 5000),
+             qPrintable(Titles().join(" | ")));
+    QVERIFY2(WaitForTitle(mainCaption, 15000), qPrintable(Titles().join(" | ")));
+    QVERIFY(!QFile::exists(QString::fromStdString(cwd.File("log.txt"))));
+
+    Tool("wmctrl", {"-c", mainCaption});
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
+  }
+};
+
+QTEST_MAIN(WindowFrameTest)
+#include "window_frame_test.moc"

@@ -1,0 +1,165 @@
+// The serial component's event thread as every backend must run it, on a line
+// with a far end (far_end.h: a pseudo-terminal on POSIX, the echo COM port on
+// Windows): which handler runs, on which thread, and that closing never hangs.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "far_end.h"
+#include "serial/serial_comm.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+struct EventLine : ::testing::Test {
+  FarEnd line;
+  std::unique_ptr<TSerialComm> comm = std::make_unique<TSerialComm>();
+  std::mutex mutex;
+  std::vector<uint32_t> data;                 // OnData counts
+  std::vector<std::thread::id> data_threads;  // where OnData ran
+  std::vector<TDeviceEvents> events;          // OnCommEvent words
+
+  void SetUp() override {
+    comm->SetDeviceName(line.DeviceName());
+    comm->SetBaudRate(br19200);
+    comm->OnData = [this](TCustomComm&, uint32_t n) {
+      std::lock_guard<std::mutex> lock(mutex);
+      data.push_back(n);
+      data_threads.push_back(std::this_thread::get_id());
+    };
+    comm->OnCommEvent = [this](TCustomComm&, TDeviceEvents e) {
+      std::lock_guard<std::mutex> lock(mutex);
+      events.push_back(e);
+    };
+  }
+  void TearDown() override {
+    if (comm && comm->Opened()) comm->CloseDevice();
+  }
+  void Open() {
+    try {
+      comm->OpenDevice();
+    } catch (const EDeviceError& e) {
+      FAIL() << e.what() << ": nothing answers on " << line.DeviceName();
+    }
+  }
+  size_t DataCalls() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return data.size();
+  }
+};
+
+TEST_F(EventLine, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
+  Open();
+  line.Send(*comm, "abc");
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_GE(data[0], 1u);
+  EXPECT_LE(data[0], 3u) << "the receive queue count at that moment";
+  EXPECT_EQ(data_threads[0], std::this_thread::get_id());
+  ASSERT_FALSE(events.empty());
+  EXPECT_TRUE(events[0].Contains(deChar));
+  EXPECT_FALSE(events[0].Contains(deOutEmpty)) << "deOutEmpty comes from SendData only";
+}
+
+TEST_F(EventLine, WithoutSynchronizeTheEventThreadDispatchesItself) {
+  comm->SetSynchronize(false);
+  Open();
+  line.Send(*comm, "x");
+  const auto until = Clock::now() + std::chrono::seconds(3);
+  while (DataCalls() == 0 && Clock::now() < until) Pause(5);
+  comm->CloseDevice();
+  ASSERT_GE(data.size(), 1u);
+  EXPECT_NE(data_threads[0], std::this_thread::get_id());
+}
+
+TEST_F(EventLine, WordsDispatchedWhileHeldReachNoHandler) {
+  Open();
+  comm->HoldEvents(true);
+  line.Send(*comm, "abc");
+  // The thread's words for these bytes are served while the hold is up, also
+  // one it may have taken just before the bytes were read.
+  FarEnd::ServeFor(300);
+  line.Drain(*comm);
+  FarEnd::ServeFor(200);
+  comm->HoldEvents(false);
+  FarEnd::ServeFor(200);
+  EXPECT_EQ(DataCalls(), 0u);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(EventLine, EachOpenRunsExactlyOneEventThread) {
+  for (int round = 0; round < 3; ++round) {
+    Open();
+    EXPECT_EQ(line.ThreadsStartedEventually(1), 1);
+    comm->CloseDevice();
+    EXPECT_EQ(line.ThreadsStarted(), 0);
+  }
+}
+
+TEST_F(EventLine, CloseWhileADeliveryWaitsCompletesAndDeliversIt) {
+  Open();
+  line.Send(*comm, "abc");
+  Pause(300);  // the thread now waits for this thread to serve its word
+  const auto start = Clock::now();
+  comm->CloseDevice();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  EXPECT_GE(data.size(), 1u) << "the pending word is dispatched during the close";
+}
+
+TEST_F(EventLine, CloseWhileTheThreadWaitsForTheLineEndsTheWait) {
+  Open();
+  ASSERT_EQ(line.ThreadsStartedEventually(1), 1);
+  Pause(100);  // the thread waits for a line event now
+  const auto start = Clock::now();
+  comm->CloseDevice();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(line.ThreadsStarted(), 0);
+  Open();  // and the port is free again at once
+}
+
+TEST_F(EventLine, DestroyingAnOpenComponentCallsNoHandler) {
+  Open();
+  line.Send(*comm, "abc");
+  Pause(300);
+  comm.reset();
+  EXPECT_EQ(data.size(), 0u);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(line.ThreadsStarted(), 0);
+}
+
+TEST_F(EventLine, AHandlerThatRaisesEndsTheThreadSilently) {
+  comm->OnData = [this](TCustomComm&, uint32_t n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      data.push_back(n);
+    }
+    throw std::runtime_error("handler failed");
+  };
+  Open();
+  line.Send(*comm, "a");
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
+  ASSERT_TRUE(FarEnd::ServeUntil([&] { return line.ThreadsStarted() == 0; }));
+  line.Drain(*comm);
+  line.Send(*comm, "b");
+  FarEnd::ServeFor(200);
+  EXPECT_EQ(DataCalls(), 1u) << "no more words until the port is reopened";
+  EXPECT_TRUE(comm->Opened());
+  comm->CloseDevice();
+  Open();
+  line.Send(*comm, "c");
+  EXPECT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
+  comm->OnData = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// A serial line with a far end that a test makes send, for the contract tests
+// that every serial backend must pass (event_thread_contract_test.cpp). One
+// implementation per platform:
+//   far_end_posix.cpp  a pseudo-terminal, written from its master side;
+//   far_end_win32.cpp  the echo COM port: the component writes the bytes out,
+//                      its events held, and the far end sends them back.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TCustomComm;
+
+class FarEnd {
+ public:
+  FarEnd();
+  ~FarEnd();
+  FarEnd(const FarEnd&) = delete;
+  FarEnd& operator=(const FarEnd&) = delete;
+
+  // The device name the component opens.
+  std::string DeviceName() const;
+  // Makes the bytes arrive at the component, which is open.
+  void Send(TCustomComm& comm, const std::string& bytes);
+  // Reads away what has arrived, so that the line is quiet again.
+  void Drain(TCustomComm& comm);
+
+  // Threads that this program started since the far end was made and that
+  // still run: the component's event threads, here.
+  int ThreadsStarted() const;
+  // ThreadsStarted() once it shows count, or after timeoutMs what it shows.
+  int ThreadsStartedEventually(int count, int timeoutMs = 2000) const;
+
+  // Serves the calls that event threads hand to this (the user-interface)
+  // thread until done() holds or timeoutMs passes; the last look decides.
+  static bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+  static void ServeFor(int ms);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

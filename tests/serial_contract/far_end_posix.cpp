@@ -1,0 +1,76 @@
+#include <dirent.h>
+
+#include <chrono>
+#include <thread>
+
+#include "fakes/pty_pair.h"
+#include "far_end.h"
+#include "serial/serial_comm.h"
+#include "serial/sync_queue.h"
+
+namespace {
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+}  // namespace
+
+struct FarEnd::Impl {
+  PtyPair pty;
+  int threads_before = 0;
+};
+
+FarEnd::FarEnd() : impl_(std::make_unique<Impl>()) {
+  // Sanitizers start a helper thread of their own with the first thread of
+  // the process; let that happen before any thread is counted.
+  std::thread([] {}).join();
+  impl_->threads_before = ThreadCount();
+}
+
+FarEnd::~FarEnd() = default;
+
+std::string FarEnd::DeviceName() const {
+  return impl_->pty.SlavePath();
+}
+
+void FarEnd::Send(TCustomComm&, const std::string& bytes) {
+  impl_->pty.Send(bytes);
+}
+
+void FarEnd::Drain(TCustomComm& comm) {
+  uint8_t buffer[256];
+  while (comm.ReadData(buffer, sizeof buffer, 50) > 0) {
+  }
+}
+
+int FarEnd::ThreadsStarted() const {
+  return ThreadCount() - impl_->threads_before;
+}
+
+int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
+  int started = -1;
+  ServeUntil([&] { return (started = ThreadsStarted()) == count; }, timeoutMs);
+  return started;
+}
+
+bool FarEnd::ServeUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < until) {
+    SynchronizeQueue::Instance().Serve();
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  SynchronizeQueue::Instance().Serve();
+  return done();
+}
+
+void FarEnd::ServeFor(int ms) {
+  ServeUntil([] { return false; }, ms);
+}
