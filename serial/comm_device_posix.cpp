@@ -563,7 +563,10 @@ bool CheckNode(const std::string& name, OpenFailure& failure) {
   if (!path) return Refuse(failure, ENOENT);
   struct stat st {};
   if (stat(path->c_str(), &st) != 0) return Refuse(failure, errno);
-  failure.group = GroupName(st.st_gid);
+  // Joining the node's group helps only where that group may read and write
+  // it; nobody is sent to join root's group.
+  if (st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP))
+    failure.group = GroupName(st.st_gid);
   if (!S_ISCHR(st.st_mode)) return Refuse(failure, ENOTTY);
   return true;
 }

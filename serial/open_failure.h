@@ -20,5 +20,7 @@ struct OpenFailure {
   std::string text;                 // the system's text for code, UTF-8
   std::string device;               // the path opened: a resolved path, or \\.\COMn
   std::vector<PortHolder> holders;  // who holds it, where the system lets us see
-  std::string group;                // POSIX: the group owning the device node
+  // POSIX: the group owning the device node, where its members may read and
+  // write it (and it is not root's); empty when joining it would not help.
+  std::string group;
 };

@@ -98,7 +98,8 @@ std::string Hint(const OpenFailure& failure) {
   switch (failure.kind) {
     case OpenFailureKind::kPermission:
       if (failure.group.empty())
-        return "you need read and write access to " + failure.device + "\n";
+        return "you need read and write access to " + failure.device +
+               ": ask the administrator to give it to a group of yours (on Debian, dialout)\n";
       return failure.device + " belongs to the group " + failure.group +
              "; add yourself to it with\n  sudo usermod -aG " + failure.group +
              " $USER\nthen log out and in again\n";
