@@ -43,7 +43,7 @@ bool ParsePrefixValue(const std::string& text, int64_t low, int64_t high,
 
 // One option of the command line: its long name, whether it takes a value,
 // and what it does with it (false: the value is not what `wants` says).
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   int has_arg;
   const char* wants;  // what the value must be, for the error message
@@ -110,7 +110,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
       return true;
     };
   };
-  const std::vector<OptionSpec> specs = {
+  const std::vector<OptionRule> rules = {
       {"link", required_argument, "a path", text(&o.link)},
       {"state", required_argument, "a file name", text(&o.state_file)},
       {"log", required_argument, "a file name", text(&o.log_file)},
@@ -172,16 +172,16 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
        number(&o.hangup_after, 1, INT64_MAX)},
   };
 
-  // getopt_long reports the option by its index in `specs` (val); the short
+  // getopt_long reports the option by its index in `rules` (val); the short
   // forms -v and -h stand for --verbose and --help.
   std::vector<option> table;
-  for (size_t i = 0; i < specs.size(); ++i) {
-    table.push_back(option{specs[i].name, specs[i].has_arg, nullptr, static_cast<int>(i) + 256});
+  for (size_t i = 0; i < rules.size(); ++i) {
+    table.push_back(option{rules[i].name, rules[i].has_arg, nullptr, static_cast<int>(i) + 256});
   }
   table.push_back(option{nullptr, 0, nullptr, 0});
   auto index_of = [&](const char* name) {
-    for (size_t i = 0; i < specs.size(); ++i) {
-      if (std::strcmp(specs[i].name, name) == 0) return static_cast<int>(i) + 256;
+    for (size_t i = 0; i < rules.size(); ++i) {
+      if (std::strcmp(rules[i].name, name) == 0) return static_cast<int>(i) + 256;
     }
     return 0;
   };
@@ -204,27 +204,27 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     const std::string name = word.substr(0, word.find('='));
     if (code == '?') {
       int matches = 0;  // getopt_long takes a unique abbreviation of a long name
-      for (const OptionSpec& spec : specs) {
-        if (name.size() > 2 && std::string(spec.name).rfind(name.substr(2), 0) == 0) ++matches;
+      for (const OptionRule& rule : rules) {
+        if (name.size() > 2 && std::string(rule.name).rfind(name.substr(2), 0) == 0) ++matches;
       }
       const int known = optopt >= 256 ? optopt : 0;
-      result.error = known         ? "--" + std::string(specs[known - 256].name) + " takes no value"
+      result.error = known         ? "--" + std::string(rules[known - 256].name) + " takes no value"
                      : matches > 1 ? "ambiguous option \"" + word + "\""
                                    : "unknown option \"" + word + "\"";
       return result;
     }
     if (code == ':') {
       const int known = optopt >= 256 ? optopt : index_of(name.c_str() + 2);
-      const OptionSpec* spec = known ? &specs[known - 256] : nullptr;
-      result.error = spec ? "--" + std::string(spec->name) + " needs " + spec->wants
+      const OptionRule* rule = known ? &rules[known - 256] : nullptr;
+      result.error = rule ? "--" + std::string(rule->name) + " needs " + rule->wants
                           : "option " + name + " needs a value";
       return result;
     }
     const int index = code == 'v' ? index_of("verbose") : code == 'h' ? index_of("help") : code;
-    const OptionSpec& spec = specs[static_cast<size_t>(index - 256)];
+    const OptionRule& rule = rules[static_cast<size_t>(index - 256)];
     const std::string value = optarg ? optarg : "";
-    if (!spec.apply(value)) {
-      result.error = "--" + std::string(spec.name) + ": \"" + value + "\" is not " + spec.wants;
+    if (!rule.apply(value)) {
+      result.error = "--" + std::string(rule.name) + ": \"" + value + "\" is not " + rule.wants;
       return result;
     }
   }
