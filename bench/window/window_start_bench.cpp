@@ -70,6 +70,10 @@ int main(int argc, char** argv) {
   TOrvexApplication application(argc, argv);
   QuietPrompter prompter;
   SetPrompter(&prompter);
+  // The windows save their state at close: into a folder of the benchmark's
+  // own, not the developer's settings.
+  orvex_test::TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
 
   {
     orvex_test::SimProcess silent({"--silent"});
