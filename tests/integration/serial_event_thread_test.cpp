@@ -3,8 +3,6 @@
 // arrival, the event character's word, the monitor mask, the far end hanging
 // up. What every backend promises is in serial_contract/.
 
-#include <dirent.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,25 +10,14 @@
 #include <mutex>
 #include <thread>
 
-#include "fakes/pty_pair.h"
 #include "serial/serial_comm.h"
 #include "serial/sync_queue.h"
 #include "serial_contract/far_end.h"
 
 namespace {
 
-int ThreadCount() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') ++count;
-    closedir(dir);
-  }
-  return count;
-}
-
 struct EventLinePty : ::testing::Test {
-  PtyPair pty;
+  FarEnd line;
   std::unique_ptr<TSerialComm> comm = std::make_unique<TSerialComm>();
   std::mutex mutex;
   std::vector<uint32_t> data;                 // OnData counts
@@ -38,10 +25,7 @@ struct EventLinePty : ::testing::Test {
   std::vector<TDeviceEvents> events;          // OnCommEvent words
 
   void SetUp() override {
-    // Sanitizers start a helper thread of their own with the first thread of
-    // the process; let that happen before any thread is counted.
-    std::thread([] {}).join();
-    comm->SetDeviceName(pty.SlavePath());
+    comm->SetDeviceName(line.DeviceName());
     comm->SetBaudRate(br19200);
     comm->OnData = [this](TCustomComm&, uint32_t n) {
       std::lock_guard<std::mutex> lock(mutex);
@@ -61,7 +45,7 @@ struct EventLinePty : ::testing::Test {
 
 TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   comm->OpenDevice();
-  pty.Send("abc");
+  line.Send(*comm, "abc");
   ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
   FarEnd::ServeFor(100);
   ASSERT_EQ(data.size(), 1u);
@@ -70,7 +54,7 @@ TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0], TDeviceEvents{deChar});
 
-  pty.Send("\n");  // the event character
+  line.Send(*comm, "\n");  // the event character
   ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
   FarEnd::ServeFor(100);
   EXPECT_EQ(data.size(), 2u) << "one call per word, deChar and deFlag together";
@@ -82,7 +66,7 @@ TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
 TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   comm->SetMonitorEvents({});
   comm->OpenDevice();
-  pty.Send("abc");
+  line.Send(*comm, "abc");
   ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
   comm->SendString("+T01\r");
   FarEnd::ServeFor(100);
@@ -92,7 +76,7 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   comm->SendString("+T01\r");
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0], TDeviceEvents{deOutEmpty}) << "deOutEmpty comes from SendData only";
-  pty.Send("z");
+  line.Send(*comm, "z");
   ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
   for (TDeviceEvents e : std::vector<TDeviceEvents>(events.begin() + 1, events.end()))
     EXPECT_FALSE(e.Contains(deOutEmpty));
@@ -100,10 +84,9 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
 }
 
 TEST_F(EventLinePty, FarEndHangingUpEndsTheThreadButNotThePort) {
-  const int before = ThreadCount();
   comm->OpenDevice();
-  pty.HangUp();
-  EXPECT_TRUE(FarEnd::ServeUntil([&] { return ThreadCount() == before; }));
+  line.HangUp();
+  EXPECT_EQ(line.ThreadsStartedEventually(0), 0);
   EXPECT_TRUE(comm->Opened());
   comm->CloseDevice();
 }

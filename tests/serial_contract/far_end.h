@@ -25,6 +25,9 @@ class FarEnd {
   void Send(TCustomComm& comm, const std::string& bytes);
   // Reads away what has arrived, so that the line is quiet again.
   void Drain(TCustomComm& comm);
+  // Closes the far end, as a pulled cable does. POSIX only (a pseudo-terminal
+  // can hang up; the echo COM port cannot).
+  void HangUp();
 
   // Threads that this program started since the far end was made and that
   // still run: the component's event threads, here.

@@ -50,6 +50,10 @@ void FarEnd::Drain(TCustomComm& comm) {
   }
 }
 
+void FarEnd::HangUp() {
+  impl_->pty.HangUp();
+}
+
 int FarEnd::ThreadsStarted() const {
   return ThreadCount() - impl_->threads_before;
 }
