@@ -1,17 +1,22 @@
 // The program entry of the "Orvex GSM" configurator: the application, its one
-// main window fOrvex, and the message loop.
+// main window, and the message loop.
 
 #include <QDir>
 #include <QIcon>
+#include <iostream>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
-#include "panel/exchange.h"
 #include "panel/stored_port_map.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer before anything could open a port.
+  if (const auto status = AnswerInformationalOptions(argc, argv, std::cout, std::cerr)) {
+    return *status;
+  }
   // The debug switch reads the program's own first argument: QApplication
   // takes its options (-style fusion, ...) out of argv, after which a later
   // argument would move into first place.
@@ -21,7 +26,9 @@ int main(int argc, char** argv) {
   // "&No" and "OK". No application display name is set either: Qt would
   // append it to every caption. The default error display carries the
   // application title "Orvex-GSM" itself.
+  WatchForMissingDisplay();
   TOrvexApplication application(argc, argv);
+  EndDisplayWatch();
   // The desktop entry (Wayland matches the window to it) and the icon in
   // every size built in, for title bars and task bars without the theme.
   QGuiApplication::setDesktopFileName(QStringLiteral(ORVEX_APP_ID));
@@ -35,8 +42,6 @@ int main(int argc, char** argv) {
   InstallStoredPortMap();
 
   TfOrvex window(firstArgument);
-  fOrvex = &window;
-  SetExchangeHost(&window);
   window.FormCreate();
   window.show();
   // The window is destroyed before the boxes: its save at the end may still

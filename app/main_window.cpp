@@ -31,8 +31,6 @@
 #include "support/form_state.h"
 #include "support/log.h"
 
-TfOrvex* fOrvex = nullptr;
-
 namespace {
 
 // The window's outer size at design, and the frame of a sizeable window
@@ -104,8 +102,6 @@ TfOrvex::TfOrvex(std::string firstArgument) : first_argument_(std::move(firstArg
 TfOrvex::~TfOrvex() {
   FormDestroy();
   comm1_.SetIdleHook(nullptr);
-  if (CurrentExchangeHost() == this) SetExchangeHost(nullptr);
-  if (fOrvex == this) fOrvex = nullptr;
 }
 
 void TfOrvex::BuildTopStrip() {

@@ -107,6 +107,3 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The settings file could not be read at start: it is not written either.
   bool settings_file_unreadable_ = false;
 };
-
-// The one main window, set before its creation handler runs.
-extern TfOrvex* fOrvex;

@@ -2,9 +2,6 @@
 # install rules (dist/CMakeLists.txt). Its library dependencies are computed
 # from the programs (dpkg-shlibdeps); the window also needs a font with
 # Cyrillic glyphs, which no library pulls in.
-set(ORVEX_PACKAGE_MAINTAINER "Orvex GSM developers <orvex-gsm@localhost>"
-    CACHE STRING "The Maintainer field of the Debian package")
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvex-gsm)
 set(CPACK_PACKAGE_VENDOR Nolvar)

@@ -16,8 +16,9 @@ build_and_run=(
 virtual_display=(xvfb xauth)
 # What testing adds: GoogleTest; clang with libFuzzer; the window's tests
 # under a real window manager; the Windows cross build run under Wine; the
-# checks of the package's desktop entry, metainfo and completion; the icon
-# renderer (scripts/render-icons.sh).
+# checks of the package (lintian; groff formats its manual pages) and of its
+# desktop entry, metainfo and completion; the icon renderer
+# (scripts/render-icons.sh).
 testing=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
@@ -25,7 +26,7 @@ testing=(
   # screenshots of scripts/screenshots.sh.
   openbox wmctrl x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine64
-  desktop-file-utils appstream bash-completion librsvg2-bin
+  lintian groff-base desktop-file-utils appstream bash-completion librsvg2-bin
 )
 
 packages=("${build_and_run[@]}")

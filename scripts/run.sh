@@ -37,7 +37,9 @@ if [ "$xvfb" -eq 1 ]; then
 else
   bash scripts/install-deps.sh
 fi
-cmake -S . -B "$build" -G Ninja
+# The window and the simulator only: the test suite and its tools are the
+# test command's (scripts/test.sh).
+cmake -S . -B "$build" -G Ninja -DBUILD_TESTING=OFF
 cmake --build "$build" -j2
 
 window="$build/app/orvex-gsm"

@@ -55,9 +55,23 @@ for needed in fonts-dejavu-core libqt6widgets6 libc6; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
+# Debian's own checks: no error or warning from lintian, and the programs
+# built with the usual hardening (lintian tells only some of it).
+lintian --fail-on error,warning "$deb" >"$build/lintian.log" 2>&1 ||
+  { cat "$build/lintian.log" >&2; fail "lintian"; }
+dpkg-deb -x "$deb" "$work/tree"
+for program in "$work"/tree/usr/bin/*; do
+  name=${program##*/}
+  readelf -lW "$program" | grep -q GNU_RELRO || fail "$name: no read-only relocations (relro)"
+  readelf -dW "$program" | grep -Eq 'BIND_NOW|FLAGS_1.*NOW' || fail "$name: not bound at start (now)"
+  symbols=$(readelf --dyn-syms -W "$program")
+  grep -q '__stack_chk_fail' <<<"$symbols" || fail "$name: no stack protector"
+  grep -Eq '__[a-z0-9_]+_chk(@|$| )' <<<"$symbols" || fail "$name: no fortified C library calls"
+done
+[ -f "$work/tree/usr/share/doc/$package/copyright" ] || fail "no copyright file"
+
 # The metainfo with what it refers to (desktop entry, icon) as the package
 # lays them out.
-dpkg-deb -x "$deb" "$work/tree"
 appstreamcli validate-tree --no-net "$work/tree" || fail "appstreamcli validate-tree"
 
 # --- Installed with apt --------------------------------------------------------
@@ -79,11 +93,11 @@ done
 
 # Each program's manual page, of this version, formatted without a warning.
 for page in orvex-gsm orvex-gsm-cli orvex-gsm-sim; do
-  file=/usr/share/man/man1/$page.1
-  grep -q "\"$package $version\"" "$file" || fail "$file is not of version $version"
+  file=/usr/share/man/man1/$page.1.gz
+  zcat "$file" | grep -q "\"$package $version\"" || fail "$file is not of version $version"
 done
 while IFS= read -r file; do
-  warnings=$(groff -K utf8 -man -Tutf8 -ww -z "$file" 2>&1)
+  warnings=$(zcat "$file" | groff -K utf8 -man -Tutf8 -ww -z 2>&1)
   [ -z "$warnings" ] || fail "$file: $warnings"
 done < <(grep '^/usr/share/man/man1/.' <<<"$installed")
 

@@ -13,7 +13,9 @@ jobs=2
 run_suite() {
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja -DWARNINGS_AS_ERRORS=ON "$@"
+  # Tests on by name: a build folder that run.sh configured without them
+  # gets them back.
+  cmake -S . -B "$dir" -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON "$@"
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
@@ -22,7 +24,7 @@ run_suite build
 # The Debian package of that build: checked, installed, used and purged.
 bash scripts/test-package.sh build
 # The serial component and its event thread under ThreadSanitizer.
-cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
+cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-tsan -j "$jobs" --target test_serial test_integration
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(Serial|PanelPort|EventLine)'

@@ -55,8 +55,6 @@ double StartUpSeconds() {
   QElapsedTimer clock;
   clock.start();
   TfOrvex window{std::string()};
-  fOrvex = &window;
-  SetExchangeHost(&window);
   window.FormCreate();
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
@@ -92,8 +90,6 @@ int main(int argc, char** argv) {
   orvex_test::SimProcess panel({"--state", state.File("state")});
   MapEveryPortTo(panel.SlavePath());
   TfOrvex window{std::string()};
-  fOrvex = &window;
-  SetExchangeHost(&window);
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
   prompter.yes = true;

@@ -63,8 +63,6 @@ WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string conf
   // A tree without sysfs: no adapters.
   SetPortDiscoveryRoot(sysfsRoot.empty() ? config_->path() : sysfsRoot);
   window_ = std::make_unique<TfOrvex>(args.empty() ? std::string() : args.front());
-  fOrvex = window_.get();
-  SetExchangeHost(window_.get());
 }
 
 WindowUnderTest::~WindowUnderTest() = default;
