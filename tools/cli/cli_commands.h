@@ -12,6 +12,10 @@ struct CliContext {
   bool verify = false;     // read: read twice and compare
   bool no_verify = false;  // write: skip the read-back
   bool plain = false;      // ports: tab-separated
+  bool fast = false;       // end each exchange once its answer is complete
+  bool quiet = false;      // no line saying what was done
+  bool repeat = false;     // write / read: one panel after another
+  bool progress = false;   // a progress line (standard error is a terminal)
   std::istream* in = nullptr;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
@@ -22,3 +26,7 @@ int ScanCommand(const CliContext& cx);
 int ReadCommand(const CliContext& cx);
 int WriteCommand(const CliContext& cx, const std::string& file);
 int ReadKeyCommand(const CliContext& cx);
+int DiffCommand(const CliContext& cx, const std::string& file);
+// write FILE --repeat, read --repeat -o DIR (cli_repeat.cpp).
+int RepeatWriteCommand(const CliContext& cx, const std::string& file);
+int RepeatReadCommand(const CliContext& cx);
