@@ -95,7 +95,8 @@ void AwaitGone(Link& link, const CliContext& cx, Progress& progress, int number)
     Pause(kProbeEveryMs);
     misses = Answers(link, cx) ? 0 : misses + 1;
   }
-  link.port.Comm1().CloseDevice();
+  // The next panel may come on another device behind the same name.
+  if (link.port.Comm1().Opened()) link.port.Comm1().CloseDevice();
 }
 
 std::string Stamp(const char* format) {
