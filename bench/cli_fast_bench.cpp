@@ -8,10 +8,7 @@
 // Prints seconds per operation, the ratio to the floor, fast against slices,
 // and the tool's CPU time per wall second.
 
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "sim_process.h"
 #include "tools/cli/cli.h"
 
 #ifndef ORVEX_GSM_SIM_PATH
@@ -48,26 +46,6 @@ double CpuSeconds() {
   getrusage(RUSAGE_SELF, &usage);
   auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-pid_t StartSimulator(std::string& path) {
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    const std::string delay = std::to_string(kAnswerDelayMs);
-    execl(ORVEX_GSM_SIM_PATH, ORVEX_GSM_SIM_PATH, "--delay", delay.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  char c;
-  while (read(out[0], &c, 1) == 1 && c != '\n') path += c;
-  close(out[0]);
-  return pid;
 }
 
 struct Figure {
@@ -103,12 +81,8 @@ void Print(const char* what, const Figure& slices, const Figure& fast, double fl
 }  // namespace
 
 int main() {
-  std::string path;
-  const pid_t sim = StartSimulator(path);
-  if (sim <= 0 || path.empty()) {
-    std::fprintf(stderr, "the simulator did not start\n");
-    return 1;
-  }
+  orvex_test::SimProcess sim({"--delay", std::to_string(kAnswerDelayMs)});
+  const std::string path = sim.SlavePath();
   std::ostringstream backup, err;
   std::istringstream none;
   RunCli({"--port", path, "read"}, none, backup, err);
@@ -122,7 +96,5 @@ int main() {
         Measure({"--fast", "--port", path, "read"}, ""), readFloor);
   Print("verified write", Measure({"-q", "--port", path, "write", "-"}, backup.str()),
         Measure({"-q", "--fast", "--port", path, "write", "-"}, backup.str()), writeFloor);
-  kill(sim, SIGTERM);
-  waitpid(sim, nullptr, 0);
   return 0;
 }

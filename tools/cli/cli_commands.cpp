@@ -105,7 +105,12 @@ int StartLog(const CliContext& cx, const std::string& what) {
 }
 
 int Reach(Link& link, const CliContext& cx, bool quietly) {
-  if (link.session.Probe(cx.port)) return kExitOk;
+  try {
+    if (link.session.Probe(cx.port)) return kExitOk;
+  } catch (const std::exception& error) {
+    if (quietly) throw;
+    return LineLost(error, link, cx, false);
+  }
   if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
   if (!quietly) Tell(*cx.err, "no answer from the panel on " + cx.port);
   return kExitNoAnswer;
