@@ -68,6 +68,7 @@ void TellRefused(const EPanelReadError& error, const CliContext& cx) {
 
 // Reads once; 0 with the image, else the outcome after a message.
 PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image) {
+  if (cx.step) cx.step("reading");
   try {
     image = link.session.ReadImage(link.Heard());
     return {};
@@ -143,6 +144,7 @@ PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image) {
 
 PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image) {
   PanelOutcome refused;
+  if (cx.step) cx.step("writing");
   try {
     link.port.ForgetUnaccepted();
     link.session.WriteImage(image);

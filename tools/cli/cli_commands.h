@@ -2,6 +2,7 @@
 // The tool's panel commands: what each one sends, and what it tells the user.
 // Every message names the port, the command and the cause.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -16,6 +17,9 @@ struct CliContext {
   bool quiet = false;      // no line saying what was done
   bool repeat = false;     // write / read: one panel after another
   bool progress = false;   // a progress line (standard error is a terminal)
+  // Told the step a panel's work is at ("writing", "reading back"), for the
+  // progress line; empty when nobody shows it.
+  std::function<void(const std::string&)> step;
   std::istream* in = nullptr;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;

@@ -131,16 +131,20 @@ struct Tally {
 
 // Runs one panel's work again and again; work returns the panel's outcome.
 template <typename Work>
-int Loop(const CliContext& cx, const char* done, const char* good, Work work) {
+int Loop(const CliContext& given, const char* done, const char* good, Work work) {
   InterruptScope interrupt;
+  CliContext cx = given;
   Link link(cx);
   Progress progress(cx);
+  int number = 0;
+  cx.step = [&](const std::string& what) {
+    progress.Show("panel " + std::to_string(number) + ": " + what);
+  };
   Tally tally;
   if (!cx.quiet) Tell(*cx.err, "waiting for panels on " + cx.port + "; Ctrl-C ends");
   while (AwaitPanel(link, cx, progress)) {
-    const int number = tally.panels + 1;
-    progress.Show("panel " + std::to_string(number) + ": working");
-    const PanelOutcome outcome = work(link, number);
+    number = tally.panels + 1;
+    const PanelOutcome outcome = work(link, cx, number);
     tally.Count(outcome.code);
     progress.Clear();
     *cx.out << number << "  " << Stamp("%H:%M:%S") << "  " << outcome.summary << std::endl;
@@ -177,8 +181,9 @@ int RepeatWriteCommand(const CliContext& cx, const std::string& file) {
   PanelImage image;
   if (const int code = LoadSettingsFile(file, cx, image)) return code;
   if (const int code = StartLog(cx, "write --repeat")) return code;
-  return Loop(cx, "written", "verified",
-              [&](Link& link, int) { return WritePanel(link, cx, image); });
+  return Loop(cx, "written", "verified", [&](Link& link, const CliContext& loop, int) {
+    return WritePanel(link, loop, image);
+  });
 }
 
 int RepeatReadCommand(const CliContext& cx) {
@@ -188,9 +193,9 @@ int RepeatReadCommand(const CliContext& cx) {
     return kExitUsage;
   }
   if (const int code = StartLog(cx, "read --repeat")) return code;
-  return Loop(cx, "read", "saved", [&](Link& link, int number) {
+  return Loop(cx, "read", "saved", [&](Link& link, const CliContext& loop, int number) {
     PanelImage image;
-    const PanelOutcome outcome = ReadPanel(link, cx, image);
-    return outcome.code != kExitOk ? outcome : SaveBackup(cx, image, number);
+    const PanelOutcome outcome = ReadPanel(link, loop, image);
+    return outcome.code != kExitOk ? outcome : SaveBackup(loop, image, number);
   });
 }
