@@ -106,6 +106,8 @@ int StartLog(const CliContext& cx, const std::string& what) {
 }
 
 int Reach(Link& link, const CliContext& cx, bool quietly) {
+  // What came for commands before this panel (a bench loop probes for hours).
+  link.port.ForgetUnaccepted();
   try {
     if (link.session.Probe(cx.port)) return kExitOk;
   } catch (const std::exception& error) {
@@ -146,7 +148,6 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   PanelOutcome refused;
   if (cx.step) cx.step("writing");
   try {
-    link.port.ForgetUnaccepted();
     link.session.WriteImage(image);
   } catch (const EPanelWriteError& error) {
     std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(error.Commands());
@@ -159,6 +160,9 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
     return {LineLost(error, link, cx, true), "line lost"};
   }
   if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
+  // The read-back's commands begin as the writes' do: what came for those
+  // must not be taken for the read-back's.
+  link.port.ForgetUnaccepted();
   PanelImage back;
   CliContext once = cx;
   once.verify = false;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <system_error>
 
 #include "tools/cli/exit_codes.h"
 #include "tools/cli/settings_file.h"
@@ -67,13 +68,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
     }
   }
   std::error_code ec;
-  if (exclusive) {
-    // A link fails where the name is taken, so two backups never share one.
-    std::filesystem::create_hard_link(temporary, path, ec);
-    std::remove(temporary.c_str());
-  } else {
+  // Looked at just before the rename: hard links, which would refuse a taken
+  // name by themselves, do not exist on the FAT sticks backups are kept on.
+  if (exclusive && std::filesystem::exists(path, ec))
+    ec = std::make_error_code(std::errc::file_exists);
+  else
     std::filesystem::rename(temporary, path, ec);
-  }
   if (ec) {
     reason = ec.message();
     std::remove(temporary.c_str());

@@ -18,7 +18,7 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
 std::string BackupText(const PanelImage& image, const CliContext& cx);
 
 // The text to path, replacing it only once all of it is written; false with
-// the reason otherwise. With exclusive, an existing path is never replaced.
+// the reason otherwise. With exclusive, an existing path is not replaced.
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason,
                          bool exclusive = false);
 

@@ -169,7 +169,7 @@ PanelOutcome SaveBackup(const CliContext& cx, const PanelImage& image, int numbe
     if (std::filesystem::exists(path, ec)) continue;
     if (WriteFileAtomically(path, BackupText(image, cx), reason, true))
       return {kExitOk, "saved " + path};
-    if (!std::filesystem::exists(path, ec)) break;
+    if (!std::filesystem::exists(path, ec)) break;  // not a name taken meanwhile
   }
   Tell(*cx.err, "cannot write a backup into " + cx.output + ": " + reason);
   return {kExitCannotWrite, "not saved: " + reason};
