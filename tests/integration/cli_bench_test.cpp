@@ -37,7 +37,7 @@ TEST(CliBench, PresentedKeyIsShownOnlyWhenItHasAKeysShape) {
   } cases[] = {
       {{"--answer-as", "+T00:+H05"}, "+T00 on PORT got a reply that is not a key"},
       {{"--bad-hex", "--match", "+T00"}, "+T00 on PORT got a reply that is not a key"},
-      {{"--twice", "+T00:150"}, "+T00 on PORT was followed by more than its answer"},
+      {{"--twice", "+T00:130"}, "+T00 on PORT was followed by more than its answer"},
       {{"--present", "none", "--reader-wait", "200"},
        "no key was presented to the reader on PORT within 5 s (the panel answered "
        "\"ERROR\\r\\n\")"},

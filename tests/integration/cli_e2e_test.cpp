@@ -180,7 +180,7 @@ TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
   } cases[] = {
       {{"--twice", "+T02"}, "+T02 on PORT got a reply holding more than one answer"},
       {{"--twice", "+T02:150"}, "more than"},
-      {{"--twice", "+H06:170"}, "+H06 on PORT was followed by more than its answer"},
+      {{"--twice", "+H06:130"}, "+H06 on PORT was followed by more than its answer"},
       {{"--late", "+T02:350"}, "+T02 on PORT was not answered"},
       {{"--answer-as", "+H02:+s"}, "+H02 on PORT got a reply that is not a number"},
       {{"--error-on", "+H03"}, "+H03 on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
