@@ -141,6 +141,17 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
                                   ": +T02, +H03\n"))
       << run.err;
   EXPECT_EQ(sim.ReceivedCommands().size(), 23u) << "every command is still sent, then read back";
+
+  SimProcess lost({"--hangup-mid", "+H03"});  // the line lost at the write of number3
+  run = Cli({"--port", lost.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: the line to " + lost.SlavePath() +
+                                  " was lost during +H0"))
+      << run.err;
+  EXPECT_TRUE(run.err.ends_with(
+      "(Input/output error)\norvex-gsm-cli: the panel may hold a write half done: write the "
+      "file again\n"))
+      << run.err;
 }
 
 // A panel that refuses one write in the middle: the installer learns what

@@ -48,7 +48,9 @@ std::string SystemCause(const std::exception& error) {
 
 // The line or the log failed in the middle of an exchange.
 int LineLost(const std::exception& error, Link& link, const CliContext& cx, bool writing) {
-  const std::string command = LogLabel(link.session.LastCommand());
+  // The command without its data, as the other messages name it.
+  const std::string& sent = link.session.LastCommand();
+  const std::string command = sent.substr(0, sent.starts_with("+s") ? 2 : 4);
   std::string text;
   if (dynamic_cast<const EInOutError*>(&error) != nullptr)
     text = "log.txt could not be written during " + command + ": " + error.what();
