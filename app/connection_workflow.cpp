@@ -16,6 +16,7 @@
 #include "panel/commands.h"
 #include "panel/panel_port.h"
 #include "panel/panel_session.h"
+#include "serial/port_choice.h"
 #include "support/log.h"
 #include "support/text_codec.h"
 
@@ -41,12 +42,7 @@ void TfOrvex::OpenPort() {
   ::OpenPort(comm1_, cb1->currentText().toStdString());
   // The open stays silent; a refusal the user can remedy is told after the
   // scan.
-  const OpenFailure& failure = comm1_.LastOpenFailure();
-  if (failure.kind != OpenFailureKind::kPermission && failure.kind != OpenFailureKind::kBusy)
-    return;
-  for (const OpenFailure& known : port_refusals_)
-    if (known.device == failure.device) return;
-  port_refusals_.push_back(failure);
+  NoteRemediableRefusal(port_refusals_, comm1_.LastOpenFailure());
 }
 
 void TfOrvex::Button1Click() {

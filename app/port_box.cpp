@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <utility>
 
-#include "serial/port_discovery.h"
+#include "serial/port_choice.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ std::string& DiscoveryRoot() {
 QStringList AdapterPaths() {
   QStringList paths;
 #ifndef Q_OS_WIN
-  for (const SerialPortInfo& port : ListSerialPorts(DiscoveryRoot()))
-    if (port.adapter) paths << QString::fromStdString(port.device);
+  for (const std::string& device : AdapterDevices(DiscoveryRoot()))
+    paths << QString::fromStdString(device);
 #endif
   return paths;
 }

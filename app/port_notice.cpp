@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "support/group_membership.h"
+
 namespace {
 
 QString HolderList(const std::vector<PortHolder>& holders) {
@@ -41,11 +43,18 @@ QString PortNotice(const std::vector<OpenFailure>& refusals) {
 
   QString text = QString::fromUtf8("Не удалось открыть порт:\n") + lines.join(QChar('\n'));
   for (const QString& group : groups) {
-    text += QString::fromUtf8(
-                "\n\nЧтобы работать с портом, добавьте пользователя в группу %1 командой\n"
-                "sudo usermod -aG %1 $USER\n"
-                "и войдите в систему заново.")
-                .arg(group);
+    // A user added to the group has it only in sessions begun afterwards.
+    if (UserGroupMembership(group.toStdString()) == GroupMembership::kNotInSession)
+      text += QString::fromUtf8(
+                  "\n\nВы уже в группе %1, но этот сеанс начат раньше: войдите в систему "
+                  "заново или выполните\nnewgrp %1")
+                  .arg(group);
+    else
+      text += QString::fromUtf8(
+                  "\n\nЧтобы работать с портом, добавьте пользователя в группу %1 командой\n"
+                  "sudo usermod -aG %1 $USER\n"
+                  "и войдите в систему заново.")
+                  .arg(group);
   }
   if (withoutGroup)
     text +=

@@ -1,6 +1,7 @@
 #include "panel/encodings.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "panel/panel_errors.h"
 #include "support/text_codec.h"
@@ -91,4 +92,10 @@ FlagBytes DecodeFlagBytes(std::string_view data) {
   flags.dial = HexPairValue(data.substr(0, std::min<size_t>(2, data.size())));
   flags.day = HexPairValue(data.size() > 2 ? data.substr(2, 2) : std::string_view());
   return flags;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
 }

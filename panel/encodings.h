@@ -47,3 +47,7 @@ FlagBytes DecodeFlagBytes(std::string_view data);
 // a hexadecimal integer. Raises EConvertError with "'$<pair>' is not a valid
 // integer value".
 uint8_t HexPairValue(std::string_view pair);
+
+// The text with the letters a to z made upper case and every other byte as it
+// is: hexadecimal digits compared and sent as the panel sends them.
+std::string AsciiUpper(std::string_view text);

@@ -89,6 +89,25 @@ bool ReadAwayQueued(TCustomComm& comm, std::vector<uint8_t>& late, uint64_t& tot
   return any;
 }
 
+// Reads into came until the line has been quiet for quietMs counted from
+// quietFrom, for no more than capMs from now nor beyond kStaleLimit bytes.
+void AwaitQuiet(TCustomComm& comm, std::vector<uint8_t>& came, uint64_t& total, uint32_t quietFrom,
+                uint32_t quietMs, uint32_t capMs) {
+  const uint32_t start = TickMs();
+  for (;;) {
+    const uint32_t now = TickMs();
+    const uint32_t quiet = now - quietFrom;
+    const uint32_t waited = now - start;
+    if (quiet >= quietMs || waited >= capMs || total >= kStaleLimit) break;
+    uint8_t first = 0;
+    if (comm.ReadData(&first, 1, std::min(quietMs - quiet, capMs - waited)) == 0) continue;
+    came.push_back(first);
+    ++total;
+    ReadAwayQueued(comm, came, total);
+    quietFrom = TickMs();
+  }
+}
+
 // Bytes waiting before the command goes out answer an earlier command;
 // counting them would put every following reply onto the wrong command. With
 // quietSince set (a failed attempt on this port ended then), the line must
@@ -99,24 +118,9 @@ void DiscardLateBytes(TCustomComm& comm, const std::string& label,
   std::vector<uint8_t> late;
   uint64_t total = 0;
   const bool queued = ReadAwayQueued(comm, late, total);
-  if (quietSince) {
-    const uint32_t start = TickMs();
-    // Bytes found queued came at some unknown moment: count from now.
-    uint32_t quietFrom = queued ? start : *quietSince;
-    for (;;) {
-      const uint32_t now = TickMs();
-      const uint32_t quiet = now - quietFrom;
-      const uint32_t waited = now - start;
-      if (quiet >= kSliceMs || waited >= kQuietCapMs || total >= kStaleLimit) break;
-      uint8_t first = 0;
-      const uint32_t wait = std::min(kSliceMs - quiet, kQuietCapMs - waited);
-      if (comm.ReadData(&first, 1, wait) == 0) continue;
-      late.push_back(first);
-      ++total;
-      ReadAwayQueued(comm, late, total);
-      quietFrom = TickMs();
-    }
-  }
+  // Bytes found queued came at some unknown moment: count from now.
+  if (quietSince)
+    AwaitQuiet(comm, late, total, queued ? TickMs() : *quietSince, kSliceMs, kQuietCapMs);
   if (late.empty()) return;
   WriteLog({}, false, late);
   WriteLog(DiscardLine(label), true, EmptyData);
@@ -141,6 +145,54 @@ void ReadSlice(TCustomComm& comm, std::vector<uint8_t>& buffer, uint32_t& receiv
       std::min(comm.ReadData(buffer.data() + kFirstReceived + received, count, kSliceMs), count);
 }
 
+// A line of the received bytes that ends the answer: "OK" CR LF, or a
+// refusal that begins with "ERR", each standing at the start of a line. The
+// panel sends its data line before it, so nothing of the answer follows.
+bool AnswerComplete(const std::vector<uint8_t>& buffer, uint32_t received) {
+  const std::string_view text(reinterpret_cast<const char*>(buffer.data()) + kFirstReceived,
+                              received);
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string_view::npos) return false;
+    const std::string_view line = text.substr(start, end - start);
+    if (line == "OK" || line.starts_with("ERR")) return true;
+    start = end + 2;
+  }
+  return false;
+}
+
+// One slice that ends as soon as the answer is complete: waits for the next
+// byte for what is left of the slice, then takes everything queued with it.
+// True when the answer is complete. A full buffer waits out the slice as
+// ReadSlice does.
+bool ReadSliceUntilAnswered(TCustomComm& comm, std::vector<uint8_t>& buffer, uint32_t& received,
+                            std::vector<uint8_t>& overflow) {
+  const uint32_t start = TickMs();
+  for (;;) {
+    const uint32_t room = kReceiveBufferSize - kFirstReceived - received;
+    const uint32_t spent = TickMs() - start;
+    if (spent >= kSliceMs) return false;
+    if (room == 0) {
+      overflow.resize(kSliceCount);
+      comm.ReadData(overflow.data(), kSliceCount, kSliceMs - spent);
+      return false;
+    }
+    uint8_t* at = buffer.data() + kFirstReceived + received;
+    if (std::min(comm.ReadData(at, 1, kSliceMs - spent), 1u) == 0) return false;
+    ++received;
+    const uint32_t more = std::min({comm.QueuedBytes(0), room - 1, kSliceCount});
+    if (more > 0) received += std::min(comm.ReadData(at + 1, more, 0), more);
+    if (AnswerComplete(buffer, received)) return true;
+  }
+}
+
+std::string ReceivedText(const std::vector<uint8_t>& buffer, uint32_t received) {
+  std::string text;
+  for (uint32_t i = kFirstReceived; i < kFirstReceived + received; ++i)
+    if (buffer[i] != 0) text += static_cast<char>(buffer[i]);
+  return text;
+}
+
 std::string ReplyText(const std::vector<uint8_t>& buffer) {
   std::string text;
   for (uint32_t i = 0; i < kReplyEnd; ++i) {
@@ -150,6 +202,14 @@ std::string ReplyText(const std::vector<uint8_t>& buffer) {
 }
 
 }  // namespace
+
+std::string ReadUntilQuiet(TCustomComm& comm, uint32_t quietMs, uint32_t capMs) {
+  std::vector<uint8_t> came;
+  uint64_t total = 0;
+  ReadAwayQueued(comm, came, total);
+  AwaitQuiet(comm, came, total, TickMs(), quietMs, capMs);
+  return std::string(came.begin(), came.end());
+}
 
 void SetExchangeHost(ExchangeHost* host) {
   g_host = host;
@@ -208,7 +268,10 @@ void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attem
     bool accepted = false;
     // Every slice counts as 100 ms, however long it really took.
     for (int64_t elapsed = 0; elapsed < budget; elapsed += kSliceMs) {
-      ReadSlice(comm, buffer, received, overflow);
+      if (host.EndsAnswersEarly())
+        ReadSliceUntilAnswered(comm, buffer, received, overflow);
+      else
+        ReadSlice(comm, buffer, received, overflow);
       accepted = ReplyHasOk(buffer);
       if (accepted) {
         WriteLog({}, false, buffer);
@@ -224,6 +287,7 @@ void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attem
       return;
     }
     host.SetConnected(false);
+    if (received > 0) host.NoteUnaccepted(command, ReceivedText(buffer, received));
     WriteLog(FailedLine(label, attempt), true, EmptyData);
     if (attempt == attempts) break;  // keeps ++attempt from overflowing
   }

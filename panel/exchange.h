@@ -26,6 +26,15 @@ class ExchangeHost {
   // Ticks (true) or clears (false) the connection box. Raises no further
   // action in the window.
   virtual void SetConnected(bool checked) = 0;
+  // True to end an attempt as soon as its answer is complete (a line "OK" CR
+  // LF, or a refusal line "ERR..." CR LF) instead of at the end of its slice.
+  // Everything else of the exchange stays as it is. The window keeps the
+  // slices.
+  virtual bool EndsAnswersEarly() const { return false; }
+  // What came in an attempt that ended without "OK" (the bytes as received,
+  // zero bytes left out), so that a caller can say what the panel answered
+  // instead. Nothing for an attempt that received nothing.
+  virtual void NoteUnaccepted(const std::string& /*command*/, const std::string& /*received*/) {}
 };
 
 // The program-wide host, like the window's single instance fOrvex: set once
@@ -48,6 +57,12 @@ void SendCommand(const std::string& command, int32_t attempts, int32_t budget, s
 // The same over a given host instead of the program-wide one.
 void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
                    std::string& reply);
+
+// Reads what arrives until the line has been quiet for quietMs, for at most
+// capMs in all (and no more than 64 KiB); returns those bytes, empty when the
+// line stayed quiet. For callers that must know that nothing more followed
+// the last answer.
+std::string ReadUntilQuiet(TCustomComm& comm, uint32_t quietMs, uint32_t capMs);
 
 // True when an "O" (0x4F) is directly followed by a "K" (0x4B) anywhere in
 // bytes; zero bytes do not end the scan. Upper case only.

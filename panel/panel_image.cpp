@@ -14,12 +14,6 @@ bool AllHex(std::string_view text) {
                      [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 size_t Occurrences(std::string_view text, std::string_view what) {
   size_t count = 0;
   for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
@@ -43,17 +37,24 @@ std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
 // Sends one read and takes its data, or notes why it cannot be taken.
 class ImageReader {
  public:
-  explicit ImageReader(const CommandSender& send) : send_(send) {}
+  ImageReader(const CommandSender& send, const HeardLookup& heard) : send_(send), heard_(heard) {}
 
   std::string Data(const std::string& command, int32_t budget, char shape) {
     std::string reply;
     send_(command, kCommandAttempts, budget, reply);
+    if (reply.empty() && heard_) {
+      const std::string came = heard_(command);
+      if (!came.empty()) {
+        refused_.push_back({command, "was answered without \"OK\"", came});
+        return {};
+      }
+    }
     const std::string fault = ReplyFault(reply, shape);
     if (!fault.empty()) {
       refused_.push_back({command, fault, reply});
       return {};
     }
-    return Upper(ExtractReply(reply));
+    return AsciiUpper(ExtractReply(reply));
   }
 
   void RaiseIfRefused() const {
@@ -62,6 +63,7 @@ class ImageReader {
 
  private:
   const CommandSender& send_;
+  const HeardLookup& heard_;
   std::vector<RefusedReply> refused_;
 };
 
@@ -111,8 +113,8 @@ std::string EscapedBytes(const std::string& bytes) {
   return out;
 }
 
-PanelImage ReadPanelImage(const CommandSender& send) {
-  ImageReader reader(send);
+PanelImage ReadPanelImage(const CommandSender& send, const HeardLookup& heard) {
+  ImageReader reader(send, heard);
   PanelImage image;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
     const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, 'k');
@@ -137,7 +139,7 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image) {
   std::string reply;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
     reply.clear();
-    send(KeyWriteCommand(slot, ReverseKeyBytes(Upper(image.keys[slot - 1]))), kCommandAttempts,
+    send(KeyWriteCommand(slot, ReverseKeyBytes(AsciiUpper(image.keys[slot - 1]))), kCommandAttempts,
          kKeyBudget, reply);
     unconfirmed.Note(KeyReadCommand(slot), reply);
   }
@@ -154,7 +156,7 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image) {
   for (const PanelEvent& event : kPanelEvents) {
     const std::string& digits = image.numbers[event.number - 1];
     reply.clear();
-    send(NumberWriteCommand(event.number, digits.empty() ? EncodeNumber({}) : Upper(digits)),
+    send(NumberWriteCommand(event.number, digits.empty() ? EncodeNumber({}) : AsciiUpper(digits)),
          kCommandAttempts, kNumberBudget, reply);
     unconfirmed.Note(NumberReadCommand(event.number), reply);
   }
@@ -164,9 +166,12 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image) {
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b) {
   std::vector<std::string> names;
   for (int i = 0; i < kKeySlots; ++i) {
-    if (Upper(a.keys[i]) != Upper(b.keys[i])) names.push_back("key" + std::to_string(i + 1));
+    if (AsciiUpper(a.keys[i]) != AsciiUpper(b.keys[i]))
+      names.push_back("key" + std::to_string(i + 1));
   }
-  const auto digits = [](const std::string& d) { return d.empty() ? EncodeNumber({}) : Upper(d); };
+  const auto digits = [](const std::string& d) {
+    return d.empty() ? EncodeNumber({}) : AsciiUpper(d);
+  };
   for (int i = 0; i < kEventCount; ++i) {
     if (digits(a.numbers[i]) != digits(b.numbers[i]))
       names.push_back("number" + std::to_string(i + 1));

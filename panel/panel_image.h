@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,8 +50,13 @@ class EPanelReadError : public std::runtime_error {
   std::vector<RefusedReply> refused_;
 };
 
-// Keys 1 to 4, the flags, numbers 1 to 6.
-PanelImage ReadPanelImage(const CommandSender& send);
+// What came for a command that was not accepted (its bytes as received);
+// empty when nothing came.
+using HeardLookup = std::function<std::string(const std::string& command)>;
+
+// Keys 1 to 4, the flags, numbers 1 to 6. With heard, a command answered
+// without "OK" is refused with what came instead of as not answered.
+PanelImage ReadPanelImage(const CommandSender& send, const HeardLookup& heard = {});
 
 // Keys, then the flag bytes, then all six numbers, exactly as the image
 // holds them. Every command is sent; afterwards EPanelWriteError names the

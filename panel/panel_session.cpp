@@ -26,11 +26,22 @@ StandalonePort::StandalonePort() {
   RestorePublishedValues(comm_, Comm1Values());
 }
 
+void StandalonePort::NoteUnaccepted(const std::string& command, const std::string& received) {
+  unaccepted_.emplace_back(command, received);
+}
+
+std::string StandalonePort::Unaccepted(const std::string& name) const {
+  for (auto it = unaccepted_.rbegin(); it != unaccepted_.rend(); ++it)
+    if (it->first.starts_with(name)) return it->second;
+  return {};
+}
+
 PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
     : host_(host), debug_mode_(debugMode) {}
 
 CommandSender PanelSession::Sender() {
   return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
+    last_command_ = command;
     SendCommandOn(host_, command, attempts, budget, reply);
   };
 }
@@ -100,8 +111,20 @@ void PanelSession::ReadPresented(KeyList& keys) {
   ReadPresentedKey(keys, Sender());
 }
 
-PanelImage PanelSession::ReadImage() {
-  return ReadPanelImage(Sender());
+PanelImage PanelSession::ReadImage(const HeardLookup& heard) {
+  PanelImage image = ReadPanelImage(Sender(), heard);
+  const std::string more = AfterLastAnswer();
+  if (!more.empty())
+    throw EPanelReadError(
+        {{LogLabel(last_command_), "was followed by more than its answer", more}});
+  return image;
+}
+
+std::string PanelSession::AfterLastAnswer() {
+  constexpr uint32_t kSliceMs = 100;
+  constexpr uint32_t kQuietCapMs = 1000;
+  const uint32_t quiet = host_.EndsAnswersEarly() ? 2 * kSliceMs : kSliceMs;
+  return ReadUntilQuiet(host_.Comm1(), quiet, kQuietCapMs);
 }
 
 void PanelSession::WriteImage(const PanelImage& image) {

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "panel/exchange.h"
@@ -41,9 +42,21 @@ class StandalonePort : public ExchangeHost {
   void SetConnected(bool checked) override { connected_ = checked; }
   bool Connected() const { return connected_; }
 
+  // The opt-in fast link: each exchange ends when its answer is complete.
+  void SetEndsAnswersEarly(bool on) { early_ = on; }
+  bool EndsAnswersEarly() const override { return early_; }
+
+  // What came for the latest unaccepted command that begins with name
+  // ("+H03" finds "+H03" and "+H03..."); empty when nothing came.
+  void NoteUnaccepted(const std::string& command, const std::string& received) override;
+  std::string Unaccepted(const std::string& name) const;
+  void ForgetUnaccepted() { unaccepted_.clear(); }
+
  private:
   TSerialComm comm_;
   bool connected_ = false;
+  bool early_ = false;
+  std::vector<std::pair<std::string, std::string>> unaccepted_;
 };
 
 class PanelSession {
@@ -80,13 +93,26 @@ class PanelSession {
   void WriteNumbers(NumbersPage& numbers);  // EPortNotOpen as WriteAll
   void ReadPresented(KeyList& keys);
 
-  // The exact copy of the panel (panel_image.h).
-  PanelImage ReadImage();
+  // The exact copy of the panel (panel_image.h). The read is taken only when
+  // nothing follows the last answer (AfterLastAnswer), else EPanelReadError
+  // names the last command. With heard, a command answered without "OK" is
+  // named with what came.
+  PanelImage ReadImage(const HeardLookup& heard = {});
   void WriteImage(const PanelImage& image);  // EPortNotOpen as WriteAll
+
+  // What arrives once the last answer is in, until the line has been quiet
+  // for a slice (two on a link that ends answers early, as those end before
+  // their slice would): empty when nothing followed. A repeated or late
+  // answer to the last command has no following command to show in.
+  std::string AfterLastAnswer();
+
+  // The command sent last (or in flight), for messages about a lost line.
+  const std::string& LastCommand() const { return last_command_; }
 
  private:
   void RequireOpenPort();
 
   ExchangeHost& host_;
   bool debug_mode_;
+  std::string last_command_;
 };

@@ -44,6 +44,7 @@ cmake --build "$build" -j2
 
 window="$build/app/orvex-gsm"
 sim="$build/tools/sim/orvex-gsm-sim"
+cli="$build/tools/cli/orvex-gsm-cli"
 
 # What this script started ends with it, however it ends.
 children=()
@@ -64,67 +65,11 @@ start_window() {
 }
 
 # The window probes the port in its port box first, and the box starts with
-# the text saved at the end of the last run: saving PORT there is the same as
-# typing it into the box. The save follows the window's own: under the
-# settings store's lock, everything but that one value kept as it is.
-save_port_box_text() {
-  local port=$1 reg=$2
-  mkdir -p "$(dirname "$reg")"
-  (
-    if ! flock -w 5 9; then
-      echo "run.sh: $reg stays locked by another program" >&2
-      exit 1
-    fi
-    # The store's own rule: a file of blank lines is empty, any other starts
-    # with REGEDIT4.
-    local filled=0
-    grep -q '[^[:space:]]' "$reg" 2>/dev/null && filled=1
-    if [ "$filled" -eq 1 ] &&
-      [ "$(head -n 1 "$reg" | sed 's/^\xEF\xBB\xBF//; s/[[:space:]]*$//')" != REGEDIT4 ]; then
-      echo "run.sh: $reg is not a settings file (its first line is not REGEDIT4): type $port into the port box" >&2
-      exit 1
-    fi
-    local text=${port//\\/\\\\}
-    text=${text//\"/\\\"}
-    {
-      if [ "$filled" -eq 1 ]; then
-        cat "$reg"
-        # A last line without its line end still ends before what follows.
-        [ -z "$(tail -c 1 "$reg")" ] || echo
-      else
-        echo REGEDIT4
-      fi
-    } | TEXT="$text" awk '
-      function lower_trimmed(line) { sub(/^[ \t]+/, "", line); sub(/[ \t\r]+$/, "", line); return tolower(line) }
-      BEGIN {
-        key = "[hkey_current_user\\software\\nolvargsm\\forms\\forvex]"
-        value = "\"cb1.Text\"=\"" ENVIRON["TEXT"] "\""
-      }
-      continued { continued = ($0 ~ /\\[ \t\r]*$/); next }
-      /^[ \t]*\[/ {
-        inkey = (lower_trimmed($0) == key)
-        print
-        if (inkey && !done) { print value; done = 1 }
-        next
-      }
-      inkey && tolower($0) ~ /^[ \t]*"cb1\.text"[ \t]*=/ {
-        # A byte list may go on over the lines that follow; a text may not.
-        data = $0
-        sub(/^[^=]*=[ \t]*/, "", data)
-        continued = (data !~ /^"/ && data ~ /\\[ \t\r]*$/)
-        next
-      }
-      { print }
-      END { if (!done) { print ""; print "[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Forms\\fOrvex]"; print value } }
-    ' >"$reg.run-sh.new"
-    [ -e "$reg" ] && chmod --reference="$reg" "$reg.run-sh.new"
-    mv "$reg.run-sh.new" "$reg"
-  ) 9>"$reg.lock"
-}
-
+# the text saved at the end of the last run: the tool saves PORT there as the
+# window saves it (under the settings store's lock, nothing else changed).
 if [ -n "$port" ]; then
   reg="${XDG_CONFIG_HOME:-$HOME/.config}/NolvarGSM/user.reg"
-  save_port_box_text "$port" "$reg"
+  "$cli" set-port "$port" >/dev/null
   echo "run.sh: the window looks for the panel on $port first (port box text in $reg)"
   start_window
   exit
@@ -144,23 +89,6 @@ echo "run.sh: panel simulator on $pty (memory in $demo/panel.state)"
 
 # The settings store's port map sends COM2 to the simulator's terminal; the
 # rest of the demo's settings file stays as the window left it.
-reg="$demo/config/NolvarGSM/user.reg"
-ports_key='[HKEY_CURRENT_USER\SOFTWARE\NolvarGSM\Ports]'
-{
-  if [ -s "$reg" ]; then
-    # Everything but the old port map key, without trailing blank lines.
-    PORTS_KEY="$ports_key" awk '
-      /^\[/ { skip = (tolower($0) == tolower(ENVIRON["PORTS_KEY"])) }
-      skip { next }
-      /^[[:space:]]*$/ { blanks++; next }
-      { for (; blanks > 0; blanks--) print ""; print }' "$reg"
-  else
-    echo "REGEDIT4"
-  fi
-  echo
-  echo "$ports_key"
-  echo "\"COM2\"=\"$pty\""
-} > "$reg.new"
-mv "$reg.new" "$reg"
+XDG_CONFIG_HOME="$demo/config" "$cli" map COM2 "$pty" >/dev/null
 
 XDG_CONFIG_HOME="$demo/config" start_window

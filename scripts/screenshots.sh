@@ -16,7 +16,7 @@ if [ "${1:-}" != "--on-display" ]; then
   build="${BUILD_DIR:-build}"
   bash scripts/install-deps.sh
   cmake -S . -B "$build" -G Ninja >/dev/null
-  cmake --build "$build" -j2 --target orvex-gsm orvex-gsm-sim
+  cmake --build "$build" -j2 --target orvex-gsm orvex-gsm-sim orvex-gsm-cli
   mkdir -p "$out"
   exec bash tests/gui/wm/run_under_wm.sh bash "$0" --on-display "$(realpath "$out")" "$build"
 fi
@@ -26,6 +26,7 @@ out="$2"
 build="$3"
 window_program="$build/app/orvex-gsm"
 sim_program="$build/tools/sim/orvex-gsm-sim"
+cli_program="$build/tools/cli/orvex-gsm-cli"
 main_title='Настройка Охранной Панели "Orvex GSM"'
 wait_title='Обмен данными'
 
@@ -62,9 +63,8 @@ coproc SIM { exec "$sim_program" --state "$scratch/panel.state" --delay 120; }
 children+=("$SIM_PID")
 read -r -t 10 pty <&"${SIM[0]}"
 
-mkdir -p "$scratch/config/NolvarGSM"
-printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n"COM2"="%s"\n' "$pty" \
-  >"$scratch/config/NolvarGSM/user.reg"
+# COM2 is the simulator's terminal, written by the project's own store code.
+XDG_CONFIG_HOME="$scratch/config" "$cli_program" map COM2 "$pty" >/dev/null
 
 window_id() {
   wmctrl -l 2>/dev/null | awk -v title="$1" '{ id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == title) print id }' |

@@ -48,6 +48,10 @@ std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore&
 
 void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path) {
   const auto key = store.OpenKey(std::string(PortMapKeyPath), true);
-  key->WriteString(portName, path);
+  // An emptied value would still be listed by anything that reads the file.
+  if (path.empty())
+    key->DeleteValue(portName);
+  else
+    key->WriteString(portName, path);
   key->Commit();
 }

@@ -28,7 +28,7 @@ std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::str
 std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store);
 
 // Maps portName to the device path (UTF-8) in the store, or, with an empty
-// path, maps it to nothing. Saved as the window saves: the lock taken, the
+// path, removes portName's value. Saved as the window saves: the lock taken, the
 // file read again, this one value changed, the file replaced whole. Raises
 // ERegistryException when the store cannot be written, or cannot hold the
 // path's characters.

@@ -200,6 +200,8 @@ class FileKey : public RegistryKey {
     Write(name, RegValue::Text(value.substr(0, value.find('\0'))));
   }
 
+  void DeleteValue(const std::string& name) override { Write(name, std::nullopt); }
+
   void Commit() override {
     if (pending_.empty()) return;
     const std::string& first = pending_.front().first;
@@ -212,7 +214,12 @@ class FileKey : public RegistryKey {
     if (outcome == ReadOutcome::kFailed) throw FailedToSetData(first, error);
     if (outcome == ReadOutcome::kMissing) text.clear();
     RegDocument current = RegDocument::Parse(text, file_);
-    for (const auto& [name, value] : pending_) current.SetValue(keyPath_, name, value);
+    for (const auto& [name, value] : pending_) {
+      if (value)
+        current.SetValue(keyPath_, name, *value);
+      else
+        current.RemoveValue(keyPath_, name);
+    }
     const std::string updated = current.Serialize();
     if (updated != text && !ReplaceFile(file_, updated, error)) {
       throw FailedToSetData(first, error);
@@ -226,10 +233,14 @@ class FileKey : public RegistryKey {
     return open_ ? snapshot_.FindValue(keyPath_, name) : nullptr;
   }
 
-  void Write(const std::string& name, const RegValue& value) {
+  // A value to set, or nothing for a removal.
+  void Write(const std::string& name, const std::optional<RegValue>& value) {
     if (!open_) throw FailedToSetData(name, whyNotOpen_);
     if (!writable_) throw FailedToSetData(name, file_ + ": opened for reading only");
-    snapshot_.SetValue(keyPath_, name, value);
+    if (value)
+      snapshot_.SetValue(keyPath_, name, *value);
+    else
+      snapshot_.RemoveValue(keyPath_, name);
     pending_.emplace_back(name, value);
   }
 
@@ -239,7 +250,7 @@ class FileKey : public RegistryKey {
   std::string file_;
   std::string keyPath_;  // UTF-8, from the root of HKEY_CURRENT_USER
   RegDocument snapshot_;
-  std::vector<std::pair<std::string, RegValue>> pending_;
+  std::vector<std::pair<std::string, std::optional<RegValue>>> pending_;
 };
 
 class FileStore : public RegistryStore {

@@ -69,6 +69,9 @@ class RegistryKey {
   // its first zero byte, as a REG_SZ does.
   virtual void WriteInteger(const std::string& name, int32_t value) = 0;
   virtual void WriteString(const std::string& name, const std::string& value) = 0;
+  // Removes the value; nothing when it is not there. Raises FailedToSetData
+  // as the writes do.
+  virtual void DeleteValue(const std::string& name) = 0;
   // Makes the writes so far lasting; raises FailedToSetData (naming the first
   // value not yet stored) or ESettingsFileError when it cannot. A store that
   // writes through has nothing to do here; a key destroyed without Commit may

@@ -387,6 +387,16 @@ void RegDocument::SetValue(std::string_view keyPath, std::string_view name, cons
   found->raw.clear();
 }
 
+void RegDocument::RemoveValue(std::string_view keyPath, std::string_view name) {
+  const std::string header = SectionHeader(keyPath);
+  for (Section& section : sections_) {
+    if (!SameStoredName(section.header, header)) continue;
+    std::erase_if(section.items, [&](const Item& item) {
+      return item.isValue && SameStoredName(item.name, name);
+    });
+  }
+}
+
 bool SameStoredName(std::string_view a, std::string_view b) {
   const std::string a8 = Utf8ToCp1251(a);
   const std::string b8 = Utf8ToCp1251(b);

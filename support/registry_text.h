@@ -74,6 +74,8 @@ class RegDocument {
   // Replaces the value where it is, or adds it at the end of its key (adding
   // the key when it is missing).
   void SetValue(std::string_view keyPath, std::string_view name, const RegValue& value);
+  // Removes the value with the lines it was read from; nothing when missing.
+  void RemoveValue(std::string_view keyPath, std::string_view name);
 
  private:
   struct Item {

@@ -113,6 +113,14 @@ class Win32Key : public RegistryKey {
         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
 
+  void DeleteValue(const std::string& name) override {
+    if (key_ == nullptr) throw FailedToSetData(name, whyNotOpen_);
+    if (!writable_) throw FailedToSetData(name, "opened for reading only");
+    const LONG result = RegDeleteValueW(key_, Wide(name).c_str());
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+      throw FailedToSetData(name, SystemText(result));
+  }
+
   void Commit() override {}
 
  private:

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "cli_run.h"
 #include "fakes/fake_sysfs.h"
 #include "serial/comm_device.h"
 #include "sim_process.h"
@@ -18,47 +19,14 @@
 
 namespace {
 
+using orvex_test::Body;
+using orvex_test::Cli;
+using orvex_test::CliRun;
+using orvex_test::kSettings;
 using orvex_test::ReadSimState;
 using orvex_test::SimProcess;
 using orvex_test::TempDir;
 using orvex_test::WriteSimState;
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = RunCli(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
-// The file without its "#" header, which holds the time of the read.
-std::string Body(const std::string& file) {
-  std::string body;
-  std::istringstream lines(file);
-  for (std::string line; std::getline(lines, line);)
-    if (!line.starts_with("#")) body += line + "\n";
-  return body;
-}
-
-const char* kSettings =
-    "# gate panel\n"
-    "key1=0123456789ABCDEF\n"
-    "key2=1111111111111111\n"
-    "key3=00000000000000a5\n"
-    "key4=FFFFFFFFFFFFFFFF\n"
-    "number1=+79161234567\n"
-    "number2=112\n"
-    "number3=\n"
-    "number4=hex:3839002A000000000000000000000000\n"
-    "number5=+7\n"
-    "number6=0123456789012345\n"
-    "dial1=1\ndial2=1\ndial3=0\ndial4=1\ndial5=0\ndial6=1\n"
-    "day1=0\nday2=1\nday3=0\nday4=0\nday5=1\nday6=0\n";
 
 TEST(CliEndToEnd, ProbeSaysWhetherThePanelAnswersOrThePortCannotBeOpened) {
   SimProcess sim;
@@ -85,6 +53,8 @@ TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
 
   CliRun run = Cli({"--port", sim.SlavePath(), "write", file});
   ASSERT_EQ(run.code, kExitOk) << run.err;
+  EXPECT_EQ(run.err, "orvex-gsm-cli: wrote " + file + " to the panel on " + sim.SlavePath() +
+                         " and read it back: the same\n");
   const std::vector<std::string> sent = sim.ReceivedCommands();
   ASSERT_EQ(sent.size(), 1u + 11u + 11u) << "probe, the write, the read-back";
   EXPECT_EQ(sent[1], "+T01EFCDAB8967452301") << "keys go out in panel order";
@@ -95,6 +65,10 @@ TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
   EXPECT_EQ(sent[9], "+H043839002A000000000000000000000000")
       << "a number is written as held, whatever its dial flag";
 
+  run = Cli({"--port", sim.SlavePath(), "-q", "write", file});
+  EXPECT_EQ(run.code, kExitOk);
+  EXPECT_EQ(run.err, "") << "-q silences the line";
+
   run = Cli({"--port", sim.SlavePath(), "read"});
   ASSERT_EQ(run.code, kExitOk) << run.err;
   EXPECT_EQ(Body(run.out), Body(FormatSettingsFile(ParseSettingsFile(kSettings))));
@@ -102,7 +76,8 @@ TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
 }
 
 // A backup written back puts the panel into the very state it was read in,
-// whatever that state is; written to another panel, it makes a copy.
+// whatever that state is; written to another panel, it makes a copy. All of
+// it over the fast link, which must lose nothing.
 TEST(CliEndToEnd, RandomPanelsRoundTripThroughABackup) {
   const char* env = std::getenv("ORVEX_ROUNDTRIP_CYCLES");
   const int cycles = env != nullptr ? std::atoi(env) : 3;
@@ -141,13 +116,13 @@ TEST(CliEndToEnd, RandomPanelsRoundTripThroughABackup) {
     SimProcess panel({"--state", dir.File("panel.state")});
     SimProcess blank({"--state", dir.File("blank.state")});
 
-    const CliRun backup = Cli({"--port", panel.SlavePath(), "read", "--verify"});
+    const CliRun backup = Cli({"--fast", "--port", panel.SlavePath(), "read", "--verify"});
     ASSERT_EQ(backup.code, kExitOk) << backup.err;
-    const CliRun restore = Cli({"--port", panel.SlavePath(), "write", "-"}, backup.out);
+    const CliRun restore = Cli({"--fast", "--port", panel.SlavePath(), "write", "-"}, backup.out);
     ASSERT_EQ(restore.code, kExitOk) << restore.err;
-    const CliRun copy = Cli({"--port", blank.SlavePath(), "write", "-"}, backup.out);
+    const CliRun copy = Cli({"--fast", "--port", blank.SlavePath(), "write", "-"}, backup.out);
     ASSERT_EQ(copy.code, kExitOk) << copy.err;
-    const CliRun again = Cli({"--port", blank.SlavePath(), "read"});
+    const CliRun again = Cli({"--fast", "--port", blank.SlavePath(), "read"});
     ASSERT_EQ(again.code, kExitOk) << again.err;
     differences += Body(again.out) != Body(backup.out);
     EXPECT_EQ(Body(again.out), Body(backup.out));
@@ -162,9 +137,37 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   SimProcess sim({"--silent-on", "+H03", "--silent-on", "+T02"});
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_EQ(run.err,
-            "orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() + ": +T02, +H03\n");
-  EXPECT_EQ(sim.ReceivedCommands().size(), 12u) << "every command is still sent, nothing read";
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() +
+                                  ": +T02, +H03\n"))
+      << run.err;
+  EXPECT_EQ(sim.ReceivedCommands().size(), 23u) << "every command is still sent, then read back";
+
+  SimProcess lost({"--hangup-mid", "+H03"});  // the line lost at the write of number3
+  run = Cli({"--port", lost.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: the line to " + lost.SlavePath() +
+                                  " was lost during +H0"))
+      << run.err;
+  EXPECT_TRUE(run.err.ends_with(
+      "(Input/output error)\norvex-gsm-cli: the panel may hold a write half done: write the "
+      "file again\n"))
+      << run.err;
+}
+
+// A panel that refuses one write in the middle: the installer learns what
+// came and in which fields the panel now differs from the file.
+TEST(CliEndToEnd, AWriteRefusedInTheMiddleSaysWhatCameAndWhereThePanelNowDiffers) {
+  SimProcess sim({"--error-on", "+H02313132"});  // the write of number2=112
+  CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  const std::string port = sim.SlavePath();
+  EXPECT_EQ(run.err, "orvex-gsm-cli: not accepted by the panel on " + port +
+                         ": +H02\n"
+                         "orvex-gsm-cli: +H02 was answered \"ERROR\\r\\n\"\n"
+                         "orvex-gsm-cli: the panel read back on " +
+                         port +
+                         " differs in number2\n"
+                         "orvex-gsm-cli:   number2: file \"112\", panel \"\"\n");
 }
 
 TEST(CliEndToEnd, AReplyOfTheWrongShapeFailsTheReadAndPrintsNothing) {
@@ -178,30 +181,57 @@ TEST(CliEndToEnd, AReplyOfTheWrongShapeFailsTheReadAndPrintsNothing) {
   EXPECT_NE(run.err.find("ZZ\\r\\nOK\\r\\n\""), std::string::npos) << "what came is shown";
 }
 
-// A panel that answers late, twice, with another command's answer, or loses
-// its line mid-answer: the backup names the command and holds nothing.
+// A panel that answers late, twice, with another command's answer, with
+// "ERROR", a byte every 90 ms, or loses its line mid-answer: the backup names
+// the command and holds nothing, over the slices and over the fast link alike.
 TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
   const struct {
     std::vector<std::string> misbehaviour;
     std::string words;
   } cases[] = {
       {{"--twice", "+T02"}, "+T02 on PORT got a reply holding more than one answer"},
-      {{"--twice", "+T02:150"}, "got a reply holding more than one answer"},
+      {{"--twice", "+T02:150"}, "more than"},
+      {{"--twice", "+H06:130"}, "+H06 on PORT was followed by more than its answer"},
       {{"--late", "+T02:350"}, "+T02 on PORT was not answered"},
       {{"--answer-as", "+H02:+s"}, "+H02 on PORT got a reply that is not a number"},
-      {{"--hangup-mid", "+H03"}, "read on PORT failed"},
+      {{"--error-on", "+H03"}, "+H03 on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
+      {{"--pieces", "40", "--piece-gap", "90", "--match", "+H01"}, "+H01 on PORT"},
+      {{"--hangup-mid", "+H03"}, "the line to PORT was lost during +H03 (Input/output error)"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.misbehaviour[0] + " " + c.misbehaviour[1]);
-    SimProcess sim(c.misbehaviour);
-    const CliRun run = Cli({"--port", sim.SlavePath(), "read"});
-    EXPECT_EQ(run.code, kExitNotAccepted);
-    EXPECT_EQ(run.out, "");
-    std::string words = c.words;
-    if (const size_t at = words.find("PORT"); at != std::string::npos)
-      words.replace(at, 4, sim.SlavePath());
-    EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+  for (const bool fast : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE((fast ? "--fast " : "") + c.misbehaviour[0] + " " + c.misbehaviour[1]);
+      SimProcess sim(c.misbehaviour);
+      std::vector<std::string> args = {"--port", sim.SlavePath(), "read"};
+      if (fast) args.insert(args.begin(), "--fast");
+      const CliRun run = Cli(args);
+      EXPECT_EQ(run.code, kExitNotAccepted);
+      EXPECT_EQ(run.out, "");
+      std::string words = c.words;
+      if (const size_t at = words.find("PORT"); at != std::string::npos)
+        words.replace(at, 4, sim.SlavePath());
+      EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+      EXPECT_EQ(run.err.find("Win32"), std::string::npos) << run.err;
+    }
   }
+}
+
+// The fast link ends an exchange at its answer: a copy 50 ms behind the
+// answer to +T02, which the slice would have held with it, now arrives while
+// later commands are under way, and is still never taken for their answer.
+TEST(CliEndToEnd, TheFastLinkEndsAtTheAnswerAndStillCatchesARepeatedOne) {
+  SimProcess slow({"--twice", "+T02:50"});
+  CliRun run = Cli({"--port", slow.SlavePath(), "read"});
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_NE(run.err.find("+T02 on " + slow.SlavePath() + " got a reply holding more than one"),
+            std::string::npos)
+      << run.err;
+
+  SimProcess fast({"--twice", "+T02:50"});
+  run = Cli({"--fast", "--port", fast.SlavePath(), "read"});
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.find("+T02 on"), std::string::npos) << "+T02 ended before the copy came";
 }
 
 TEST(CliEndToEnd, AWriteThePanelAcceptedButDidNotKeepIsCaughtByTheReadBack) {
@@ -210,8 +240,9 @@ TEST(CliEndToEnd, AWriteThePanelAcceptedButDidNotKeepIsCaughtByTheReadBack) {
   SimProcess sim({"--answer-as", "+H012B:+H05"});
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitDiffers);
-  EXPECT_EQ(run.err,
-            "orvex-gsm-cli: the panel read back on " + sim.SlavePath() + " differs in number1\n");
+  EXPECT_EQ(run.err, "orvex-gsm-cli: the panel read back on " + sim.SlavePath() +
+                         " differs in number1\n"
+                         "orvex-gsm-cli:   number1: file \"+79161234567\", panel \"\"\n");
   run = Cli({"--port", sim.SlavePath(), "--no-verify", "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitOk) << run.err;
 }
@@ -221,6 +252,8 @@ TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
   TempDir dir;
   std::string bad = kSettings;
   bad.replace(bad.find("dial3=0"), 7, "dial3=x");
+  std::string junk = kSettings;  // bytes no terminal should get raw
+  junk.replace(junk.find("dial3=0"), 7, std::string("dial3=\x01\0\xFF", 9));
   std::ofstream(dir.File("huge.txt")) << std::string(2 * 1024 * 1024, '#');
   const struct {
     std::vector<std::string> args;
@@ -231,6 +264,7 @@ TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
       {{"write", "/no/such/file"}, "", "cannot read /no/such/file: No such file"},
       {{"write", dir.path()}, "", "is a directory"},
       {{"write", dir.File("huge.txt")}, "", "larger than 1 MiB"},
+      {{"write", "-"}, junk, "dial3 must be 0 or 1, is \"\\x01\\x00\\xFF\""},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"--port", sim.SlavePath()};
@@ -245,14 +279,21 @@ TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
 TEST(CliEndToEnd, OutputsThatCannotBeWrittenFailBeforeOrAfterTheReadAsTheyMust) {
   SimProcess sim;
   TempDir dir;
-  // A log that cannot be written stops the write before anything is sent.
+  // A log that cannot be written (a folder, a link to a full device) stops
+  // the command before anything is sent.
   const std::string cwd = std::filesystem::current_path();
-  std::filesystem::create_directory(dir.File("log.txt"));
-  std::filesystem::current_path(dir.path());
-  CliRun run = Cli({"--port", sim.SlavePath(), "--debug", "write", "-"}, kSettings);
-  std::filesystem::current_path(cwd);
-  EXPECT_EQ(run.code, kExitCannotWrite);
-  EXPECT_NE(run.err.find("cannot write log.txt"), std::string::npos) << run.err;
+  std::filesystem::create_directory(dir.File("busy"));
+  std::filesystem::create_directory(dir.File("busy/log.txt"));
+  std::filesystem::create_directory(dir.File("full"));
+  std::filesystem::create_symlink("/dev/full", dir.File("full/log.txt"));
+  CliRun run;
+  for (const char* folder : {"busy", "full"}) {
+    std::filesystem::current_path(dir.File(folder));
+    run = Cli({"--port", sim.SlavePath(), "--debug", "write", "-"}, kSettings);
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(run.code, kExitCannotWrite) << folder;
+    EXPECT_NE(run.err.find("cannot write log.txt"), std::string::npos) << run.err;
+  }
   EXPECT_TRUE(sim.ReceivedCommands().empty());
 
   run = Cli({"--port", sim.SlavePath(), "read", "-o", dir.File("no/such/dir/panel.txt")});
@@ -272,14 +313,6 @@ TEST(CliEndToEnd, OutputsThatCannotBeWrittenFailBeforeOrAfterTheReadAsTheyMust) 
           {std::string(32, '0'), std::string(32, '0'), std::string(32, '0'), std::string(32, '0'),
            std::string(32, '0'), std::string(32, '0')}})));
   EXPECT_FALSE(std::filesystem::exists(dir.File("panel.txt.tmp")));
-}
-
-TEST(CliEndToEnd, PresentedKeyIsShownInDisplayOrder) {
-  SimProcess sim({"--present", "0102030405060708"});
-  CliRun run = Cli({"--port", sim.SlavePath(), "read-key"});
-  EXPECT_EQ(run.code, kExitOk) << run.err;
-  EXPECT_EQ(run.out, "0807060504030201\n");
-  EXPECT_EQ(sim.ReceivedCommands(), std::vector<std::string>{"+T00"});
 }
 
 TEST(CliEndToEnd, ScanTriesTheGivenPortThenTheListAndPrintsOnlyThePort) {

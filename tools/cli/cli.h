@@ -6,14 +6,7 @@
 #include <string>
 #include <vector>
 
-// Exit codes.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitCannotWrite = 1;  // the output, the log or the settings store
-inline constexpr int kExitUsage = 2;        // bad arguments or a refused settings file
-inline constexpr int kExitNoAnswer = 3;     // the panel did not answer the probe
-inline constexpr int kExitNotAccepted = 4;  // a command not accepted, or its reply refused
-inline constexpr int kExitCannotOpen = 5;   // the port cannot be opened
-inline constexpr int kExitDiffers = 6;      // the panel read back differs
+#include "tools/cli/exit_codes.h"
 
 // Runs one command line (arguments without the program name). Reads a
 // settings file from `in` for "write -".

@@ -1,55 +1,23 @@
 #include "tools/cli/cli_commands.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
+#include <exception>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
+#include "panel/commands.h"
+#include "panel/encodings.h"
 #include "panel/panel_errors.h"
 #include "panel/panel_port.h"
-#include "panel/panel_session.h"
-#include "panel/plain_pages.h"
+#include "serial/port_choice.h"
+#include "serial/serial_error.h"
+#include "support/log.h"
 #include "support/text_codec.h"
-#include "tools/cli/cli.h"
+#include "tools/cli/cli_files.h"
+#include "tools/cli/cli_panel.h"
 #include "tools/cli/cli_ports.h"
+#include "tools/cli/exit_codes.h"
 #include "tools/cli/settings_file.h"
 
 namespace {
-
-std::string SystemText(int code) {
-  return std::strerror(code);
-}
-
-// "2026-12-07T14:05:09+01:00": the moment of the read, for the file's header.
-// The offset is worked out from the two calendars, since strftime's %z gives
-// the zone's name on Windows.
-std::string IsoTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  std::tm utc{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-  gmtime_s(&utc, &now);
-#else
-  localtime_r(&now, &local);
-  gmtime_r(&now, &utc);
-#endif
-  int days = local.tm_yday - utc.tm_yday;
-  if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
-  const int minutes = days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
-  char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                minutes < 0 ? '-' : '+', std::abs(minutes) / 60, std::abs(minutes) % 60);
-  return text;
-}
 
 std::string Joined(const std::vector<std::string>& names) {
   std::string text;
@@ -57,233 +25,267 @@ std::string Joined(const std::vector<std::string>& names) {
   return text;
 }
 
-// With --debug the log must be writable before anything reaches the panel:
-// a trace that fails halfway would stop a write between two commands.
-bool LogWritable(const CliContext& cx) {
-  if (!cx.debug) return true;
-  std::FILE* log = std::fopen("log.txt", "ab");
-  if (log != nullptr && std::fclose(log) == 0) return true;
-  *cx.err << "orvex-gsm-cli: cannot write log.txt: " << SystemText(errno) << "\n";
-  return false;
+std::string Quoted(const std::string& bytes) {
+  return "\"" + EscapedBytes(bytes) + "\"";
 }
 
-int CannotOpen(PanelSession& session, const CliContext& cx) {
-  *cx.err << "orvex-gsm-cli: " << DescribeOpenFailure(cx.port, session.LastOpenFailure());
+int CannotOpen(Link& link, const CliContext& cx) {
+  Tell(*cx.err, DescribeOpenFailure(cx.port, link.session.LastOpenFailure()));
   return kExitCannotOpen;
 }
 
-// Opens the port and probes; the exit code when the panel cannot be talked
-// to, 0 when it answered.
-int Reach(PanelSession& session, const CliContext& cx) {
-  if (!LogWritable(cx)) return kExitCannotWrite;
-  if (session.Probe(cx.port)) return kExitOk;
-  if (!session.PortOpen()) return CannotOpen(session, cx);
-  *cx.err << "orvex-gsm-cli: no answer from the panel on " << cx.port << "\n";
-  return kExitNoAnswer;
+// The serial component's message is its own ("Unable to read from port.
+// (Win32 error 5: ...)"); the user is told the system's words alone.
+std::string SystemCause(const std::exception& error) {
+  const std::string text = error.what();
+  const size_t at = text.find("(Win32 error ");
+  if (at == std::string::npos) return text;
+  const size_t colon = text.find(": ", at);
+  const size_t end = text.rfind(')');
+  if (colon == std::string::npos || end == std::string::npos || end < colon) return text;
+  return text.substr(colon + 2, end - colon - 2);
 }
 
-int ReportRefused(const EPanelReadError& error, const CliContext& cx) {
-  for (const RefusedReply& r : error.Refused()) {
-    *cx.err << "orvex-gsm-cli: " << r.command << " on " << cx.port << " " << r.reason;
-    if (!r.reply.empty()) *cx.err << ": \"" << EscapedBytes(r.reply) << "\"";
-    *cx.err << "\n";
-  }
-  return kExitNotAccepted;
-}
-
-int ReportUnconfirmed(const EPanelWriteError& error, const CliContext& cx) {
-  *cx.err << "orvex-gsm-cli: not accepted by the panel on " << cx.port << ": "
-          << Joined(error.Commands()) << "\n";
-  return kExitNotAccepted;
-}
-
-// Reads the panel; the exit code of a failure, 0 with the image otherwise.
-int ReadImage(PanelSession& session, const CliContext& cx, PanelImage& image) {
-  try {
-    image = session.ReadImage();
-    return kExitOk;
-  } catch (const EPanelReadError& error) {
-    return ReportRefused(error, cx);
-  }
-}
-
-int ReportDifferences(const std::vector<std::string>& fields, const std::string& what,
-                      const CliContext& cx) {
-  *cx.err << "orvex-gsm-cli: " << what << " on " << cx.port << " differs in " << Joined(fields)
-          << "\n";
-  return kExitDiffers;
-}
-
-// The file appears whole or not at all: a backup cut short by a full disk
-// must not replace the one before it.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      reason = SystemText(errno);
-      return false;
-    }
-    file << text;
-    file.flush();
-    if (!file) {
-      reason = SystemText(errno);
-      file.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    reason = ec.message();
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-int Emit(const std::string& text, const CliContext& cx) {
-  if (cx.output.empty()) {
-    *cx.out << text;
-    cx.out->flush();
-    if (*cx.out) return kExitOk;
-    *cx.err << "orvex-gsm-cli: cannot write the settings to standard output\n";
-    return kExitCannotWrite;
-  }
-  std::string reason;
-  if (WriteFileAtomically(cx.output, text, reason)) return kExitOk;
-  *cx.err << "orvex-gsm-cli: cannot write " << cx.output << ": " << reason << "\n";
-  return kExitCannotWrite;
-}
-
-// The settings file, checked whole; nothing is sent for a file refused here.
-int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& image) {
-  const std::string shown = file == "-" ? "standard input" : file;
+// The line or the log failed in the middle of an exchange.
+int LineLost(const std::exception& error, Link& link, const CliContext& cx, bool writing) {
+  // The command without its data, as the other messages name it.
+  const std::string& sent = link.session.LastCommand();
+  const std::string command = sent.substr(0, sent.starts_with("+s") ? 2 : 4);
   std::string text;
-  std::istream* stream = cx.in;
-  std::ifstream opened;
-  if (file != "-") {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) {
-      *cx.err << "orvex-gsm-cli: " << shown << " is a directory, not a settings file\n";
-      return kExitUsage;
-    }
-    opened.open(file, std::ios::binary);
-    if (!opened) {
-      *cx.err << "orvex-gsm-cli: cannot read " << shown << ": " << SystemText(errno) << "\n";
-      return kExitUsage;
-    }
-    stream = &opened;
-  }
-  // Endless input (a device, a pipe that never closes) stops at the limit.
-  char chunk[4096];
-  while (text.size() <= kSettingsFileLimit && stream->read(chunk, sizeof chunk).gcount() > 0)
-    text.append(chunk, static_cast<size_t>(stream->gcount()));
-  if (text.size() > kSettingsFileLimit) {
-    *cx.err << "orvex-gsm-cli: " << shown << " is larger than 1 MiB: no settings file\n";
-    return kExitUsage;
-  }
-  if (stream->bad()) {
-    *cx.err << "orvex-gsm-cli: cannot read " << shown << "\n";
-    return kExitUsage;
-  }
+  if (dynamic_cast<const EInOutError*>(&error) != nullptr)
+    text = "log.txt could not be written during " + command + ": " + error.what();
+  else
+    text =
+        "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) + ")";
+  if (writing) text += "\nthe panel may hold a write half done: write the file again";
+  Tell(*cx.err, text);
+  return kExitNotAccepted;
+}
+
+void TellRefused(const EPanelReadError& error, const CliContext& cx) {
+  for (const RefusedReply& r : error.Refused())
+    Tell(*cx.err, r.command + " on " + cx.port + " " + r.reason +
+                      (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
+}
+
+// Reads once; 0 with the image, else the outcome after a message.
+PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image) {
+  if (cx.step) cx.step("reading");
   try {
-    image = ParseSettingsFile(text);
-  } catch (const SettingsFileError& e) {
-    *cx.err << "orvex-gsm-cli: " << shown << ": " << e.what() << "\n";
-    return kExitUsage;
+    image = link.session.ReadImage(link.Heard());
+    return {};
+  } catch (const EPanelReadError& error) {
+    TellRefused(error, cx);
+    return {kExitNotAccepted, "reply refused: " + error.Refused().front().command};
   }
-  return kExitOk;
+}
+
+void TellDone(const CliContext& cx, const std::string& text) {
+  if (!cx.quiet) Tell(*cx.err, text);
 }
 
 }  // namespace
 
+Link::Link(const CliContext& cx) {
+  port.SetEndsAnswersEarly(cx.fast);
+}
+
+HeardLookup Link::Heard() {
+  return [this](const std::string& command) { return port.Unaccepted(command); };
+}
+
+int StartLog(const CliContext& cx, const std::string& what) {
+  if (!cx.debug) return kExitOk;
+  // The first line proves the log takes lines before anything reaches the
+  // panel: a trace that fails halfway would stop a write between two commands.
+  try {
+    WriteLog(Utf8ToCp1251(std::string(kProgramName) + " " + what + " " + cx.port), true, EmptyData);
+    return kExitOk;
+  } catch (const EInOutError& e) {
+    Tell(*cx.err, std::string("cannot write log.txt: ") + e.what());
+    return kExitCannotWrite;
+  }
+}
+
+int Reach(Link& link, const CliContext& cx, bool quietly) {
+  // What came for commands before this panel (a bench loop probes for hours).
+  link.port.ForgetUnaccepted();
+  try {
+    if (link.session.Probe(cx.port)) return kExitOk;
+  } catch (const std::exception& error) {
+    if (quietly) throw;
+    return LineLost(error, link, cx, false);
+  }
+  if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
+  if (!quietly) Tell(*cx.err, "no answer from the panel on " + cx.port);
+  return kExitNoAnswer;
+}
+
+void TellDifferences(const PanelImage& file, const PanelImage& panel, const std::string& what,
+                     const CliContext& cx) {
+  const auto fields = ImageDifferences(file, panel);
+  std::string text = what + " on " + cx.port + " differs in " + Joined(fields);
+  for (const std::string& field : fields)
+    text += "\n  " + field + ": file " + Quoted(SettingsFieldValue(file, field)) + ", panel " +
+            Quoted(SettingsFieldValue(panel, field));
+  Tell(*cx.err, text);
+}
+
+PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image) {
+  try {
+    if (PanelOutcome o = ReadOnce(link, cx, image); o.code != kExitOk) return o;
+    if (!cx.verify) return {kExitOk, "read"};
+    PanelImage again;
+    if (PanelOutcome o = ReadOnce(link, cx, again); o.code != kExitOk) return o;
+    const auto fields = ImageDifferences(image, again);
+    if (fields.empty()) return {kExitOk, "read twice, the same"};
+    Tell(*cx.err, "a second read on " + cx.port + " differs in " + Joined(fields));
+    return {kExitDiffers, "a second read differs in " + Joined(fields)};
+  } catch (const std::exception& error) {
+    return {LineLost(error, link, cx, false), "line lost"};
+  }
+}
+
+PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image) {
+  PanelOutcome refused;
+  if (cx.step) cx.step("writing");
+  try {
+    link.session.WriteImage(image);
+  } catch (const EPanelWriteError& error) {
+    std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(error.Commands());
+    for (const std::string& command : error.Commands())
+      if (const std::string came = link.port.Unaccepted(command); !came.empty())
+        text += "\n" + command + " was answered " + Quoted(came);
+    Tell(*cx.err, text);
+    refused = {kExitNotAccepted, "not confirmed: " + Joined(error.Commands())};
+  } catch (const std::exception& error) {
+    return {LineLost(error, link, cx, true), "line lost"};
+  }
+  if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
+  // The read-back's commands begin as the writes' do: what came for those
+  // must not be taken for the read-back's.
+  link.port.ForgetUnaccepted();
+  PanelImage back;
+  CliContext once = cx;
+  once.verify = false;
+  if (PanelOutcome o = ReadPanel(link, once, back); o.code != kExitOk)
+    return refused.code != kExitOk ? refused : o;
+  const auto fields = ImageDifferences(image, back);
+  // A refused write still says in which state it left the panel.
+  if (!fields.empty()) TellDifferences(image, back, "the panel read back", cx);
+  if (refused.code != kExitOk) return refused;
+  if (!fields.empty()) return {kExitDiffers, "differs in " + Joined(fields)};
+  return {kExitOk, "verified"};
+}
+
 int ProbeCommand(const CliContext& cx) {
-  StandalonePort port;
-  PanelSession session(port);
-  if (const int code = Reach(session, cx)) return code;
+  if (const int code = StartLog(cx, "probe")) return code;
+  Link link(cx);
+  if (const int code = Reach(link, cx)) return code;
   *cx.out << "found on " << cx.port << "\n";
   return kExitOk;
 }
 
 int ScanCommand(const CliContext& cx) {
-  if (!LogWritable(cx)) return kExitCannotWrite;
-  StandalonePort port;
-  PanelSession session(port);
+  if (const int code = StartLog(cx, "scan")) return code;
+  Link link(cx);
   std::vector<std::string> listed = StandardPortList();
   const std::vector<std::string> adapters = AdapterPorts();
   listed.insert(listed.end(), adapters.begin(), adapters.end());
-  std::string refused;
+  std::vector<OpenFailure> refusals;
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
-    if (session.Probe(candidate)) {
+    if (link.session.Probe(candidate)) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
-    // A port the user could reach with a remedy is named, once the scan failed.
-    const OpenFailureKind kind = session.LastOpenFailure().kind;
-    if (kind == OpenFailureKind::kPermission || kind == OpenFailureKind::kBusy)
-      refused += DescribeOpenFailure(candidate, session.LastOpenFailure());
+    NoteRemediableRefusal(refusals, link.session.LastOpenFailure());
   }
-  *cx.err << "orvex-gsm-cli: no answer from the panel on " << cx.port
-          << (adapters.empty() ? " nor on COM1 to COM8"
-                               : ", COM1 to COM8 nor on the adapters found")
-          << "\n"
-          << refused;
+  // A port the user could reach with a remedy is named, once the scan failed.
+  std::string text =
+      "no answer from the panel on " + cx.port +
+      (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
+  for (const OpenFailure& refusal : refusals)
+    text += "\n" + DescribeOpenFailure(refusal.device, refusal);
+  Tell(*cx.err, text);
   return kExitNoAnswer;
 }
 
 int ReadCommand(const CliContext& cx) {
-  StandalonePort port;
-  PanelSession session(port);
-  if (const int code = Reach(session, cx)) return code;
+  if (cx.repeat) return RepeatReadCommand(cx);
+  if (const int code = StartLog(cx, "read")) return code;
+  Link link(cx);
+  if (const int code = Reach(link, cx)) return code;
   PanelImage image;
-  if (const int code = ReadImage(session, cx, image)) return code;
-  if (cx.verify) {
-    PanelImage again;
-    if (const int code = ReadImage(session, cx, again)) return code;
-    const auto differences = ImageDifferences(image, again);
-    if (!differences.empty()) return ReportDifferences(differences, "a second read", cx);
-  }
-  const std::string header = std::string("orvex-gsm-cli ") + ORVEX_VERSION +
-                             ", the \"Orvex GSM\" panel\nport: " + cx.port +
-                             "\nread: " + IsoTimeNow();
-  return Emit(FormatSettingsFile(image, header), cx);
+  if (const int code = ReadPanel(link, cx, image).code) return code;
+  if (const int code = Emit(BackupText(image, cx), cx)) return code;
+  if (!cx.output.empty())
+    TellDone(cx, "read the panel on " + cx.port + " into " + cx.output +
+                     (cx.verify ? ", read twice and the same" : ", every reply checked"));
+  return kExitOk;
 }
 
 int WriteCommand(const CliContext& cx, const std::string& file) {
   PanelImage image;
   if (const int code = LoadSettingsFile(file, cx, image)) return code;
-  StandalonePort port;
-  PanelSession session(port);
-  if (const int code = Reach(session, cx)) return code;
-  try {
-    session.WriteImage(image);
-  } catch (const EPanelWriteError& error) {
-    return ReportUnconfirmed(error, cx);
+  if (cx.repeat) return RepeatWriteCommand(cx, file);
+  if (const int code = StartLog(cx, "write")) return code;
+  Link link(cx);
+  if (const int code = Reach(link, cx)) return code;
+  const PanelOutcome outcome = WritePanel(link, cx, image);
+  if (outcome.code != kExitOk) return outcome.code;
+  const std::string shown = file == "-" ? "standard input" : file;
+  TellDone(cx, "wrote " + shown + " to the panel on " + cx.port +
+                   (cx.no_verify ? " (not read back)" : " and read it back: the same"));
+  return kExitOk;
+}
+
+int DiffCommand(const CliContext& cx, const std::string& file) {
+  PanelImage wanted;
+  if (const int code = LoadSettingsFile(file, cx, wanted)) return code;
+  if (const int code = StartLog(cx, "diff")) return code;
+  Link link(cx);
+  if (const int code = Reach(link, cx)) return code;
+  PanelImage panel;
+  if (const int code = ReadPanel(link, cx, panel).code) return code;
+  const std::string shown = file == "-" ? "standard input" : file;
+  if (!ImageDifferences(wanted, panel).empty()) {
+    TellDifferences(wanted, panel, "the panel", cx);
+    return kExitDiffers;
   }
-  if (cx.no_verify) return kExitOk;
-  PanelImage back;
-  if (const int code = ReadImage(session, cx, back)) return code;
-  const auto differences = ImageDifferences(image, back);
-  if (!differences.empty()) return ReportDifferences(differences, "the panel read back", cx);
+  TellDone(cx, "the panel on " + cx.port + " holds what " + shown + " holds");
   return kExitOk;
 }
 
 int ReadKeyCommand(const CliContext& cx) {
-  if (!LogWritable(cx)) return kExitCannotWrite;
-  StandalonePort port;
-  PanelSession session(port);
-  OpenPort(port.Comm1(), cx.port);
-  if (!session.PortOpen()) return CannotOpen(session, cx);
-  PlainKeyList keys;
-  keys.Append("1", std::string(16, '0'));
-  keys.selected_row = 1;
-  session.ReadPresented(keys);
-  if (!port.Connected()) {
-    *cx.err << "orvex-gsm-cli: no key read on " << cx.port << " (+T00 was not answered)\n";
+  if (const int code = StartLog(cx, "read-key")) return code;
+  Link link(cx);
+  OpenPort(link.port.Comm1(), cx.port);
+  if (!link.session.PortOpen()) return CannotOpen(link, cx);
+  const std::string command(kPresentedKeyCommand);
+  std::string reply;
+  std::string more;
+  try {
+    link.session.Sender()(command, kCommandAttempts, kPresentedKeyBudget, reply);
+    if (!reply.empty()) more = link.session.AfterLastAnswer();
+  } catch (const std::exception& error) {
+    return LineLost(error, link, cx, false);
+  }
+  if (reply.empty()) {
+    const std::string came = link.port.Unaccepted(command);
+    Tell(*cx.err, "no key was presented to the reader on " + cx.port + " within " +
+                      std::to_string(kPresentedKeyBudget / 1000) + " s" +
+                      (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
     return kExitNotAccepted;
   }
-  *cx.out << Cp1251ToUtf8(keys.ReaderKey()) << "\n";
+  std::string fault = ReplyFault(reply, 'k');
+  if (fault.empty() && !more.empty()) {
+    fault = "was followed by more than its answer";
+    reply = more;
+  }
+  if (!fault.empty()) {
+    Tell(*cx.err, command + " on " + cx.port + " " + fault + ": " + Quoted(reply));
+    return kExitNotAccepted;
+  }
+  *cx.out << Cp1251ToUtf8(ReverseKeyBytes(ExtractReply(reply))) << "\n";
   return kExitOk;
 }

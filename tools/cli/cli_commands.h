@@ -2,6 +2,7 @@
 // The tool's panel commands: what each one sends, and what it tells the user.
 // Every message names the port, the command and the cause.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -12,6 +13,13 @@ struct CliContext {
   bool verify = false;     // read: read twice and compare
   bool no_verify = false;  // write: skip the read-back
   bool plain = false;      // ports: tab-separated
+  bool fast = false;       // end each exchange once its answer is complete
+  bool quiet = false;      // no line saying what was done
+  bool repeat = false;     // write / read: one panel after another
+  bool progress = false;   // a progress line (standard error is a terminal)
+  // Told the step a panel's work is at ("writing", "reading back"), for the
+  // progress line; empty when nobody shows it.
+  std::function<void(const std::string&)> step;
   std::istream* in = nullptr;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
@@ -22,3 +30,7 @@ int ScanCommand(const CliContext& cx);
 int ReadCommand(const CliContext& cx);
 int WriteCommand(const CliContext& cx, const std::string& file);
 int ReadKeyCommand(const CliContext& cx);
+int DiffCommand(const CliContext& cx, const std::string& file);
+// write FILE --repeat, read --repeat -o DIR (cli_repeat.cpp).
+int RepeatWriteCommand(const CliContext& cx, const std::string& file);
+int RepeatReadCommand(const CliContext& cx);

@@ -10,20 +10,25 @@
 #include <utility>
 
 #include "serial/comm_device.h"
+#include "serial/port_choice.h"
 #include "serial/port_discovery.h"
+#include "support/form_state.h"
+#include "support/group_membership.h"
 #include "support/port_map_store.h"
 #include "support/registry_key.h"
+#include "tools/cli/exit_codes.h"
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kStoreFailed = 1;
-constexpr int kBadArguments = 2;
 constexpr unsigned kHighestComPort = 256;
 
-std::vector<SerialPortInfo> PortsPresent() {
+std::string SysfsRoot() {
   const char* root = std::getenv("ORVEX_GSM_SYSFS_ROOT");
-  return ListSerialPorts(root != nullptr && *root != '\0' ? root : "/");
+  return root != nullptr && *root != '\0' ? root : "/";
+}
+
+std::vector<SerialPortInfo> PortsPresent() {
+  return ListSerialPorts(SysfsRoot());
 }
 
 // "COM5" for "com5"; nothing for anything but COM1 to COM256 (no leading
@@ -52,8 +57,7 @@ std::string Holders(const std::vector<PortHolder>& holders) {
   return text;
 }
 
-std::string Access(const std::string& device) {
-  const OpenFailure failure = CheckDeviceAccess(device);
+std::string Access(const OpenFailure& failure) {
   switch (failure.kind) {
     case OpenFailureKind::kNone:
       return "ok";
@@ -69,6 +73,29 @@ std::string Access(const std::string& device) {
       break;
   }
   return failure.text.empty() ? "cannot open" : failure.text;
+}
+
+// What the user can do about a port that cannot be opened, in a few words.
+std::string Remedy(const OpenFailure& failure) {
+  switch (failure.kind) {
+    case OpenFailureKind::kPermission:
+      if (failure.group.empty()) return "ask the administrator for access";
+      switch (UserGroupMembership(failure.group)) {
+        case GroupMembership::kNotListed:
+          return "join " + failure.group + ": sudo usermod -aG " + failure.group +
+                 " $USER, then log in again";
+        case GroupMembership::kNotInSession:
+          return "log out and in again, or newgrp " + failure.group;
+        case GroupMembership::kInSession:
+          break;
+      }
+      return "ask the administrator for access";
+    case OpenFailureKind::kBusy:
+      if (failure.holders.empty()) return "close the program that holds it";
+      return "close " + Holders(failure.holders);
+    default:
+      return {};
+  }
 }
 
 bool SameDevice(const std::string& mapped, const SerialPortInfo& port) {
@@ -100,12 +127,10 @@ std::string Hint(const OpenFailure& failure) {
       if (failure.group.empty())
         return "you need read and write access to " + failure.device +
                ": ask the administrator to give it to a group of yours (on Debian, dialout)\n";
-      return failure.device + " belongs to the group " + failure.group +
-             "; add yourself to it with\n  sudo usermod -aG " + failure.group +
-             " $USER\nthen log out and in again\n";
+      return PermissionHint(failure.device, failure.group, UserGroupMembership(failure.group));
     case OpenFailureKind::kBusy:
-      if (failure.holders.empty()) return "another program holds it\n";
-      return "held by " + Holders(failure.holders) + "\n";
+      if (failure.holders.empty()) return "another program holds it: close it first\n";
+      return "held by " + Holders(failure.holders) + ": close it first\n";
     case OpenFailureKind::kNoDevice: {
       std::string present;
       for (const SerialPortInfo& port : PortsPresent())
@@ -136,11 +161,10 @@ std::string Reason(const OpenFailure& failure) {
 }
 
 // The store's own message, with what the system said where it said anything.
-int StoreFailed(const ERegistryException& error, std::ostream& err) {
-  err << "cannot write the port map: " << error.what();
-  if (!error.Detail().empty()) err << " (" << error.Detail() << ")";
-  err << "\n";
-  return kStoreFailed;
+int StoreFailed(const ERegistryException& error, const char* what, std::ostream& err) {
+  Tell(err, std::string("cannot write the ") + what + ": " + error.what() +
+                (error.Detail().empty() ? "" : " (" + error.Detail() + ")"));
+  return kExitCannotWrite;
 }
 
 }  // namespace
@@ -148,24 +172,26 @@ int StoreFailed(const ERegistryException& error, std::ostream& err) {
 int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
   const auto ports = PortsPresent();
   if (ports.empty()) {
-    if (!plain) err << "no serial ports found\n";
-    return kDone;
+    if (!plain) Tell(err, "no serial ports found");
+    return kExitOk;
   }
   const auto map = ReadStoredComMap(DefaultRegistryStore());
   std::vector<std::vector<std::string>> rows;
-  if (!plain) rows.push_back({"DEVICE", "BY-ID", "IDS", "DESCRIPTION", "MAPPED", "ACCESS"});
+  if (!plain)
+    rows.push_back({"DEVICE", "BY-ID", "IDS", "DESCRIPTION", "MAPPED", "ACCESS", "REMEDY"});
   for (const SerialPortInfo& port : ports) {
     const std::string ids =
         port.vendor_id.empty() ? std::string() : port.vendor_id + ":" + port.product_id;
+    const OpenFailure access = CheckDeviceAccess(port.device);
     rows.push_back({port.device, port.by_id, ids, port.description, MappedNames(map, port),
-                    Access(port.device)});
+                    Access(access), Remedy(access)});
   }
   if (plain) {
     for (const auto& row : rows) {
       for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << OneField(row[i]);
       out << "\n";
     }
-    return kDone;
+    return kExitOk;
   }
   std::vector<size_t> widths(rows.front().size(), 1);
   for (const auto& row : rows)
@@ -179,50 +205,49 @@ int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
     }
     out << line << "\n";
   }
-  return kDone;
+  return kExitOk;
 }
 
 int MapPort(const std::string& com, const std::string& path, std::ostream& out, std::ostream& err) {
   const auto name = ComName(com);
   if (!name) {
-    err << "not a port name: " << com << " (COM1 to COM256)\n";
-    return kBadArguments;
+    Tell(err, "not a port name: " + com + " (COM1 to COM256)");
+    return kExitUsage;
   }
   // A path is what the serial code takes as one: it begins with "/".
   if (path.empty() || path.front() != '/') {
-    err << "not an absolute path: " << path << "\n";
-    return kBadArguments;
+    Tell(err, "not an absolute path: " + path);
+    return kExitUsage;
   }
   std::error_code ec;
   if (!std::filesystem::exists(path, ec))
-    err << "warning: " << path << " does not exist now; mapped all the same\n";
+    Tell(err, "warning: " + path + " does not exist now; mapped all the same");
   try {
     WriteStoredPort(DefaultRegistryStore(), *name, path);
   } catch (const ERegistryException& error) {
-    return StoreFailed(error, err);
+    return StoreFailed(error, "port map", err);
   }
   out << *name << " -> " << path << "\n";
-  return kDone;
+  return kExitOk;
 }
 
 int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   const auto name = ComName(com);
   if (!name) {
-    err << "not a port name: " << com << " (COM1 to COM256)\n";
-    return kBadArguments;
+    Tell(err, "not a port name: " + com + " (COM1 to COM256)");
+    return kExitUsage;
   }
   if (!LookUpStoredPort(DefaultRegistryStore(), *name)) {
     out << *name << " is not mapped\n";
-    return kDone;
+    return kExitOk;
   }
   try {
-    // An empty value maps nothing; the store has no removal of one value.
     WriteStoredPort(DefaultRegistryStore(), *name, std::string());
   } catch (const ERegistryException& error) {
-    return StoreFailed(error, err);
+    return StoreFailed(error, "port map", err);
   }
   out << *name << " unmapped\n";
-  return kDone;
+  return kExitOk;
 }
 
 std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure) {
@@ -232,8 +257,35 @@ std::string DescribeOpenFailure(const std::string& port, const OpenFailure& fail
 }
 
 std::vector<std::string> AdapterPorts() {
-  std::vector<std::string> adapters;
-  for (const SerialPortInfo& port : PortsPresent())
-    if (port.adapter) adapters.push_back(port.device);
-  return adapters;
+  return AdapterDevices(SysfsRoot());
+}
+
+std::string PermissionHint(const std::string& device, const std::string& group,
+                           GroupMembership membership) {
+  if (membership == GroupMembership::kNotInSession)
+    return device + " belongs to the group " + group +
+           "; you are a member, but this session began before you joined it:\n"
+           "log out and in again, or start a shell in the group with\n  newgrp " +
+           group + "\n";
+  return device + " belongs to the group " + group +
+         "; add yourself to it with\n  sudo usermod -aG " + group +
+         " $USER\nthen log out and in again\n";
+}
+
+int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err) {
+  if (name.empty() || name.find_first_of("\r\n") != std::string::npos) {
+    Tell(err, "not a port name: \"" + name + "\"");
+    return kExitUsage;
+  }
+  try {
+    // Saved as the window saves its state: the lock taken, the file read
+    // again, this one value changed.
+    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), true);
+    key->WriteString("cb1.Text", name);
+    key->Commit();
+  } catch (const ERegistryException& error) {
+    return StoreFailed(error, "window's port", err);
+  }
+  out << "the window's port box starts with " << name << "\n";
+  return kExitOk;
 }

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "serial/open_failure.h"
+#include "support/group_membership.h"
 
 // `ports`: one line per port: device, by-id name, vendor:product ids,
-// description, the COM names mapped to it (port map), and access: "ok" /
-// "no permission" / "busy (PROGRAM PID)". plain: tab-separated fields, no
-// header.
+// description, the COM names mapped to it (port map), access: "ok" / "no
+// permission" / "busy (PROGRAM PID)", and the remedy for a port that cannot be
+// opened (the group to join, the program to close). plain: tab-separated
+// fields, no header.
 int ListPorts(bool plain, std::ostream& out, std::ostream& err);
 
 // `map COMn PATH` / `unmap COMn`: write the port map through the settings
@@ -23,6 +25,16 @@ int ListPorts(bool plain, std::ostream& out, std::ostream& err);
 // 0 when done, 2 for bad arguments, 1 when the store could not be written.
 int MapPort(const std::string& com, const std::string& path, std::ostream& out, std::ostream& err);
 int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err);
+
+// `set-port NAME`: what the window's port box starts with (its saved text),
+// written through the settings store as the window saves it. 0 when done, 2
+// for an empty name, 1 when the store could not be written.
+int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err);
+
+// The hint for a device of group that this user cannot open: join the group,
+// or, for a member whose session began before joining, log in again.
+std::string PermissionHint(const std::string& device, const std::string& group,
+                           GroupMembership membership);
 
 // "cannot open PORT: reason\n" and, on following lines, a hint where one
 // helps: the device's group and the command that adds the user to it, who

@@ -30,12 +30,6 @@ bool Dialable(std::string_view text) {
                      [](char c) { return (c >= '0' && c <= '9') || c == '+'; });
 }
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // name -> (kind, index): 'k' key, 'n' number, 'd' dial, 'h' 24-hour.
 std::optional<std::pair<char, int>> Slot(std::string_view name) {
   struct Family {
@@ -63,7 +57,7 @@ void SetFlag(uint8_t& byte, int index, bool on) {
 }  // namespace
 
 std::string NumberFileText(std::string_view digits) {
-  const std::string upper = Upper(digits);
+  const std::string upper = AsciiUpper(digits);
   if (upper.empty() || upper == std::string(kNumberDigits, '0')) return {};
   // The characters up to the first code 0, when everything after it is 0
   // too: what a number field would show, and what EncodeNumber gives back.
@@ -88,7 +82,7 @@ std::string NumberDigits(std::string_view text) {
     const std::string_view digits = text.substr(kHexPrefix.size());
     if (digits.size() != kNumberDigits || !AllHex(digits))
       throw std::invalid_argument("must be \"hex:\" and 32 hexadecimal digits");
-    return Upper(digits);
+    return AsciiUpper(digits);
   }
   if (!Dialable(text) || text.size() > kPlainNumberLimit)
     throw std::invalid_argument("must be at most 16 digits and \"+\", or \"hex:\" and 32 digits");
@@ -111,11 +105,12 @@ PanelImage ParseSettingsFile(std::string_view text) {
 
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos)
-      throw SettingsFileError(lineNumber, "expected name=value, got \"" + std::string(line) + "\"");
+      throw SettingsFileError(
+          lineNumber, "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
     const std::string name(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
     const auto slot = Slot(name);
-    if (!slot) throw SettingsFileError(lineNumber, "unknown name \"" + name + "\"");
+    if (!slot) throw SettingsFileError(lineNumber, "unknown name \"" + EscapedBytes(name) + "\"");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError(lineNumber, "\"" + name + "\" is given twice");
 
@@ -123,20 +118,22 @@ PanelImage ParseSettingsFile(std::string_view text) {
     switch (kind) {
       case 'k':
         if (value.size() != 16 || !AllHex(value))
-          throw SettingsFileError(lineNumber,
-                                  name + " must be 16 hexadecimal digits, is \"" + value + "\"");
-        image.keys[index] = Upper(value);
+          throw SettingsFileError(lineNumber, name + " must be 16 hexadecimal digits, is \"" +
+                                                  EscapedBytes(value) + "\"");
+        image.keys[index] = AsciiUpper(value);
         break;
       case 'n':
         try {
           image.numbers[index] = NumberDigits(value);
         } catch (const std::invalid_argument& e) {
-          throw SettingsFileError(lineNumber, name + " " + e.what() + ", is \"" + value + "\"");
+          throw SettingsFileError(lineNumber,
+                                  name + " " + e.what() + ", is \"" + EscapedBytes(value) + "\"");
         }
         break;
       default:
         if (value != "0" && value != "1")
-          throw SettingsFileError(lineNumber, name + " must be 0 or 1, is \"" + value + "\"");
+          throw SettingsFileError(lineNumber,
+                                  name + " must be 0 or 1, is \"" + EscapedBytes(value) + "\"");
         SetFlag(kind == 'd' ? image.dial : image.day, index, value == "1");
         break;
     }
@@ -167,4 +164,13 @@ std::string FormatSettingsFile(const PanelImage& image, std::string_view header)
   for (int i = 0; i < kEventCount; ++i)
     out += "day" + std::to_string(i + 1) + "=" + ((image.day >> i) & 1 ? "1" : "0") + "\n";
   return out;
+}
+
+std::string SettingsFieldValue(const PanelImage& image, const std::string& name) {
+  const std::string text = FormatSettingsFile(image);
+  const std::string head = name + "=";
+  const size_t at = text.starts_with(head) ? 0 : text.find("\n" + head);
+  if (at == std::string::npos) return {};
+  const size_t start = at + (at == 0 ? 0 : 1) + head.size();
+  return text.substr(start, text.find('\n', start) - start);
 }

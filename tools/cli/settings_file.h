@@ -39,6 +39,10 @@ PanelImage ParseSettingsFile(std::string_view text);
 // day1..day6.
 std::string FormatSettingsFile(const PanelImage& image, std::string_view header = {});
 
+// The value of one named field ("key2", "number1", "dial5") as the file
+// shows it.
+std::string SettingsFieldValue(const PanelImage& image, const std::string& name);
+
 // A number as the file shows it, from its 32 digits.
 std::string NumberFileText(std::string_view digits);
 // The 32 digits of a number as the file shows it; raises

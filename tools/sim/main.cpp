@@ -8,8 +8,10 @@
 
 #include "sim_options.h"
 #include "sim_server.h"
+#include "support/standard_streams.h"
 
 int main(int argc, char** argv) {
+  OpenClosedStandardDescriptors();
   try {
     orvex_sim::ParsedOptions parsed =
         orvex_sim::ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -12,6 +12,7 @@
 #include "fakes/pty_pair.h"
 #include "panel/stored_port_map.h"
 #include "serial/serial_comm.h"
+#include "support/form_state.h"
 #include "support/port_map_store.h"
 #include "tools/cli/cli_ports.h"
 #include "unit/support/config_home.h"
@@ -60,10 +61,11 @@ TEST_F(CliPorts, MapListUseAndUnmapAnAdapterByItsStableName) {
 
   {
     HolderProcess terminal(modem.SlavePath());
-    EXPECT_EQ(Plain(), tree.Device("ttyACM0") + "\t\t2341:0043\tArduino Uno\t\tbusy (sleep " +
-                           std::to_string(terminal.pid()) + ")\n" + tree.Device("ttyS0") +
-                           "\t\t\t\t\tno device\n" + tree.Device("ttyUSB0") + "\t" + byId +
-                           "\t0403:6001\tFTDI FT232R USB UART\tCOM5\tok\n");
+    const std::string holder = "sleep " + std::to_string(terminal.pid());
+    EXPECT_EQ(Plain(), tree.Device("ttyACM0") + "\t\t2341:0043\tArduino Uno\t\tbusy (" + holder +
+                           ")\tclose " + holder + "\n" + tree.Device("ttyS0") +
+                           "\t\t\t\t\tno device\t\n" + tree.Device("ttyUSB0") + "\t" + byId +
+                           "\t0403:6001\tFTDI FT232R USB UART\tCOM5\tok\t\n");
   }
   std::ostringstream table;
   EXPECT_EQ(ListPorts(false, table, err), 0);
@@ -96,14 +98,14 @@ TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarn
     const char* error;
   };
   const Case cases[] = {
-      {"COM0", "/dev/ttyUSB0", 2, "not a port name: COM0 (COM1 to COM256)\n"},
-      {"COM257", "/dev/ttyUSB0", 2, "not a port name: COM257 (COM1 to COM256)\n"},
-      {"COM05", "/dev/ttyUSB0", 2, "not a port name: COM05 (COM1 to COM256)\n"},
-      {"LPT1", "/dev/ttyUSB0", 2, "not a port name: LPT1 (COM1 to COM256)\n"},
-      {"COM1", "dev/ttyUSB0", 2, "not an absolute path: dev/ttyUSB0\n"},
-      {"COM1", "", 2, "not an absolute path: \n"},
+      {"COM0", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: COM0 (COM1 to COM256)\n"},
+      {"COM257", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: COM257 (COM1 to COM256)\n"},
+      {"COM05", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: COM05 (COM1 to COM256)\n"},
+      {"LPT1", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: LPT1 (COM1 to COM256)\n"},
+      {"COM1", "dev/ttyUSB0", 2, "orvex-gsm-cli: not an absolute path: dev/ttyUSB0\n"},
+      {"COM1", "", 2, "orvex-gsm-cli: not an absolute path: \n"},
       {"com256", "/nonexistent/ttyUSB9", 0,
-       "warning: /nonexistent/ttyUSB9 does not exist now; mapped all the same\n"},
+       "orvex-gsm-cli: warning: /nonexistent/ttyUSB9 does not exist now; mapped all the same\n"},
   };
   for (const Case& c : cases) {
     std::ostringstream out, err;
@@ -122,7 +124,7 @@ TEST_F(CliPorts, AStoreThatCannotBeWrittenFailsTheMap) {
   setenv("XDG_CONFIG_HOME", (sysfs.path() / "plain").c_str(), 1);
   std::ostringstream out, err;
   EXPECT_EQ(MapPort("COM5", tree.Device("ttyUSB0"), out, err), 1);
-  EXPECT_TRUE(err.str().starts_with("cannot write the port map: ")) << err.str();
+  EXPECT_TRUE(err.str().starts_with("orvex-gsm-cli: cannot write the port map: ")) << err.str();
   EXPECT_EQ(out.str(), "");
 }
 
@@ -132,10 +134,11 @@ TEST_F(CliPorts, AFailedOpenSaysWhyAndWhatHelps) {
     std::string text;
   };
   const Case cases[] = {
-      {{OpenFailureKind::kPermission, 13, "Permission denied", "/dev/ttyUSB0", {}, "dialout"},
+      // A group nobody is a member of: the hint is to join it.
+      {{OpenFailureKind::kPermission, 13, "Permission denied", "/dev/ttyUSB0", {}, "orvex-none"},
        "cannot open COM5 (/dev/ttyUSB0): Permission denied\n"
-       "/dev/ttyUSB0 belongs to the group dialout; add yourself to it with\n"
-       "  sudo usermod -aG dialout $USER\n"
+       "/dev/ttyUSB0 belongs to the group orvex-none; add yourself to it with\n"
+       "  sudo usermod -aG orvex-none $USER\n"
        "then log out and in again\n"},
       {{OpenFailureKind::kBusy,
         16,
@@ -143,7 +146,8 @@ TEST_F(CliPorts, AFailedOpenSaysWhyAndWhatHelps) {
         "/dev/ttyUSB0",
         {{1234, "minicom"}, {99, "screen"}},
         "dialout"},
-       "cannot open /dev/ttyUSB0: Device or resource busy\nheld by minicom 1234, screen 99\n"},
+       "cannot open /dev/ttyUSB0: Device or resource busy\n"
+       "held by minicom 1234, screen 99: close it first\n"},
       {{OpenFailureKind::kNoDevice, 2, "No such file or directory", "/dev/ttyUSB7", {}, ""},
        "cannot open /dev/ttyUSB7: No such file or directory\nports present: " +
            tree.Device("ttyACM0") + ", " + tree.Device("ttyS0") + ", " + tree.Device("ttyUSB0") +
@@ -156,6 +160,19 @@ TEST_F(CliPorts, AFailedOpenSaysWhyAndWhatHelps) {
         c.failure.kind == OpenFailureKind::kPermission ? "COM5" : c.failure.device;
     EXPECT_EQ(DescribeOpenFailure(port, c.failure), c.text);
   }
+  // A member whose session began before joining is not told to join again.
+  EXPECT_EQ(PermissionHint("/dev/ttyUSB0", "dialout", GroupMembership::kNotInSession),
+            "/dev/ttyUSB0 belongs to the group dialout; you are a member, but this session began "
+            "before you joined it:\nlog out and in again, or start a shell in the group with\n"
+            "  newgrp dialout\n");
+}
+
+TEST_F(CliPorts, SetPortIsWhatTheWindowsPortBoxStartsWith) {
+  std::ostringstream out, err;
+  ASSERT_EQ(SetWindowPort("/dev/ttyUSB0", out, err), 0) << err.str();
+  auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false);
+  EXPECT_EQ(key->ReadString("cb1.Text"), "/dev/ttyUSB0");
+  EXPECT_EQ(SetWindowPort("", out, err), 2);
 }
 
 }  // namespace

@@ -65,6 +65,24 @@ TEST_F(StoreContract, NumbersAndUtf8TextsComeBackAsWritten) {
   EXPECT_EQ(key->ReadString("cut"), "before") << "a zero ends a text";
 }
 
+TEST_F(StoreContract, ADeletedValueIsGoneAndItsNeighboursStay) {
+  {
+    auto key = store.OpenKey(StoreSandbox::kKeyPath, true);
+    key->WriteString("COM5", "/dev/ttyUSB0");
+    key->WriteString("COM6", "/dev/ttyUSB1");
+    key->Commit();
+  }
+  {
+    auto key = store.OpenKey(StoreSandbox::kKeyPath, true);
+    key->DeleteValue("com5");  // matched as a look-up matches
+    key->DeleteValue("COM7");  // not there: nothing to do
+    key->Commit();
+  }
+  auto key = store.OpenKey(StoreSandbox::kKeyPath, false);
+  EXPECT_FALSE(key->ValueExists("COM5"));
+  EXPECT_EQ(key->ReadString("COM6"), "/dev/ttyUSB1");
+}
+
 TEST_F(StoreContract, ValueNamesMatchWithoutRegardToLetterCase) {
   {
     auto key = store.OpenKey(StoreSandbox::kKeyPath, true);

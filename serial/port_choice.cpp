@@ -1,0 +1,19 @@
+#include "serial/port_choice.h"
+
+#include "serial/port_discovery.h"
+
+std::vector<std::string> AdapterDevices(const std::string& root) {
+  std::vector<std::string> adapters;
+  for (const SerialPortInfo& port : ListSerialPorts(root))
+    if (port.adapter) adapters.push_back(port.device);
+  return adapters;
+}
+
+bool NoteRemediableRefusal(std::vector<OpenFailure>& refusals, const OpenFailure& failure) {
+  if (failure.kind != OpenFailureKind::kPermission && failure.kind != OpenFailureKind::kBusy)
+    return false;
+  for (const OpenFailure& known : refusals)
+    if (known.device == failure.device) return false;
+  refusals.push_back(failure);
+  return true;
+}

@@ -1,0 +1,19 @@
+#include "support/standard_streams.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+void OpenClosedStandardDescriptors() {
+#ifndef _WIN32
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open() takes the lowest free number, which is fd itself.
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened != fd && opened >= 0) close(opened);
+  }
+#endif
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The tool's files: settings files read whole and checked before anything is
+// sent, backups written whole or not at all, and what it prints.
+
+#include <string>
+
+#include "panel/panel_image.h"
+#include "tools/cli/cli_commands.h"
+
+// "2026-12-07T14:05:09+01:00": now, for a backup's header.
+std::string IsoTimeNow();
+
+// The settings file (- for cx.in), checked whole; 0 with the image, else the
+// exit code after a message.
+int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& image);
+
+// The settings file of a read of cx.port, with its header.
+std::string BackupText(const PanelImage& image, const CliContext& cx);
+
+// The text to path, replacing it only once all of it is written; false with
+// the reason otherwise. With exclusive, an existing path is not replaced.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason,
+                         bool exclusive = false);
+
+// The text to cx.output, or standard output when none was given; 0, or exit 1
+// after a message.
+int Emit(const std::string& text, const CliContext& cx);
+
+// What the system said for errno code.
+std::string SystemText(int code);

@@ -1,0 +1,201 @@
+// The bench loop: one panel after another on the same port, as an installer
+// prepares them, until Ctrl-C.
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <ostream>
+#include <thread>
+
+#include "tools/cli/cli_commands.h"
+#include "tools/cli/cli_files.h"
+#include "tools/cli/cli_panel.h"
+#include "tools/cli/exit_codes.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void OnInterrupt(int) {
+  g_stop = 1;
+}
+
+// Ctrl-C ends the loop between two steps, never in the middle of a panel's
+// write, and the previous handler comes back afterwards.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    g_stop = 0;
+    previous_ = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptScope() { std::signal(SIGINT, previous_); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  void (*previous_)(int) = SIG_DFL;
+};
+
+constexpr int kProbeEveryMs = 1000;
+constexpr int kMissesForGone = 2;
+
+void Pause(int ms) {
+  for (int waited = 0; waited < ms && g_stop == 0; waited += 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+// One line that shows the step, rewritten in place; only on a terminal.
+class Progress {
+ public:
+  explicit Progress(const CliContext& cx) : cx_(cx) {}
+  ~Progress() { Clear(); }
+  void Show(const std::string& text) {
+    if (!cx_.progress) return;
+    *cx_.err << "\r" << kProgramName << ": " << text << "\x1b[K" << std::flush;
+    shown_ = true;
+  }
+  void Clear() {
+    if (!shown_) return;
+    *cx_.err << "\r\x1b[K" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  const CliContext& cx_;
+  bool shown_ = false;
+};
+
+bool Answers(Link& link, const CliContext& cx) {
+  try {
+    return Reach(link, cx, true) == kExitOk;
+  } catch (const std::exception&) {
+    return false;  // a line lost during the probe: no panel there now
+  }
+}
+
+// A probe about every second, quietly, until a panel answers; a port that
+// is missing (an adapter unplugged with its panel) is waited for too. False
+// when Ctrl-C ended the wait.
+bool AwaitPanel(Link& link, const CliContext& cx, Progress& progress) {
+  progress.Show("waiting for a panel on " + cx.port);
+  while (g_stop == 0) {
+    if (Answers(link, cx)) return true;
+    Pause(kProbeEveryMs);
+  }
+  return false;
+}
+
+// Until the panel has gone: probes that fail twice in a row.
+void AwaitGone(Link& link, const CliContext& cx, Progress& progress, int number) {
+  progress.Show("panel " + std::to_string(number) + " done: unplug it");
+  for (int misses = 0; misses < kMissesForGone && g_stop == 0;) {
+    Pause(kProbeEveryMs);
+    misses = Answers(link, cx) ? 0 : misses + 1;
+  }
+  // The next panel may come on another device behind the same name.
+  if (link.port.Comm1().Opened()) link.port.Comm1().CloseDevice();
+}
+
+std::string Stamp(const char* format) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, format, &local);
+  return text;
+}
+
+struct Tally {
+  int panels = 0;
+  int good = 0;
+  int failed = 0;
+  int code = kExitOk;  // of the last failure
+
+  void Count(int outcome) {
+    ++panels;
+    if (outcome == kExitOk) {
+      ++good;
+    } else {
+      ++failed;
+      code = outcome;
+    }
+  }
+};
+
+// Runs one panel's work again and again; work returns the panel's outcome.
+template <typename Work>
+int Loop(const CliContext& given, const char* done, const char* good, Work work) {
+  InterruptScope interrupt;
+  CliContext cx = given;
+  Link link(cx);
+  Progress progress(cx);
+  int number = 0;
+  cx.step = [&](const std::string& what) {
+    progress.Show("panel " + std::to_string(number) + ": " + what);
+  };
+  Tally tally;
+  if (!cx.quiet) Tell(*cx.err, "waiting for panels on " + cx.port + "; Ctrl-C ends");
+  while (AwaitPanel(link, cx, progress)) {
+    number = tally.panels + 1;
+    const PanelOutcome outcome = work(link, cx, number);
+    tally.Count(outcome.code);
+    progress.Clear();
+    *cx.out << number << "  " << Stamp("%H:%M:%S") << "  " << outcome.summary << std::endl;
+    AwaitGone(link, cx, progress, number);
+  }
+  progress.Clear();
+  Tell(*cx.err, std::string("panels ") + done + ": " + std::to_string(tally.panels) + ", " + good +
+                    ": " + std::to_string(tally.good) +
+                    ", failed: " + std::to_string(tally.failed));
+  return tally.code;
+}
+
+// "DIR/panel-0003-20261207-151230.txt"; the next free name when taken.
+PanelOutcome SaveBackup(const CliContext& cx, const PanelImage& image, int number) {
+  std::string reason;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "panel-%04d-%s%s.txt", number, Stamp("%Y%m%d-%H%M%S").c_str(),
+                  attempt == 0 ? "" : ("-" + std::to_string(attempt)).c_str());
+    const std::string path = (std::filesystem::path(cx.output) / name).string();
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) continue;
+    if (WriteFileAtomically(path, BackupText(image, cx), reason, true))
+      return {kExitOk, "saved " + path};
+    if (!std::filesystem::exists(path, ec)) break;  // not a name taken meanwhile
+  }
+  Tell(*cx.err, "cannot write a backup into " + cx.output + ": " + reason);
+  return {kExitCannotWrite, "not saved: " + reason};
+}
+
+}  // namespace
+
+int RepeatWriteCommand(const CliContext& cx, const std::string& file) {
+  PanelImage image;
+  if (const int code = LoadSettingsFile(file, cx, image)) return code;
+  if (const int code = StartLog(cx, "write --repeat")) return code;
+  return Loop(cx, "written", "verified", [&](Link& link, const CliContext& loop, int) {
+    return WritePanel(link, loop, image);
+  });
+}
+
+int RepeatReadCommand(const CliContext& cx) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(cx.output, ec)) {
+    Tell(*cx.err, cx.output + " is not a folder: read --repeat saves one file per panel in it");
+    return kExitUsage;
+  }
+  if (const int code = StartLog(cx, "read --repeat")) return code;
+  return Loop(cx, "read", "saved", [&](Link& link, const CliContext& loop, int number) {
+    PanelImage image;
+    const PanelOutcome outcome = ReadPanel(link, loop, image);
+    return outcome.code != kExitOk ? outcome : SaveBackup(loop, image, number);
+  });
+}
