@@ -11,8 +11,12 @@
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "panel/stored_port_map.h"
+#include "support/standard_streams.h"
 
 int main(int argc, char** argv) {
+  // A closed standard descriptor would otherwise be handed to the serial
+  // port, and what is meant for a terminal would reach the panel.
+  OpenClosedStandardDescriptors();
   // --help and --version answer before anything could open a port.
   if (const auto status = AnswerInformationalOptions(argc, argv, std::cout, std::cerr)) {
     return *status;

@@ -89,7 +89,7 @@ double SilentScans(int scans, double& cpu, double& wall) {
     for (int port = 0; port < 9; ++port) {
       OpenPort(host.Comm1(), path);
       std::string reply;
-      SendCommandOn(host, "+T01", 1, DefaultReplyWait, reply);
+      SendCommand(host, "+T01", 1, DefaultReplyWait, reply);
       if (!reply.empty()) return -1;
     }
   }

@@ -272,7 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (c.debug) scratch = std::make_unique<ScratchDirectory>();
     DebugMode = c.debug;
     try {
-      SendCommandOn(host, c.command, c.attempts, c.budget, reply);
+      SendCommand(host, c.command, c.attempts, c.budget, reply);
     } catch (const EDeviceError&) {
       raised = true;  // the line broke or failed: the caller's handler reports it
     }

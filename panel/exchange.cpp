@@ -20,8 +20,6 @@ constexpr size_t kLabelLimit = 30;
 constexpr uint64_t kStaleLimit = 64 * 1024;
 constexpr uint32_t kQuietCapMs = 1000;
 
-ExchangeHost* g_host = nullptr;
-
 std::string SentLine(const std::string& label, int32_t attempt) {
   static const std::string head = Utf8ToCp1251("Успешно отправили команду { ");
   static const std::string tail = Utf8ToCp1251(" } с попытки № ");
@@ -211,14 +209,6 @@ std::string ReadUntilQuiet(TCustomComm& comm, uint32_t quietMs, uint32_t capMs) 
   return std::string(came.begin(), came.end());
 }
 
-void SetExchangeHost(ExchangeHost* host) {
-  g_host = host;
-}
-
-ExchangeHost* CurrentExchangeHost() {
-  return g_host;
-}
-
 std::string LogLabel(std::string_view command) {
   if (command.size() < kLabelLimit) return std::string(command);
   return std::string(command.substr(0, kLabelLimit)) + ".....";
@@ -240,13 +230,8 @@ std::string ExtractReply(std::string_view text) {
   return std::string(rest.substr(0, end));
 }
 
-void SendCommand(const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
-  if (g_host == nullptr) return;
-  SendCommandOn(*g_host, command, attempts, budget, reply);
-}
-
-void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
-                   std::string& reply) {
+void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
+                 std::string& reply) {
   TCustomComm& comm = host.Comm1();
   if (!comm.Opened()) return;
   const std::string label = LogLabel(command);

@@ -37,26 +37,21 @@ class ExchangeHost {
   virtual void NoteUnaccepted(const std::string& /*command*/, const std::string& /*received*/) {}
 };
 
-// The program-wide host, like the window's single instance fOrvex: set once
-// when the window is created, cleared (null) when it goes away.
-void SetExchangeHost(ExchangeHost* host);
-ExchangeHost* CurrentExchangeHost();
-
 // Sends command + "\r" up to attempts times, each time collecting the answer
 // in 100 ms slices for budget ms. On acceptance reply holds the first 254
 // bytes received (zero bytes left out) and the connection box is ticked; on
-// failure reply is empty and the box cleared. A closed port (or no host)
-// changes nothing, not even reply. Errors of the serial component and of the
+// failure reply is empty and the box cleared. A closed port changes nothing,
+// not even reply. Errors of the serial component and of the
 // log pass through at once; the port's event hold is released on every way out.
 // Bytes already waiting before a command is sent are a late answer to an
 // earlier command: they are read away (and logged in debug mode) first. After
 // an attempt that ended without "OK", the next transmission on the same
 // opening of the port also waits until the line has been quiet for 100 ms
 // (at most about 1 s), reading away what comes meanwhile.
-void SendCommand(const std::string& command, int32_t attempts, int32_t budget, std::string& reply);
-// The same over a given host instead of the program-wide one.
-void SendCommandOn(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
-                   std::string& reply);
+// The host is the window, or the tool's standalone port: there is no
+// program-wide one.
+void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
+                 std::string& reply);
 
 // Reads what arrives until the line has been quiet for quietMs, for at most
 // capMs in all (and no more than 64 KiB); returns those bytes, empty when the

@@ -42,7 +42,7 @@ PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
 CommandSender PanelSession::Sender() {
   return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
     last_command_ = command;
-    SendCommandOn(host_, command, attempts, budget, reply);
+    SendCommand(host_, command, attempts, budget, reply);
   };
 }
 
@@ -53,7 +53,7 @@ bool PanelSession::Probe(const std::string& name) {
 
 bool PanelSession::SendProbe() {
   std::string reply;
-  SendCommandOn(host_, std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
+  SendCommand(host_, std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
   host_.SetConnected(!reply.empty());
   return !reply.empty();
 }

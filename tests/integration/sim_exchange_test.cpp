@@ -72,9 +72,9 @@ TEST_F(SimExchange, LateAcceptanceIsNotCreditedToTheNextCommand) {
   SimProcess sim({"--late", "+T01:350", "--error-on", "+T02"});
   PortHost host(sim.SlavePath());
   std::string reply;
-  SendCommandOn(host, "+T01" + kKey, 1, DefaultReplyWait, reply);
+  SendCommand(host, "+T01" + kKey, 1, DefaultReplyWait, reply);
   EXPECT_EQ(reply, "");
-  SendCommandOn(host, "+T02" + kKey, 1, DefaultReplyWait, reply);
+  SendCommand(host, "+T02" + kKey, 1, DefaultReplyWait, reply);
   EXPECT_EQ(reply, "");
   EXPECT_EQ(host.connected, (std::vector<bool>{false, false}));
   const std::string log = Log();
@@ -90,11 +90,11 @@ TEST_F(SimExchange, LineLostRightAfterTheAnswerStillGivesTheReply) {
   SimProcess sim({"--hangup-mid", "+T01:1000"});  // the whole answer, then the line goes
   PortHost host(sim.SlavePath());
   std::string reply;
-  EXPECT_NO_THROW(SendCommandOn(host, "+T01", 1, DefaultReplyWait, reply));
+  EXPECT_NO_THROW(SendCommand(host, "+T01", 1, DefaultReplyWait, reply));
   EXPECT_EQ(reply, ">0000000000000000\r\nOK\r\n");
   EXPECT_EQ(host.connected, std::vector<bool>{true});
   ASSERT_TRUE(sim.WaitForExit(5000).has_value());
-  EXPECT_THROW(SendCommandOn(host, "+T02", 1, DefaultReplyWait, reply), EDeviceError);
+  EXPECT_THROW(SendCommand(host, "+T02", 1, DefaultReplyWait, reply), EDeviceError);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class ExchangeTest : public LogDirTest {
   }
   std::string Send(const std::string& command, int32_t attempts, int32_t budget) {
     std::string reply = "left over";
-    SendCommandOn(host, command, attempts, budget, reply);
+    SendCommand(host, command, attempts, budget, reply);
     return reply;
   }
   TestHost host;
@@ -149,19 +149,6 @@ TEST_F(ExchangeTest, ClosedPortChangesNothingAndLogsNothing) {
   EXPECT_FALSE(LogExists());
 }
 
-TEST_F(ExchangeTest, WithoutAWindowTheProgramWideExchangeChangesNothing) {
-  SetExchangeHost(nullptr);
-  std::string reply = "left over";
-  SendCommand("+T01", 1, 250, reply);
-  EXPECT_EQ(reply, "left over");
-
-  SetExchangeHost(&host);
-  host.Answer({{"OK", 5}});
-  SendCommand("+T01", 1, 250, reply);
-  SetExchangeHost(nullptr);
-  EXPECT_EQ(reply, "OK");
-}
-
 TEST_F(ExchangeTest, ReplyTextHoldsOnlyTheFirst254BytesButTheLogHasAll) {
   const std::string answer = std::string(300, 'A') + "OK";
   host.Answer({{answer, 5}});
@@ -235,7 +222,7 @@ TEST_F(ExchangeTest, ReadFailureLeavesAtOnceReleasingTheHoldWithoutCancelLine) {
   host.Answer({{"OK", 5}});
   host.line->fail_read = true;
   std::string reply = "left over";
-  EXPECT_THROW(SendCommandOn(host, "+T01", 2, 250, reply), EDeviceError);
+  EXPECT_THROW(SendCommand(host, "+T01", 2, 250, reply), EDeviceError);
   EXPECT_EQ(reply, "");
   EXPECT_EQ(host.holds_seen, (std::vector<int32_t>{1, 1}));
   EXPECT_EQ(host.comm.HoldCount(), 0);
@@ -247,7 +234,7 @@ TEST_F(ExchangeTest, ReadFailureLeavesAtOnceReleasingTheHoldWithoutCancelLine) {
 TEST_F(ExchangeTest, LogFailureLeavesAtOnceReleasingTheHold) {
   std::filesystem::create_directory("log.txt");  // cannot be opened as a file
   std::string reply;
-  EXPECT_THROW(SendCommandOn(host, "+T01", 1, 100, reply), EInOutError);
+  EXPECT_THROW(SendCommand(host, "+T01", 1, 100, reply), EInOutError);
   EXPECT_EQ(host.comm.HoldCount(), 0);
 }
 
