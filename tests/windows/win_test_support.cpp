@@ -14,6 +14,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/wide_text.h"
 #include "serial/sync_queue.h"
 
 std::string SimPort() {
@@ -201,14 +202,6 @@ uint64_t SystemMs() {
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
 std::wstring UserFormat(LCTYPE type) {
   wchar_t text[128];
   const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 128);
@@ -230,5 +223,5 @@ UserFormats::~UserFormats() {
 }
 
 bool UserFormats::Set(const std::string& shortDate, const std::string& longTime) {
-  return SetUserFormats(Wide(shortDate), Wide(longTime));
+  return SetUserFormats(WideFromUtf8(shortDate), WideFromUtf8(longTime));
 }
