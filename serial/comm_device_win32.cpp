@@ -19,8 +19,6 @@
 
 namespace {
 
-namespace {
-
 static_assert(sizeof(DCB) == 28, "the system's device control block is 28 bytes");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA wants the 148-byte record");
 

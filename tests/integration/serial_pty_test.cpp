@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "fakes/panel_line.h"
 #include "fakes/pty_pair.h"
+#include "fakes/temp_dir.h"
+#include "fakes/test_clock.h"
 #include "panel/panel_port.h"
 #include "serial/serial_comm.h"
 #include "support/log.h"
@@ -21,22 +24,8 @@
 
 namespace {
 
-// The line the configurator uses with the panel.
-void SetPanelLine(TCustomComm& comm, const std::string& path) {
-  comm.SetBaudRate(br19200);
-  comm.DataControl().SetParity(paNone);
-  comm.SetFlowControl(fcNone);
-  comm.SetOptions({coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen});
-  comm.Buffers().SetInputSize(250);
-  comm.Buffers().SetOutputSize(250);
-  comm.SetDeviceName(path);
-}
-
-int ElapsedMs(std::chrono::steady_clock::time_point start) {
-  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - start)
-                              .count());
-}
+using orvex_test::MsSince;
+using orvex_test::TempDir;
 
 // The window's port box holds UTF-8; log.txt holds code page 1251.
 TEST(PanelPortLog, TheOpenedDeviceIsNamedInTheLogInCodePage1251) {
@@ -65,7 +54,7 @@ struct PanelPort : ::testing::Test {
     std::vector<uint8_t> buffer(count + 1);
     const auto start = std::chrono::steady_clock::now();
     const uint32_t n = comm.ReadData(buffer.data(), count, budget);
-    if (ms) *ms = ElapsedMs(start);
+    if (ms) *ms = MsSince(start);
     out.assign(reinterpret_cast<const char*>(buffer.data()), n);
     return n;
   }
@@ -221,8 +210,8 @@ TEST_F(PanelPort, FarEndHangingUpRightAfterAnAnswerLeavesTheAnswer) {
 }
 
 TEST(SerialDeviceNames, NamesThatAreNoSerialDeviceFailCleanly) {
-  const auto dir = std::filesystem::temp_directory_path() / "orvex-serial-names";
-  std::filesystem::create_directories(dir);
+  const TempDir temp;
+  const std::filesystem::path dir = temp.path();
   const std::string file = (dir / "plain.txt").string();
   std::FILE* f = std::fopen(file.c_str(), "w");
   ASSERT_NE(f, nullptr);
@@ -246,7 +235,6 @@ TEST(SerialDeviceNames, NamesThatAreNoSerialDeviceFailCleanly) {
     EXPECT_FALSE(comm.Opened());
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(SerialDeviceNames, PortNamesMapToDevicePaths) {

@@ -6,9 +6,10 @@
 //   far_end_win32.cpp  the echo COM port: the component writes the bytes out,
 //                      its events held, and the far end sends them back.
 
-#include <functional>
 #include <memory>
 #include <string>
+
+#include "fakes/serve.h"  // ServeUntil, ServeFor: the tests serve the event threads
 
 class TCustomComm;
 
@@ -34,11 +35,6 @@ class FarEnd {
   int ThreadsStarted() const;
   // ThreadsStarted() once it shows count, or after timeoutMs what it shows.
   int ThreadsStartedEventually(int count, int timeoutMs = 2000) const;
-
-  // Serves the calls that event threads hand to this (the user-interface)
-  // thread until done() holds or timeoutMs passes; the last look decides.
-  static bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 3000);
-  static void ServeFor(int ms);
 
  private:
   struct Impl;

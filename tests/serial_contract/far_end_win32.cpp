@@ -36,11 +36,3 @@ int FarEnd::ThreadsStarted() const {
 int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   return impl_->threads.StartedEventually(count, timeoutMs);
 }
-
-bool FarEnd::ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  return ::ServeUntil(done, timeoutMs);
-}
-
-void FarEnd::ServeFor(int ms) {
-  ::ServeFor(ms);
-}

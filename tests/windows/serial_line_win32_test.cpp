@@ -12,26 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "fakes/panel_line.h"
+#include "fakes/test_clock.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_comm.h"
 #include "win_test_support.h"
 
 namespace {
 
-// The line the configurator uses with the panel.
-void SetPanelLine(TCustomComm& comm, const std::string& port) {
-  comm.SetBaudRate(br19200);
-  comm.DataControl().SetParity(paNone);
-  comm.SetFlowControl(fcNone);
-  comm.SetOptions({coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen});
-  comm.Buffers().SetInputSize(250);
-  comm.Buffers().SetOutputSize(250);
-  comm.SetDeviceName(port);
-}
-
-uint32_t ElapsedSince(uint64_t start) {
-  return static_cast<uint32_t>(SystemMs() - start);
-}
+using orvex_test::Clock;
+using orvex_test::MsSince;
 
 struct EchoLine : ::testing::Test {
   TSerialComm comm;
@@ -52,9 +42,9 @@ struct EchoLine : ::testing::Test {
 
   uint32_t Read(std::string& out, uint32_t count, uint32_t budget, uint32_t* ms = nullptr) {
     std::vector<uint8_t> buffer(count + 1);
-    const uint64_t start = SystemMs();
+    const auto start = Clock::now();
     const uint32_t n = comm.ReadData(buffer.data(), count, budget);
-    if (ms) *ms = ElapsedSince(start);
+    if (ms) *ms = static_cast<uint32_t>(MsSince(start));
     out.assign(reinterpret_cast<const char*>(buffer.data()), n);
     return n;
   }
@@ -69,9 +59,9 @@ struct EchoLine : ::testing::Test {
 
   // Waits until the receive queue holds count bytes.
   bool WaitQueued(uint32_t count) {
-    const uint64_t start = SystemMs();
+    const auto start = Clock::now();
     while (comm.QueuedBytes(0) < count) {
-      if (ElapsedSince(start) > 3000) return false;
+      if (MsSince(start) > 3000) return false;
       Sleep(5);
     }
     return true;

@@ -89,21 +89,6 @@ int ThreadWatch::StartedEventually(int count, int timeoutMs) const {
   return started;
 }
 
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < until) {
-    SynchronizeQueue::Instance().Serve();
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  SynchronizeQueue::Instance().Serve();
-  return done();
-}
-
-void ServeFor(int ms) {
-  ServeUntil([] { return false; }, ms);
-}
-
 std::string HostPathForWindows(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
   std::string windows = "Z:" + path;
@@ -192,12 +177,6 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
   DeleteFileA(outPath.c_str());
   DeleteFileA(errPath.c_str());
   return run;
-}
-
-uint64_t SystemMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
 }
 
 namespace {
