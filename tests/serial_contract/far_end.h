@@ -30,6 +30,16 @@ class FarEnd {
   // can hang up; the echo COM port cannot).
   void HangUp();
 
+  // Where this backend is known to depart from the contract, stated once:
+  // Wine's comm layer keeps NUL bytes although fNull asks to drop them, and
+  // lets a second handle open a port that is open. Windows and POSIX do
+  // neither.
+  struct KnownDifferences {
+    bool keepsNulBytes = false;
+    bool opensTwice = false;
+  };
+  static KnownDifferences Differences();
+
   // Threads that this program started since the far end was made and that
   // still run: the component's event threads, here.
   int ThreadsStarted() const;

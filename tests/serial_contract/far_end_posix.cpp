@@ -61,3 +61,7 @@ int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   ServeUntil([&] { return (started = ThreadsStarted()) == count; }, timeoutMs);
   return started;
 }
+
+FarEnd::KnownDifferences FarEnd::Differences() {
+  return {};
+}

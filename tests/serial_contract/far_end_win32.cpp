@@ -36,3 +36,9 @@ int FarEnd::ThreadsStarted() const {
 int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   return impl_->threads.StartedEventually(count, timeoutMs);
 }
+
+FarEnd::KnownDifferences FarEnd::Differences() {
+  KnownDifferences differences;
+  differences.keepsNulBytes = differences.opensTwice = RunningUnderWine();
+  return differences;
+}

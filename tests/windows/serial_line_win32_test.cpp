@@ -68,19 +68,6 @@ struct EchoLine : ::testing::Test {
   }
 };
 
-TEST_F(EchoLine, PanelLineSettingsReachTheDriver) {
-  Dcb dcb;
-  ASSERT_TRUE(comm.Device()->GetState(dcb));
-  EXPECT_EQ(dcb.BaudRate, 19200u);
-  EXPECT_EQ(dcb.ByteSize, 8);
-  EXPECT_EQ(dcb.Parity, 0);
-  EXPECT_EQ(dcb.StopBits, 0);
-  EXPECT_EQ(comm.BaudRate(), br19200);
-  EXPECT_EQ(comm.BaudValue(), 19200u);
-  EXPECT_EQ(comm.DataControl().DataBits(), db8);
-  EXPECT_EQ(comm.DataControl().StopBits(), sb1);
-}
-
 TEST_F(EchoLine, ARateOutsideTheTableIsSetAndReadsAsCustom) {
   comm.SetBaudRate(brCustom);
   comm.SetBaudValue(230400);
@@ -115,20 +102,6 @@ TEST_F(EchoLine, EveryByteValueButZeroGoesOutAndComesBackUnchanged) {
     for (int byte = 1; byte < 256; ++byte) all += static_cast<char>(byte);
   }
   EXPECT_EQ(RoundTrip(all), all);
-}
-
-TEST_F(EchoLine, NulBytesAreDiscardedWhenAsked) {
-  const std::string sent("O\0K\0\r\n", 6);
-  const std::string back = RoundTrip(sent, 300);
-  if (RunningUnderWine()) {
-    // Wine does not apply fNull: the zero bytes arrive.
-    EXPECT_EQ(back, sent);
-  } else {
-    EXPECT_EQ(back, "OK\r\n");
-  }
-
-  comm.SetOptions({coLeaveDTROpen});
-  EXPECT_EQ(RoundTrip(std::string("O\0K", 3)), std::string("O\0K", 3));
 }
 
 TEST_F(EchoLine, ASilentLineReadsNothingOnceItsBudgetIsSpent) {
@@ -202,23 +175,6 @@ TEST_F(EchoLine, TimeoutsReachTheDriverFieldForField) {
   EXPECT_EQ(system, (CommTimeouts{5, 2, 7, 3, 11}));
   EXPECT_EQ(t.ReadInterval(), 5u);
   EXPECT_EQ(t.WriteConstant(), 11u);
-}
-
-TEST_F(EchoLine, ASecondOpenOfAnOpenPortIsRefused) {
-  TSerialComm second;
-  SetPanelLine(second, EchoPort());
-  try {
-    second.OpenDevice();
-    // Wine does not refuse a second open of a port; Windows does.
-    EXPECT_TRUE(RunningUnderWine()) << "the port was opened twice";
-    second.CloseDevice();
-  } catch (const EDeviceError& e) {
-    EXPECT_EQ(e.ErrorCode, 65535);
-    EXPECT_EQ(std::string(e.what()), "Cannot open device " + EchoPort());
-    EXPECT_FALSE(second.Opened());
-    EXPECT_EQ(second.LastOpenFailure().kind, OpenFailureKind::kBusy);
-  }
-  EXPECT_EQ(RoundTrip("still mine"), "still mine");
 }
 
 TEST_F(EchoLine, AClosedPortOpensAgainAtOnce) {
