@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "panel/panel_port.h"
 #include "serial/serial_comm.h"
 
 namespace {
@@ -55,9 +56,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   TSerialComm comm;
+  RestorePublishedValues(comm, Comm1Values());  // the window's own line
   comm.SetDeviceName(argv[1]);
-  comm.SetBaudRate(br19200);
-  comm.SetOptions({coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen});
   try {
     comm.OpenDevice();
   } catch (const EDeviceError& e) {

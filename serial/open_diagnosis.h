@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/system_text.h"
 #include "serial/open_failure.h"
 
 // Resets failure and notes in it the device path that name stands for. False,
@@ -16,4 +17,9 @@ bool PrepareOpen(const std::string& name, OpenFailure& failure);
 // failure with its text and the kind of failure it means, or the kind given.
 // Always false, so that a refusal can be returned.
 bool RefuseOpen(OpenFailure& failure, int number);
-bool RefuseOpen(OpenFailure& failure, OpenFailureKind kind, int number);
+inline bool RefuseOpen(OpenFailure& failure, OpenFailureKind kind, int number) {
+  failure.kind = kind;
+  failure.code = number;
+  failure.text = SystemErrorText(number);
+  return false;
+}

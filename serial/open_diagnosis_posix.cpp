@@ -54,13 +54,6 @@ OpenFailureKind KindOfErrno(int number) {
 
 }  // namespace
 
-bool RefuseOpen(OpenFailure& failure, OpenFailureKind kind, int number) {
-  failure.kind = kind;
-  failure.code = number;
-  failure.text = SystemErrorText(number);
-  return false;
-}
-
 bool RefuseOpen(OpenFailure& failure, int number) {
   return RefuseOpen(failure, KindOfErrno(number), number);
 }

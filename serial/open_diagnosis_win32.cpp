@@ -47,13 +47,6 @@ OpenFailureKind KindOfWin32Error(DWORD number) {
 
 }  // namespace
 
-bool RefuseOpen(OpenFailure& failure, OpenFailureKind kind, int number) {
-  failure.kind = kind;
-  failure.code = number;
-  failure.text = SystemErrorText(number);
-  return false;
-}
-
 bool RefuseOpen(OpenFailure& failure, int number) {
   return RefuseOpen(failure, KindOfWin32Error(static_cast<DWORD>(number)), number);
 }

@@ -139,6 +139,13 @@ TEST_F(SupportWriteLog, AnExistingLogThatCannotBeAppendedToKeepsItsContent) {
   WriteFileBytes("log.txt", "trace of yesterday\r\n");
   fs::permissions("log.txt",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifdef _WIN32
+  // Wine run by root lets root append to a read-only file, and there is no
+  // user to drop to from inside Wine.
+  if (std::ofstream("log.txt", std::ios::app).is_open()) {
+    GTEST_SKIP() << "file permissions do not stop this user (Wine as root)";
+  }
+#endif
   // Root may append to anything: the writes are tried as an unprivileged user.
   const int wrote = orvex_test::RunUnprivileged([] {
     const auto raises = [](const std::function<void()>& write) {
