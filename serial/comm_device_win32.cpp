@@ -22,14 +22,23 @@ namespace {
 static_assert(sizeof(DCB) == 28, "the system's device control block is 28 bytes");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA wants the 148-byte record");
 
-// Windows has one wait for "bytes queued" that leaves them in the queue,
-// WaitCommEvent, and a handle has one comm mask and one pending WaitCommEvent:
-// both belong to the event thread, which moreover stands still while it hands
-// a word to a busy user-interface thread. A read into a queue of our own would
-// need read timeouts other than the component's. So a wait looks at the queue
-// counts and sleeps in the system between looks: at this step it wakes at most
-// 200 times a second (about 64 under the default 15.6 ms timer), a fifth of
-// the cost of a 1 ms sleep loop, and sees a reply at most one step late.
+// Why the transfers poll the queue counts instead of waiting on the driver's
+// event. Windows has one wait for "bytes queued" that leaves them in the
+// queue, WaitCommEvent, and a handle has one comm mask and one pending
+// WaitCommEvent: both belong to the event thread, which moreover stands still
+// while it hands a word to a busy user-interface thread, so a transfer cannot
+// borrow them. A read into a queue of our own would need read timeouts other
+// than the component's, which the component sets and reads back. So a wait
+// looks at the queue counts and sleeps in the system between looks: at this
+// step it wakes at most 200 times a second (about 64 under the default
+// 15.6 ms timer) and sees a reply at most one step late. Under Wine, where
+// every look is a round trip to wineserver, bench/serial_wait_bench_win32
+// (100 reads of 100 ms on a silent COM port, 100 on an echoing one, COM port
+// on a pseudo-terminal) measured 0.16 s of CPU in the program and 0.10 s in
+// wineserver over 20.3 s wall: 0.013 CPU per wall second together, within
+// the goal of 0.02 (the POSIX backend's poll() wait: 0.002,
+// bench/serial_read_bench). On a real driver a look is one ioctl inside the
+// kernel, cheaper than Wine's round trip (not measured on Windows here).
 constexpr uint32_t kPollStepMs = 5;
 
 // What the comm calls answer on a handle whose device has gone: a USB adapter
