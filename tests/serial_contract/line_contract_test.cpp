@@ -12,7 +12,7 @@
 
 namespace {
 
-struct PanelLine : ::testing::Test {
+struct SerialLine : ::testing::Test {
   FarEnd line;
   TSerialComm comm;
 
@@ -34,7 +34,7 @@ struct PanelLine : ::testing::Test {
   }
 };
 
-TEST_F(PanelLine, PanelLineSettingsReachTheDevice) {
+TEST_F(SerialLine, PanelLineSettingsReachTheDevice) {
   Dcb dcb;
   ASSERT_TRUE(comm.Device()->GetState(dcb));
   EXPECT_EQ(dcb.BaudRate, 19200u);
@@ -49,7 +49,7 @@ TEST_F(PanelLine, PanelLineSettingsReachTheDevice) {
   EXPECT_TRUE(comm.Options().Contains(coDiscardNull));
 }
 
-TEST_F(PanelLine, NulBytesAreDroppedOnlyWhenAsked) {
+TEST_F(SerialLine, NulBytesAreDroppedOnlyWhenAsked) {
   const std::string withNul("O\0K\0\r\n", 6);
   EXPECT_EQ(Arrive(comm, withNul),
             FarEnd::Differences().keepsNulBytes ? withNul : std::string("OK\r\n"));
@@ -57,7 +57,7 @@ TEST_F(PanelLine, NulBytesAreDroppedOnlyWhenAsked) {
   EXPECT_EQ(Arrive(comm, std::string("O\0K", 3)), std::string("O\0K", 3));
 }
 
-TEST_F(PanelLine, ASecondOpenIsRefusedAndTheClosedPortOpensAgainAtOnce) {
+TEST_F(SerialLine, ASecondOpenIsRefusedAndTheClosedPortOpensAgainAtOnce) {
   TSerialComm second;
   SetPanelLine(second, line.DeviceName());
   try {
