@@ -31,8 +31,9 @@ class FarEnd {
   void HangUp();
 
   // Where this backend is known to depart from the contract, stated once:
-  // Wine's comm layer keeps NUL bytes although fNull asks to drop them, and
-  // lets a second handle open a port that is open. Windows and POSIX do
+  // Wine's comm layer neither keeps fNull (it reads back clear) nor applies
+  // it, so NUL bytes arrive, and it lets a second handle open a port that is
+  // open. Windows and POSIX do
   // neither.
   struct KnownDifferences {
     bool keepsNulBytes = false;
