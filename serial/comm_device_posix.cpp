@@ -1,5 +1,6 @@
 // The serial device over termios. A mirror image of comm_device_win32.cpp:
-// the same operations in the same order, in POSIX terms.
+// the same operations in the same order, in POSIX terms. Why an open failed
+// is told in open_diagnosis_posix.cpp, the clock kept in comm_clock_posix.cpp.
 
 #include <asm/termbits.h>  // termios2 and BOTHER: any baud rate, not just B* constants
 #include <fcntl.h>
@@ -8,28 +9,22 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "serial/comm_device.h"
 #include "serial/device_holders.h"
+#include "serial/open_diagnosis.h"
 
 namespace {
 
 // Our own receive queue is bounded; beyond it bytes wait in the kernel.
 constexpr size_t kMaxQueued = 64 * 1024;
-
-SystemError ErrorFromErrno(int number) {
-  return SystemError{number, std::strerror(number)};
-}
 
 // Standard rates keep their B* constants, so that every other tool reading the
 // port's settings sees them; only other rates need BOTHER.
@@ -55,6 +50,112 @@ uint32_t RateOf(const termios2& tio) {
   for (const StandardRate& r : kStandardRates)
     if (r.code == code) return r.rate;
   return tio.c_ospeed;
+}
+
+// Raw mode: nothing echoed, translated or taken as a signal. With VMIN 0 a
+// read of an empty queue returns 0, which could not be told from a hang-up;
+// with VMIN 1 on a non-blocking descriptor it fails with EAGAIN, and 0 means
+// the line is gone.
+void MakeRawMode(termios2& tio) {
+  tio.c_iflag &=
+      ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+}
+
+// What the kernel cannot do is refused rather than silently approximated.
+bool TermiosCanDo(const Dcb& dcb) {
+  return dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= 4 &&
+         dcb.StopBits <= 2 && (dcb.StopBits != 1 || dcb.ByteSize == 5) &&
+         !(dcb.Flags & (kDcbOutxDsrFlow | kDcbDtrHandshake));
+}
+
+// The line settings of dcb over tio, in raw mode; the rest of tio stays.
+termios2 ToTermios(const Dcb& dcb, termios2 tio) {
+  MakeRawMode(tio);
+  tio.c_cflag &=
+      ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  const tcflag_t rate = RateCode(dcb.BaudRate);
+  tio.c_cflag |= rate | (rate << IBSHIFT);
+  tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
+  static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  tio.c_cflag |= kSizes[dcb.ByteSize - 5];
+  switch (dcb.Parity) {
+    case 1:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      tio.c_cflag |= PARENB;
+      break;
+    case 3:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 4:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
+  }
+  // 1.5 stop bits exist only with 5 data bits, where CSTOPB means just that.
+  if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
+  if (dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)) tio.c_cflag |= CRTSCTS;
+
+  tio.c_iflag &= ~(INPCK | IGNPAR);
+  if (dcb.Flags & kDcbParity) tio.c_iflag |= INPCK;
+  if (dcb.Flags & kDcbOutX) tio.c_iflag |= IXON;
+  if (dcb.Flags & kDcbInX) tio.c_iflag |= IXOFF;
+  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  return tio;
+}
+
+// The line settings that tio holds over dcb; what termios cannot show (the
+// DTR and RTS levels, fNull, the event character) stays as dcb has it.
+Dcb FromTermios(const termios2& tio, Dcb dcb) {
+  dcb.DCBlength = 28;
+  dcb.BaudRate = RateOf(tio);
+  switch (tio.c_cflag & CSIZE) {
+    case CS5:
+      dcb.ByteSize = 5;
+      break;
+    case CS6:
+      dcb.ByteSize = 6;
+      break;
+    case CS7:
+      dcb.ByteSize = 7;
+      break;
+    default:
+      dcb.ByteSize = 8;
+      break;
+  }
+  if (!(tio.c_cflag & PARENB))
+    dcb.Parity = 0;
+  else if (tio.c_cflag & CMSPAR)
+    dcb.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
+  else
+    dcb.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
+  if (!(tio.c_cflag & CSTOPB))
+    dcb.StopBits = 0;
+  else if (dcb.StopBits != 1 || dcb.ByteSize != 5)
+    dcb.StopBits = 2;
+  auto setFlag = [&dcb](uint32_t flag, bool on) {
+    dcb.Flags = on ? dcb.Flags | flag : dcb.Flags & ~flag;
+  };
+  dcb.Flags |= kDcbBinary;
+  setFlag(kDcbParity, tio.c_iflag & INPCK);
+  setFlag(kDcbOutX, tio.c_iflag & IXON);
+  setFlag(kDcbInX, tio.c_iflag & IXOFF);
+  const bool hardware = tio.c_cflag & CRTSCTS;
+  if (!hardware)
+    dcb.Flags &= ~(kDcbOutxCtsFlow | kDcbRtsHandshake);
+  else if (!(dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)))
+    dcb.Flags |= kDcbOutxCtsFlow | kDcbRtsHandshake;
+  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
+  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  return dcb;
 }
 
 // Bits of the system's event mask that this backend can report.
@@ -141,7 +242,7 @@ class PosixCommDevice final : public CommDevice {
     return FailLocked(number);
   }
   bool FailLocked(int number) {
-    error_ = ErrorFromErrno(number);
+    error_ = SystemErrorOf(number);
     return false;
   }
   void CloseHandle();
@@ -182,16 +283,7 @@ void PosixCommDevice::CloseHandle() {
 bool PosixCommDevice::MakeRaw() {
   termios2 tio{};
   if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
-  tio.c_iflag &=
-      ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
-  tio.c_oflag &= ~OPOST;
-  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag |= CLOCAL | CREAD;
-  // With VMIN 0 a read of an empty queue returns 0, which could not be told
-  // from a hang-up; with VMIN 1 on a non-blocking descriptor it fails with
-  // EAGAIN, and 0 means the line is gone.
-  tio.c_cc[VMIN] = 1;
-  tio.c_cc[VTIME] = 0;
+  MakeRawMode(tio);
   if (ioctl(fd_, TCSETS2, &tio) != 0) return Fail(errno);
   Dcb dcb;
   if (!GetState(dcb)) return false;
@@ -203,102 +295,17 @@ bool PosixCommDevice::MakeRaw() {
 bool PosixCommDevice::GetState(Dcb& dcb) {
   termios2 tio{};
   if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    dcb = dcb_;
-  }
-  dcb.DCBlength = 28;
-  dcb.BaudRate = RateOf(tio);
-  switch (tio.c_cflag & CSIZE) {
-    case CS5:
-      dcb.ByteSize = 5;
-      break;
-    case CS6:
-      dcb.ByteSize = 6;
-      break;
-    case CS7:
-      dcb.ByteSize = 7;
-      break;
-    default:
-      dcb.ByteSize = 8;
-      break;
-  }
-  if (!(tio.c_cflag & PARENB))
-    dcb.Parity = 0;
-  else if (tio.c_cflag & CMSPAR)
-    dcb.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
-  else
-    dcb.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
-  if (!(tio.c_cflag & CSTOPB))
-    dcb.StopBits = 0;
-  else if (dcb.StopBits != 1 || dcb.ByteSize != 5)
-    dcb.StopBits = 2;
-  auto setFlag = [&dcb](uint32_t flag, bool on) {
-    dcb.Flags = on ? dcb.Flags | flag : dcb.Flags & ~flag;
-  };
-  dcb.Flags |= kDcbBinary;
-  setFlag(kDcbParity, tio.c_iflag & INPCK);
-  setFlag(kDcbOutX, tio.c_iflag & IXON);
-  setFlag(kDcbInX, tio.c_iflag & IXOFF);
-  const bool hardware = tio.c_cflag & CRTSCTS;
-  if (!hardware)
-    dcb.Flags &= ~(kDcbOutxCtsFlow | kDcbRtsHandshake);
-  else if (!(dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)))
-    dcb.Flags |= kDcbOutxCtsFlow | kDcbRtsHandshake;
-  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
-  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  std::lock_guard<std::mutex> lock(mutex_);
+  dcb = FromTermios(tio, dcb_);
   return true;
 }
 
 bool PosixCommDevice::SetState(const Dcb& dcb) {
   termios2 tio{};
   if (ioctl(fd_, TCGETS2, &tio) != 0) return Fail(errno);
-  // What the kernel cannot do is refused rather than silently approximated.
-  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 ||
-      dcb.StopBits > 2 || (dcb.StopBits == 1 && dcb.ByteSize != 5) ||
-      (dcb.Flags & (kDcbOutxDsrFlow | kDcbDtrHandshake)))
-    return Fail(EINVAL);
-
-  tio.c_cflag &=
-      ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  const tcflag_t rate = RateCode(dcb.BaudRate);
-  tio.c_cflag |= rate | (rate << IBSHIFT) | CLOCAL | CREAD;
-  tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
-  static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-  tio.c_cflag |= kSizes[dcb.ByteSize - 5];
-  switch (dcb.Parity) {
-    case 1:
-      tio.c_cflag |= PARENB | PARODD;
-      break;
-    case 2:
-      tio.c_cflag |= PARENB;
-      break;
-    case 3:
-      tio.c_cflag |= PARENB | CMSPAR | PARODD;
-      break;
-    case 4:
-      tio.c_cflag |= PARENB | CMSPAR;
-      break;
-    default:
-      break;
-  }
-  // 1.5 stop bits exist only with 5 data bits, where CSTOPB means just that.
-  if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
-  if (dcb.Flags & (kDcbOutxCtsFlow | kDcbRtsHandshake)) tio.c_cflag |= CRTSCTS;
-
-  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                   IXANY | INPCK | IGNPAR);
-  if (dcb.Flags & kDcbParity) tio.c_iflag |= INPCK;
-  if (dcb.Flags & kDcbOutX) tio.c_iflag |= IXON;
-  if (dcb.Flags & kDcbInX) tio.c_iflag |= IXOFF;
-  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-  tio.c_oflag &= ~OPOST;
-  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cc[VMIN] = 1;
-  tio.c_cc[VTIME] = 0;
+  if (!TermiosCanDo(dcb)) return Fail(EINVAL);
+  tio = ToTermios(dcb, tio);
   if (ioctl(fd_, TCSETS2, &tio) != 0) return Fail(errno);
-
   SetModemLine(TIOCM_DTR, dcb.Flags & kDcbDtrEnable);
   if (!(dcb.Flags & kDcbRtsHandshake)) SetModemLine(TIOCM_RTS, dcb.Flags & kDcbRtsEnable);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -369,7 +376,7 @@ void PosixCommDevice::DrainInputLocked() {
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     // End of file or EIO: the far end hung up or the device went away.
     hung_up_ = true;
-    error_ = ErrorFromErrno(n == 0 ? EIO : errno);
+    error_ = SystemErrorOf(n == 0 ? EIO : errno);
     queued_.Ring();
   }
   if (events == 0) return;
@@ -498,7 +505,7 @@ bool PosixCommDevice::WaitEvent(uint32_t& events) {
     queued_.Clear();
     if (!hung_up_ && (p[2].revents & (POLLHUP | POLLERR | POLLNVAL))) {
       hung_up_ = true;
-      error_ = ErrorFromErrno(EIO);
+      error_ = SystemErrorOf(EIO);
       arrived_.Ring();
     }
   }
@@ -506,95 +513,14 @@ bool PosixCommDevice::WaitEvent(uint32_t& events) {
 
 }  // namespace
 
-std::optional<std::string> ResolveDevicePath(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  if (name.front() == '/') return name;
-  if (auto mapped = LookUpPortMap(name)) return mapped;
-  if (name.size() < 4 || name.size() > 7) return std::nullopt;
-  const std::string prefix = name.substr(0, 3);
-  if (strcasecmp(prefix.c_str(), "COM") != 0) return std::nullopt;
-  unsigned number = 0;
-  for (char c : name.substr(3)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (number == 0) return std::nullopt;
-  return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-namespace {
-
-OpenFailureKind KindOfErrno(int number) {
-  switch (number) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ENOTDIR:
-      return OpenFailureKind::kNoDevice;
-    case EACCES:
-    case EPERM:
-      return OpenFailureKind::kPermission;
-    case EBUSY:
-    case EWOULDBLOCK:
-      return OpenFailureKind::kBusy;
-    case ENOTTY:
-      return OpenFailureKind::kNotSerialPort;
-    default:
-      return OpenFailureKind::kOther;
-  }
-}
-
-bool Refuse(OpenFailure& failure, OpenFailureKind kind, int number) {
-  failure.kind = kind;
-  failure.code = number;
-  failure.text = std::strerror(number);
-  return false;
-}
-
-bool Refuse(OpenFailure& failure, int number) {
-  return Refuse(failure, KindOfErrno(number), number);
-}
-
-// What can be told before opening: the path, the device node and its group.
-bool CheckNode(const std::string& name, OpenFailure& failure) {
-  failure = OpenFailure{};
-  const auto path = ResolveDevicePath(name);
-  failure.device = path.value_or(name);
-  if (!path) return Refuse(failure, ENOENT);
-  struct stat st {};
-  if (stat(path->c_str(), &st) != 0) return Refuse(failure, errno);
-  // Joining the node's group helps only where that group may read and write
-  // it; nobody is sent to join root's group.
-  if (st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP))
-    failure.group = GroupName(st.st_gid);
-  if (!S_ISCHR(st.st_mode)) return Refuse(failure, ENOTTY);
-  return true;
-}
-
-// A program that opened the port before us without a lock would share the
-// line with us unnoticed: whoever holds it already makes it busy. EBUSY is
-// what the kernel answers a second open under TIOCEXCL.
-bool CheckHolders(int fd, OpenFailure& failure) {
-  struct stat st {};
-  if (fstat(fd, &st) != 0) return true;
-  failure.holders = FindDeviceHolders(st.st_rdev);
-  if (failure.holders.empty()) return true;
-  return Refuse(failure, EBUSY);
-}
-
-}  // namespace
-
 std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
-  if (!CheckNode(name, failure)) return nullptr;
+  if (!PrepareOpen(name, failure)) return nullptr;
   const int fd = open(failure.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int number = errno;
     // Someone holds it under TIOCEXCL: name them where we can.
-    if (number == EBUSY) {
-      struct stat st {};
-      if (stat(failure.device.c_str(), &st) == 0) failure.holders = FindDeviceHolders(st.st_rdev);
-    }
-    Refuse(failure, number);
+    if (number == EBUSY) NoteDeviceHolders(failure);
+    RefuseOpen(failure, number);
     return nullptr;
   }
   // The holders are looked for once the device is known to be a terminal:
@@ -602,7 +528,7 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure&
   // that another program has open changes none of its lines.
   if (!isatty(fd)) {
     close(fd);
-    Refuse(failure, ENOTTY);
+    RefuseOpen(failure, ENOTTY);
     return nullptr;
   }
   if (!CheckHolders(fd, failure)) {
@@ -615,46 +541,23 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure&
     const int number = errno;
     close(fd);
     // Held under the lock by a process we cannot see: still busy.
-    Refuse(failure, number == EWOULDBLOCK ? EBUSY : number);
+    RefuseOpen(failure, number == EWOULDBLOCK ? EBUSY : number);
     return nullptr;
   }
   ioctl(fd, TIOCEXCL);
   auto device = std::make_unique<PosixCommDevice>(fd);
   if (const int number = device->DoorbellError()) {
-    Refuse(failure, number);
+    RefuseOpen(failure, number);
     return nullptr;
   }
   if (!device->MakeRaw()) {
-    Refuse(failure, device->LastError().number);
+    RefuseOpen(failure, device->LastError().number);
     return nullptr;
   }
   failure = OpenFailure{};
   return device;
 }
 
-// Used for the ports that sysfs lists as terminals.
-OpenFailure CheckDeviceAccess(const std::string& name) {
-  OpenFailure failure;
-  if (!CheckNode(name, failure)) return failure;
-  struct stat st {};
-  if (stat(failure.device.c_str(), &st) == 0) failure.holders = FindDeviceHolders(st.st_rdev);
-  if (!failure.holders.empty())
-    Refuse(failure, EBUSY);
-  else if (faccessat(AT_FDCWD, failure.device.c_str(), R_OK | W_OK, AT_EACCESS) != 0)
-    Refuse(failure, errno);
-  else
-    failure = OpenFailure{};
-  return failure;
-}
-
 uint32_t MaxQueueSize() {
   return 4096;
-}
-
-uint32_t TickMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms =
-      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
 }

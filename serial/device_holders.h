@@ -18,3 +18,10 @@ std::vector<PortHolder> FindDeviceHolders(uint64_t rdev);
 
 // The name of the group gid, or its number when it has none.
 std::string GroupName(uint32_t gid);
+
+// What the holders make of an open, for the open diagnosis: NoteDeviceHolders
+// names those who hold failure.device (after an EBUSY, which a second open
+// under TIOCEXCL gets); CheckHolders refuses the open as busy, naming them,
+// when others hold the device open as fd, and is true otherwise.
+void NoteDeviceHolders(OpenFailure& failure);
+bool CheckHolders(int fd, OpenFailure& failure);

@@ -12,6 +12,7 @@
 #include <cwctype>
 #include <string>
 
+#include "platform/wide_text.h"
 #include "serial/port_discovery.h"
 
 namespace {
@@ -21,22 +22,11 @@ const wchar_t kSerialComm[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 const wchar_t kDevicePrefix[] = L"\\Device\\";
 const char kBuiltInDriver[] = "Serial";
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
-                      nullptr, nullptr);
-  return utf8;
-}
-
 // "\Device\VCP0" -> "VCP": the driver's device name without its number.
 std::string DriverOf(std::wstring name) {
   if (name.rfind(kDevicePrefix, 0) == 0) name.erase(0, std::size(kDevicePrefix) - 1);
   while (!name.empty() && std::iswdigit(name.back())) name.pop_back();
-  return Utf8(name);
+  return Utf8FromWide(name);
 }
 
 // COM names sort by their number: COM2 before COM10.
@@ -64,9 +54,9 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     // The data need not end in a zero.
     data[dataSize / sizeof(wchar_t)] = L'\0';
     SerialPortInfo port;
-    port.device = Utf8(data);
+    port.device = Utf8FromWide(data);
     if (port.device.empty()) continue;
-    port.description = Utf8(std::wstring(name, nameLength));
+    port.description = Utf8FromWide(std::wstring(name, nameLength));
     port.driver = DriverOf(std::wstring(name, nameLength));
     // Everything but the built-in UART driver came with an add-on: in
     // practice a USB adapter or modem.

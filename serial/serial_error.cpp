@@ -1,14 +1,5 @@
 #include "serial/serial_error.h"
 
-std::string TrimSystemText(std::string text) {
-  while (!text.empty()) {
-    const auto last = static_cast<unsigned char>(text.back());
-    if (last != '.' && last > 32) break;
-    text.pop_back();
-  }
-  return text;
-}
-
 void RaiseDeviceError(const std::string& message, int32_t code) {
   throw EDeviceError(message, code);
 }

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/system_text.h"  // TrimSystemText, SystemErrorText
+
 // Messages of the codes below; "allready" is spelled as the panel software
 // has always shown it.
 inline constexpr const char* sDeviceNotOpened = "Device not opened.";
@@ -52,9 +54,10 @@ struct SystemError {
   std::string text;
 };
 
-// The system's own text with trailing full stops and blanks (code <= 32)
-// removed, as it is embedded in the middle of a message.
-std::string TrimSystemText(std::string text);
+// The error numbered number, with the system's text for it.
+inline SystemError SystemErrorOf(int number) {
+  return SystemError{number, SystemErrorText(number)};
+}
 
 [[noreturn]] void RaiseDeviceError(const std::string& message, int32_t code);
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/wide_text.h"
 #include "support/debug_switch.h"
 #include "support/os_services.h"
 #include "support/text_codec.h"
@@ -15,12 +16,7 @@ namespace {
 // calls count the terminating NUL in their result.
 std::string Cp1251OfResult(const wchar_t* buffer, int length) {
   if (length <= 1) return {};
-  const int utf8Length =
-      WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, nullptr, 0, nullptr, nullptr);
-  if (utf8Length <= 0) return {};
-  std::string utf8(static_cast<size_t>(utf8Length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, utf8.data(), utf8Length, nullptr, nullptr);
-  return Utf8ToCp1251(utf8);
+  return Utf8ToCp1251(Utf8FromWide(buffer, static_cast<size_t>(length - 1)));
 }
 
 }  // namespace

@@ -8,44 +8,24 @@
 
 #include <string>
 
+#include "platform/system_text.h"
+#include "platform/wide_text.h"
 #include "support/registry_key.h"
 
 namespace {
 
+// The registry's texts and error texts, converted at the system's edge as
+// everywhere else.
 std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  }
-  return wide;
+  return WideFromUtf8(utf8);
 }
 
 std::string Utf8(const wchar_t* wide, size_t length) {
-  if (length == 0) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), utf8.data(), size, nullptr,
-                        nullptr);
-  }
-  return utf8;
+  return Utf8FromWide(wide, length);
 }
 
 std::string SystemText(LONG error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? Utf8(text, length) : std::string();
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) {
-    message.pop_back();
-  }
-  return message;
+  return SystemErrorText(static_cast<int>(error));
 }
 
 class Win32Key : public RegistryKey {

@@ -2,9 +2,7 @@
 // another program holds without a lock, a terminal this user may not open.
 
 #include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
+#include "fakes/unprivileged.h"
 #include "serial/serial_comm.h"
 
 namespace {
@@ -63,9 +62,7 @@ TEST(OpenFailure, ATerminalHeldByAnotherProgramIsBusyAndNamesIt) {
 TEST(OpenFailure, ATerminalThisUserMayNotOpenIsNoPermissionWithItsGroup) {
   PtyPair pty;
   std::string groupName;  // the group the failure names, if any
-  const passwd* nobody = getpwnam("nobody");
   if (geteuid() == 0) {
-    ASSERT_NE(nobody, nullptr) << "no user to drop the privileges to";
     // Open to its group, as a serial port is to dialout: joining it helps.
     const group* dialout = getgrnam("dialout");
     ASSERT_NE(dialout, nullptr);
@@ -76,26 +73,18 @@ TEST(OpenFailure, ATerminalThisUserMayNotOpenIsNoPermissionWithItsGroup) {
     // Our own terminal, with no rights left for anyone: no group to join.
     ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0), 0);
   }
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
-      _exit(10);
+  const int status = orvex_test::RunUnprivileged([&] {
     OpenFailure failure;
     const bool opened = OpenCommDevice(pty.SlavePath(), failure) != nullptr;
-    if (opened) _exit(11);
-    if (failure.kind != OpenFailureKind::kPermission) _exit(12);
-    if (failure.code != EACCES || failure.text != std::strerror(EACCES)) _exit(13);
-    if (failure.group != groupName) _exit(14);
-    if (CheckDeviceAccess(pty.SlavePath()).kind != OpenFailureKind::kPermission) _exit(15);
-    _exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: cannot drop privileges, 11: opened, 12: kind, "
-                                       "13: code or text, 14: group, 15: access check";
+    if (opened) return 11;
+    if (failure.kind != OpenFailureKind::kPermission) return 12;
+    if (failure.code != EACCES || failure.text != std::strerror(EACCES)) return 13;
+    if (failure.group != groupName) return 14;
+    if (CheckDeviceAccess(pty.SlavePath()).kind != OpenFailureKind::kPermission) return 15;
+    return 0;
+  });
+  EXPECT_EQ(status, 0) << "-1: cannot drop privileges, 11: opened, 12: kind, "
+                          "13: code or text, 14: group, 15: access check";
 }
 
 }  // namespace

@@ -12,42 +12,18 @@
 
 #include "serial/serial_comm.h"
 #include "serial/sync_queue.h"
-#include "serial_contract/far_end.h"
+#include "serial_contract/event_line.h"
 
 namespace {
 
-struct EventLinePty : ::testing::Test {
-  FarEnd line;
-  std::unique_ptr<TSerialComm> comm = std::make_unique<TSerialComm>();
-  std::mutex mutex;
-  std::vector<uint32_t> data;                 // OnData counts
-  std::vector<std::thread::id> data_threads;  // where OnData ran
-  std::vector<TDeviceEvents> events;          // OnCommEvent words
-
-  void SetUp() override {
-    comm->SetDeviceName(line.DeviceName());
-    comm->SetBaudRate(br19200);
-    comm->OnData = [this](TCustomComm&, uint32_t n) {
-      std::lock_guard<std::mutex> lock(mutex);
-      data.push_back(n);
-      data_threads.push_back(std::this_thread::get_id());
-    };
-    comm->OnCommEvent = [this](TCustomComm&, TDeviceEvents e) {
-      std::lock_guard<std::mutex> lock(mutex);
-      events.push_back(e);
-    };
-  }
-  size_t DataCalls() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return data.size();
-  }
-};
+// The contract tests' fixture, under a name of its own.
+struct EventLinePty : EventLine {};
 
 TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   comm->OpenDevice();
   line.Send(*comm, "abc");
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
-  FarEnd::ServeFor(100);
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
+  ServeFor(100);
   ASSERT_EQ(data.size(), 1u);
   EXPECT_EQ(data[0], 3u) << "the receive queue count at that moment";
   EXPECT_EQ(data_threads[0], std::this_thread::get_id());
@@ -55,8 +31,8 @@ TEST_F(EventLinePty, EachWordGivesOneDataCallWithTheQueueCount) {
   EXPECT_EQ(events[0], TDeviceEvents{deChar});
 
   line.Send(*comm, "\n");  // the event character
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
-  FarEnd::ServeFor(100);
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
+  ServeFor(100);
   EXPECT_EQ(data.size(), 2u) << "one call per word, deChar and deFlag together";
   EXPECT_EQ(data[1], 4u) << "unread bytes of the earlier word still count";
   EXPECT_TRUE(events.back().Contains(deFlag));
@@ -67,9 +43,9 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   comm->SetMonitorEvents({});
   comm->OpenDevice();
   line.Send(*comm, "abc");
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
   comm->SendString("+T01\r");
-  FarEnd::ServeFor(100);
+  ServeFor(100);
   EXPECT_TRUE(events.empty());
 
   comm->SetMonitorEvents({deChar, deFlag, deOutEmpty});
@@ -77,7 +53,7 @@ TEST_F(EventLinePty, MonitorEventsFiltersOnlyTheCommEventHandler) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0], TDeviceEvents{deOutEmpty}) << "deOutEmpty comes from SendData only";
   line.Send(*comm, "z");
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
   for (TDeviceEvents e : std::vector<TDeviceEvents>(events.begin() + 1, events.end()))
     EXPECT_FALSE(e.Contains(deOutEmpty));
   comm->CloseDevice();

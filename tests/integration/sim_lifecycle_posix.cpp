@@ -274,9 +274,16 @@ TEST(SimLifecycle, HelpNamesEveryOption) {
                              "--delay",   "--silent",       "--pieces",    "--piece-gap",
                              "--nul",     "--lowercase-ok", "--long",      "--bad-hex",
                              "--match",   "--silent-on",    "--error-on",  "--hangup-after",
-                             "--late",    "--twice",        "--answer-as", "--hangup-mid"}) {
+                             "--late",    "--twice",        "--answer-as", "--hangup-mid",
+                             "--version"}) {
     EXPECT_NE(run.output.find(option), std::string::npos) << option;
   }
+}
+
+TEST(SimLifecycle, VersionIsTheProgramsNameAndVersion) {
+  RunResult run = RunSim("--version");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "orvex-gsm-sim " ORVEX_VERSION "\n");
 }
 
 TEST(SimLifecycle, WrongCommandLineIsRefusedWithTheOptionNamed) {
@@ -299,6 +306,7 @@ TEST(SimLifecycle, WrongCommandLineIsRefusedWithTheOptionNamed) {
   for (const auto& [args, named] : cases) {
     RunResult run = RunSim(args);
     EXPECT_EQ(run.status, 2) << args;
+    EXPECT_EQ(run.output.rfind("orvex-gsm-sim: ", 0), 0u) << args << ": " << run.output;
     EXPECT_NE(run.output.find(named), std::string::npos) << args << ": " << run.output;
   }
 }
@@ -310,6 +318,9 @@ TEST(SimLifecycle, VerboseModeTellsWhatWasReceivedAndAnswered) {
   std::string said = sim.Stderr();
   EXPECT_NE(said.find("received +s"), std::string::npos) << said;
   EXPECT_NE(said.find("answer >0000\\x0D\\x0AOK\\x0D\\x0A"), std::string::npos) << said;
+  std::istringstream lines(said);
+  for (std::string each; std::getline(lines, each);)
+    EXPECT_EQ(each.rfind("orvex-gsm-sim: ", 0), 0u) << "every message names the program: " << each;
 }
 
 }  // namespace

@@ -11,19 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "fakes/test_clock.h"
 #include "sim_process.h"
 
 namespace orvex_test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 const std::string kKey1Answer = ">0000000000000000\r\nOK\r\n";
 const std::string kNewKey = "0123456789ABCDEF";
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 std::string WithoutNul(std::string text) {
   text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());

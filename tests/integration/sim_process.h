@@ -18,22 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "fakes/temp_dir.h"
+
 namespace orvex_test {
-
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 class SimProcess {
  public:

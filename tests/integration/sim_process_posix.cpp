@@ -78,20 +78,6 @@ void CloseFd(int* fd) {
 
 }  // namespace
 
-// --- TempDir
-
-TempDir::TempDir() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvex-sim-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed: " + pattern);
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 // --- SimProcess
 
 SimProcess::SimProcess(std::vector<std::string> args) {

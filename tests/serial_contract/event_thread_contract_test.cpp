@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "far_end.h"
+#include "event_line.h"
 #include "serial/serial_comm.h"
 
 namespace {
@@ -22,47 +22,10 @@ void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-struct EventLine : ::testing::Test {
-  FarEnd line;
-  std::unique_ptr<TSerialComm> comm = std::make_unique<TSerialComm>();
-  std::mutex mutex;
-  std::vector<uint32_t> data;                 // OnData counts
-  std::vector<std::thread::id> data_threads;  // where OnData ran
-  std::vector<TDeviceEvents> events;          // OnCommEvent words
-
-  void SetUp() override {
-    comm->SetDeviceName(line.DeviceName());
-    comm->SetBaudRate(br19200);
-    comm->OnData = [this](TCustomComm&, uint32_t n) {
-      std::lock_guard<std::mutex> lock(mutex);
-      data.push_back(n);
-      data_threads.push_back(std::this_thread::get_id());
-    };
-    comm->OnCommEvent = [this](TCustomComm&, TDeviceEvents e) {
-      std::lock_guard<std::mutex> lock(mutex);
-      events.push_back(e);
-    };
-  }
-  void TearDown() override {
-    if (comm && comm->Opened()) comm->CloseDevice();
-  }
-  void Open() {
-    try {
-      comm->OpenDevice();
-    } catch (const EDeviceError& e) {
-      FAIL() << e.what() << ": nothing answers on " << line.DeviceName();
-    }
-  }
-  size_t DataCalls() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return data.size();
-  }
-};
-
 TEST_F(EventLine, ReceivedBytesReachTheDataHandlerOnTheWindowThread) {
   Open();
   line.Send(*comm, "abc");
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; })) << "no line event arrived";
   std::lock_guard<std::mutex> lock(mutex);
   EXPECT_GE(data[0], 1u);
   EXPECT_LE(data[0], 3u) << "the receive queue count at that moment";
@@ -89,11 +52,11 @@ TEST_F(EventLine, WordsDispatchedWhileHeldReachNoHandler) {
   line.Send(*comm, "abc");
   // The thread's words for these bytes are served while the hold is up, also
   // one it may have taken just before the bytes were read.
-  FarEnd::ServeFor(300);
+  ServeFor(300);
   line.Drain(*comm);
-  FarEnd::ServeFor(200);
+  ServeFor(200);
   comm->HoldEvents(false);
-  FarEnd::ServeFor(200);
+  ServeFor(200);
   EXPECT_EQ(DataCalls(), 0u);
   EXPECT_TRUE(events.empty());
 }
@@ -148,17 +111,17 @@ TEST_F(EventLine, AHandlerThatRaisesEndsTheThreadSilently) {
   };
   Open();
   line.Send(*comm, "a");
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 1; }));
-  ASSERT_TRUE(FarEnd::ServeUntil([&] { return line.ThreadsStarted() == 0; }));
+  ASSERT_TRUE(ServeUntil([&] { return DataCalls() >= 1; }));
+  ASSERT_TRUE(ServeUntil([&] { return line.ThreadsStarted() == 0; }));
   line.Drain(*comm);
   line.Send(*comm, "b");
-  FarEnd::ServeFor(200);
+  ServeFor(200);
   EXPECT_EQ(DataCalls(), 1u) << "no more words until the port is reopened";
   EXPECT_TRUE(comm->Opened());
   comm->CloseDevice();
   Open();
   line.Send(*comm, "c");
-  EXPECT_TRUE(FarEnd::ServeUntil([&] { return DataCalls() >= 2; }));
+  EXPECT_TRUE(ServeUntil([&] { return DataCalls() >= 2; }));
   comm->OnData = nullptr;
 }
 

@@ -37,10 +37,8 @@ int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
   return impl_->threads.StartedEventually(count, timeoutMs);
 }
 
-bool FarEnd::ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  return ::ServeUntil(done, timeoutMs);
-}
-
-void FarEnd::ServeFor(int ms) {
-  ::ServeFor(ms);
+FarEnd::KnownDifferences FarEnd::Differences() {
+  KnownDifferences differences;
+  differences.keepsNulBytes = differences.opensTwice = RunningUnderWine();
+  return differences;
 }

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/wide_text.h"
 #include "serial/sync_queue.h"
 
 std::string SimPort() {
@@ -86,21 +87,6 @@ int ThreadWatch::StartedEventually(int count, int timeoutMs) const {
   int started = -1;
   ServeUntil([&] { return (started = Started()) == count; }, timeoutMs);
   return started;
-}
-
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < until) {
-    SynchronizeQueue::Instance().Serve();
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  SynchronizeQueue::Instance().Serve();
-  return done();
-}
-
-void ServeFor(int ms) {
-  ServeUntil([] { return false; }, ms);
 }
 
 std::string HostPathForWindows(const std::string& path) {
@@ -193,21 +179,7 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
   return run;
 }
 
-uint64_t SystemMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
 
 std::wstring UserFormat(LCTYPE type) {
   wchar_t text[128];
@@ -230,5 +202,5 @@ UserFormats::~UserFormats() {
 }
 
 bool UserFormats::Set(const std::string& shortDate, const std::string& longTime) {
-  return SetUserFormats(Wide(shortDate), Wide(longTime));
+  return SetUserFormats(WideFromUtf8(shortDate), WideFromUtf8(longTime));
 }

@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "fakes/serve.h"  // ServeUntil, ServeFor
+
 // The port whose far end is the panel simulator, and the one whose far end
 // sends back every byte ("COM5", "COM12" unless configured otherwise).
 std::string SimPort();
@@ -31,11 +33,6 @@ class ThreadWatch {
   std::set<uint32_t> before_;
 };
 
-// Serves calls that event threads hand to this (the user-interface) thread
-// until done() holds or timeoutMs passes; the last look at done() decides.
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 3000);
-void ServeFor(int ms);
-
 // A path of the Linux host (as a build gives it under Wine) as Windows sees
 // it: drive Z: is the host's root. Other paths come back unchanged.
 std::string HostPathForWindows(const std::string& path);
@@ -52,10 +49,6 @@ struct ProgramRun {
 // timeoutMs.
 ProgramRun RunProgram(const std::string& program, const std::string& arguments,
                       const std::string& input = {}, uint32_t timeoutMs = 30000);
-
-// Milliseconds since some fixed moment, from the standard library's steady
-// clock, to time what the code under test measures with its own.
-uint64_t SystemMs();
 
 // The user's regional short date and long time formats, put back as they
 // were when this object ends.

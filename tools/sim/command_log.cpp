@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <ctime>
 
-namespace orvex_sim {
 namespace {
 
 // Local time with milliseconds: "2024-05-17 14:03:07.250".
@@ -40,10 +39,10 @@ std::string EscapeBytes(std::string_view bytes) {
   return text;
 }
 
-bool CommandLog::Open(const std::string& path, std::string* error) {
+bool CommandLog::Open(const std::string& path, std::string& error) {
   file_.open(path, std::ios::binary | std::ios::trunc);
   if (!file_) {
-    *error = path + ": cannot be created";
+    error = path + ": cannot be created";
     return false;
   }
   path_ = path;
@@ -66,7 +65,7 @@ void CommandLog::Received(std::string_view command, size_t length) {
 
 void CommandLog::Note(std::string_view message) {
   if (!verbose_) return;
-  std::string line = Timestamp() + " " + std::string(message) + "\n";
+  std::string line = "orvex-gsm-sim: " + Timestamp() + " " + std::string(message) + "\n";
   std::fputs(line.c_str(), stderr);
 }
 
@@ -74,5 +73,3 @@ void CommandLog::Warn(std::string_view message) {
   std::string line = "orvex-gsm-sim: " + std::string(message) + "\n";
   std::fputs(line.c_str(), stderr);
 }
-
-}  // namespace orvex_sim

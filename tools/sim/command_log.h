@@ -7,15 +7,13 @@
 #include <string>
 #include <string_view>
 
-namespace orvex_sim {
-
 // Printable ASCII stays as it is, "\" becomes "\\", every other byte "\xHH".
 std::string EscapeBytes(std::string_view bytes);
 
 class CommandLog {
  public:
   // Truncates the file. False with `error` set when it cannot be created.
-  bool Open(const std::string& path, std::string* error);
+  bool Open(const std::string& path, std::string& error);
   void SetVerbose(bool verbose) { verbose_ = verbose; }
 
   // One received command; `length` is its full length when it was cut.
@@ -31,5 +29,3 @@ class CommandLog {
   bool verbose_ = false;
   bool write_failed_ = false;
 };
-
-}  // namespace orvex_sim

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-namespace orvex_sim {
 namespace {
 
 PanelAnswer Rejected() {
@@ -24,47 +23,47 @@ int SlotDigit(std::string_view args) {
 
 // "+T0n" reads key slot n, "+T0n" + 16 digits stores it, "+T00" reads the key
 // held to the reader.
-PanelAnswer HandleKey(PanelState* state, std::string_view args,
+PanelAnswer HandleKey(PanelState& state, std::string_view args,
                       const std::optional<KeyBytes>& presented) {
   int slot = SlotDigit(args);
-  std::string_view key_text = args.size() >= 2 ? args.substr(2) : args;
-  if (slot == 0 && key_text.empty()) {
+  std::string_view keyText = args.size() >= 2 ? args.substr(2) : args;
+  if (slot == 0 && keyText.empty()) {
     if (!presented) return PanelAnswer{AnswerKind::kAwaitKey, "", false};
     return Data(ToHex(*presented));
   }
   if (slot < 1 || slot > kKeySlots) return Rejected();
-  KeyBytes& stored = state->keys[slot - 1];
-  if (key_text.empty()) return Data(ToHex(stored));
+  KeyBytes& stored = state.keys[slot - 1];
+  if (keyText.empty()) return Data(ToHex(stored));
   KeyBytes key;
-  if (!FromHex(key_text, &key)) return Rejected();
+  if (!FromHex(keyText, key)) return Rejected();
   bool changed = key != stored;
   stored = key;
   return Accepted(changed);
 }
 
 // "+s" reads the dial and 24-hour bytes, "+s" + 4 digits stores them.
-PanelAnswer HandleFlags(PanelState* state, std::string_view args) {
-  if (args.empty()) return Data(ToHex(&state->dial, 1) + ToHex(&state->h24, 1));
+PanelAnswer HandleFlags(PanelState& state, std::string_view args) {
+  if (args.empty()) return Data(ToHex(&state.dial, 1) + ToHex(&state.h24, 1));
   uint8_t flags[2];
   if (!FromHex(args, flags, 2)) return Rejected();
   uint8_t dial = flags[0] & kFlagMask;
   uint8_t h24 = flags[1] & kFlagMask;
-  bool changed = dial != state->dial || h24 != state->h24;
-  state->dial = dial;
-  state->h24 = h24;
+  bool changed = dial != state.dial || h24 != state.h24;
+  state.dial = dial;
+  state.h24 = h24;
   return Accepted(changed);
 }
 
 // "+H0n" reads the number of event n, "+H0n" + 32 digits stores its 16
 // character codes. The two characters in front of the codes name the event.
-PanelAnswer HandleNumber(PanelState* state, std::string_view args) {
+PanelAnswer HandleNumber(PanelState& state, std::string_view args) {
   int event = SlotDigit(args);
   if (event < 1 || event > kEvents) return Rejected();
-  NumberCodes& stored = state->numbers[event - 1];
-  std::string_view codes_text = args.substr(2);
-  if (codes_text.empty()) return Data(std::string(args.substr(0, 2)) + ToHex(stored));
+  NumberCodes& stored = state.numbers[event - 1];
+  std::string_view codesText = args.substr(2);
+  if (codesText.empty()) return Data(std::string(args.substr(0, 2)) + ToHex(stored));
   NumberCodes codes;
-  if (!FromHex(codes_text, &codes)) return Rejected();
+  if (!FromHex(codesText, codes)) return Rejected();
   bool changed = codes != stored;
   stored = codes;
   return Accepted(changed);
@@ -72,10 +71,10 @@ PanelAnswer HandleNumber(PanelState* state, std::string_view args) {
 
 }  // namespace
 
-void LineAssembler::Feed(std::string_view bytes, std::vector<CommandLine>* lines) {
+void LineAssembler::Feed(std::string_view bytes, std::vector<CommandLine>& lines) {
   for (char c : bytes) {
     if (c == '\r') {
-      if (length_ > 0) lines->push_back(CommandLine{std::move(current_), length_});
+      if (length_ > 0) lines.push_back(CommandLine{std::move(current_), length_});
       current_.clear();
       length_ = 0;
       continue;
@@ -86,7 +85,7 @@ void LineAssembler::Feed(std::string_view bytes, std::vector<CommandLine>* lines
   }
 }
 
-PanelAnswer HandleCommand(PanelState* state, std::string_view command,
+PanelAnswer HandleCommand(PanelState& state, std::string_view command,
                           const std::optional<KeyBytes>& presented) {
   if (command.size() < 2 || command[0] != '+') return Rejected();
   std::string_view args = command.substr(2);
@@ -114,5 +113,3 @@ std::string AnswerText(const PanelAnswer& answer, std::string_view ok) {
   }
   return "ERROR\r\n";
 }
-
-}  // namespace orvex_sim

@@ -10,8 +10,6 @@
 
 #include "panel_state.h"
 
-namespace orvex_sim {
-
 // One received line, without its carriage return. A line longer than
 // kMaxLine keeps only its first kMaxLine bytes; `length` tells how long it was.
 struct CommandLine {
@@ -29,7 +27,7 @@ class LineAssembler {
  public:
   static constexpr size_t kMaxLine = 256;
 
-  void Feed(std::string_view bytes, std::vector<CommandLine>* lines);
+  void Feed(std::string_view bytes, std::vector<CommandLine>& lines);
 
  private:
   std::string current_;
@@ -51,11 +49,9 @@ struct PanelAnswer {
 
 // Carries out one command on `state`. `presented` is the key held to the
 // reader, if any.
-PanelAnswer HandleCommand(PanelState* state, std::string_view command,
+PanelAnswer HandleCommand(PanelState& state, std::string_view command,
                           const std::optional<KeyBytes>& presented);
 
 // The bytes the panel sends for an answer. `ok` is the acceptance word
 // ("OK"; the lower-case misbehaviour passes "ok").
 std::string AnswerText(const PanelAnswer& answer, std::string_view ok = "OK");
-
-}  // namespace orvex_sim

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <system_error>
 
-namespace orvex_sim {
 namespace {
 
 constexpr size_t kMaxStateFileSize = 64 * 1024;
@@ -85,19 +84,19 @@ std::string FormatState(const PanelState& state) {
   return text;
 }
 
-std::optional<PanelState> ParseState(std::string_view text, std::string* error) {
+std::optional<PanelState> ParseState(std::string_view text, std::string& error) {
   PanelState state;
-  PanelState seen_marker;  // a byte set to 1 marks a field already given
-  int line_number = 0;
+  PanelState seenMarker;  // a byte set to 1 marks a field already given
+  int lineNumber = 0;
   while (!text.empty()) {
-    ++line_number;
+    ++lineNumber;
     size_t end = text.find('\n');
     std::string_view line = Trim(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (line.empty() || line.front() == '#') continue;
 
     auto fail = [&](const std::string& why) {
-      *error = "line " + std::to_string(line_number) + ": " + why;
+      error = "line " + std::to_string(lineNumber) + ": " + why;
       return std::nullopt;
     };
     size_t equals = line.find('=');
@@ -106,7 +105,7 @@ std::optional<PanelState> ParseState(std::string_view text, std::string* error) 
     std::string_view value = Trim(line.substr(equals + 1));
     std::optional<Field> field = FieldByName(state, name);
     if (!field) return fail("unknown name \"" + std::string(name) + "\"");
-    Field marker = *FieldByName(seen_marker, name);
+    Field marker = *FieldByName(seenMarker, name);
     if (marker.bytes[0] != 0) return fail("\"" + std::string(name) + "\" given twice");
     marker.bytes[0] = 1;
     if (!FromHex(value, field->bytes, field->count)) {
@@ -119,17 +118,17 @@ std::optional<PanelState> ParseState(std::string_view text, std::string* error) 
   return state;
 }
 
-LoadResult LoadStateFile(const std::string& path, PanelState* state, std::string* error) {
-  std::error_code status_error;
-  const std::filesystem::file_status status = std::filesystem::status(path, status_error);
+LoadResult LoadStateFile(const std::string& path, PanelState& state, std::string& error) {
+  std::error_code statusError;
+  const std::filesystem::file_status status = std::filesystem::status(path, statusError);
   if (status.type() == std::filesystem::file_type::not_found) return LoadResult::kMissing;
   if (std::filesystem::is_directory(status)) {
-    *error = path + ": is a folder, not a state file";
+    error = path + ": is a folder, not a state file";
     return LoadResult::kRejected;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    *error = path + ": cannot be opened";
+    error = path + ": cannot be opened";
     return LoadResult::kRejected;
   }
   std::string text;
@@ -137,43 +136,41 @@ LoadResult LoadStateFile(const std::string& path, PanelState* state, std::string
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
     text.append(buffer, static_cast<size_t>(in.gcount()));
     if (text.size() > kMaxStateFileSize) {
-      *error = path + ": too large for a state file";
+      error = path + ": too large for a state file";
       return LoadResult::kRejected;
     }
   }
   if (in.bad()) {
-    *error = path + ": cannot be read";
+    error = path + ": cannot be read";
     return LoadResult::kRejected;
   }
   std::string why;
-  std::optional<PanelState> parsed = ParseState(text, &why);
+  std::optional<PanelState> parsed = ParseState(text, why);
   if (!parsed) {
-    *error = path + ": " + why;
+    error = path + ": " + why;
     return LoadResult::kRejected;
   }
-  *state = *parsed;
+  state = *parsed;
   return LoadResult::kLoaded;
 }
 
-bool SaveStateFile(const std::string& path, const PanelState& state, std::string* error) {
+bool SaveStateFile(const std::string& path, const PanelState& state, std::string& error) {
   const std::string temporary = path + ".tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << FormatState(state);
     out.flush();
     if (!out) {
-      *error = temporary + ": cannot be written";
+      error = temporary + ": cannot be written";
       out.close();
       std::remove(temporary.c_str());
       return false;
     }
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = path + ": " + std::strerror(errno);
+    error = path + ": " + std::strerror(errno);
     std::remove(temporary.c_str());
     return false;
   }
   return true;
 }
-
-}  // namespace orvex_sim

@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-namespace orvex_sim {
-
 constexpr int kKeySlots = 4;
 constexpr int kKeyBytes = 8;
 constexpr int kEvents = 6;
@@ -42,8 +40,8 @@ std::string ToHex(const std::array<uint8_t, N>& bytes) {
 // untouched) for any other length or any other character.
 bool FromHex(std::string_view hex, uint8_t* out, size_t count);
 template <size_t N>
-bool FromHex(std::string_view hex, std::array<uint8_t, N>* out) {
-  return FromHex(hex, out->data(), N);
+bool FromHex(std::string_view hex, std::array<uint8_t, N>& out) {
+  return FromHex(hex, out.data(), N);
 }
 
 // The state file is text, one "name=value" per line ("key1".."key4",
@@ -53,15 +51,13 @@ bool FromHex(std::string_view hex, std::array<uint8_t, N>* out) {
 std::string FormatState(const PanelState& state);
 // Nullopt for a text that is not a state file; `error` then says which line
 // and why.
-std::optional<PanelState> ParseState(std::string_view text, std::string* error);
+std::optional<PanelState> ParseState(std::string_view text, std::string& error);
 
 enum class LoadResult { kLoaded, kMissing, kRejected };
 // kMissing: no such file, `state` keeps the factory settings. kRejected: the
 // file exists but cannot be read or parsed; `error` names the file and the
 // reason, `state` is left alone.
-LoadResult LoadStateFile(const std::string& path, PanelState* state, std::string* error);
+LoadResult LoadStateFile(const std::string& path, PanelState& state, std::string& error);
 // Writes a temporary file beside `path` and renames it over the old one, so
 // that an interrupted save leaves the old or the new file, never half of one.
-bool SaveStateFile(const std::string& path, const PanelState& state, std::string* error);
-
-}  // namespace orvex_sim
+bool SaveStateFile(const std::string& path, const PanelState& state, std::string& error);

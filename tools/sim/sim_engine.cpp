@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-namespace orvex_sim {
 namespace {
 
 // Answers nobody reads are dropped beyond this, so that a client that sends
@@ -12,13 +11,13 @@ constexpr size_t kMaxPendingBytes = 1024 * 1024;
 }  // namespace
 
 std::vector<std::string> ShapeAnswer(PanelAnswer answer, const Misbehaviour& misbehaviour) {
-  if (misbehaviour.bad_hex && answer.kind == AnswerKind::kData) {
+  if (misbehaviour.badHex && answer.kind == AnswerKind::kData) {
     size_t keep = answer.data.size() >= 2 ? answer.data.size() - 2 : 0;
     answer.data.replace(keep, std::string::npos, answer.data.size() - keep, 'Z');
   }
-  std::string text = AnswerText(answer, misbehaviour.lowercase_ok ? "ok" : "OK");
-  if (misbehaviour.long_fill > 0) {
-    text = std::string(static_cast<size_t>(misbehaviour.long_fill), '*') + "\r\n" + text;
+  std::string text = AnswerText(answer, misbehaviour.lowercaseOk ? "ok" : "OK");
+  if (misbehaviour.longFill > 0) {
+    text = std::string(static_cast<size_t>(misbehaviour.longFill), '*') + "\r\n" + text;
   }
   if (misbehaviour.nul) {
     std::string spaced;
@@ -39,7 +38,7 @@ std::vector<std::string> ShapeAnswer(PanelAnswer answer, const Misbehaviour& mis
   return parts;
 }
 
-SimEngine::SimEngine(const SimOptions& options, const PanelState& state, CommandLog* log,
+SimEngine::SimEngine(const SimOptions& options, const PanelState& state, CommandLog& log,
                      SaveFn save)
     : options_(options),
       state_(state),
@@ -49,51 +48,50 @@ SimEngine::SimEngine(const SimOptions& options, const PanelState& state, Command
 
 void SimEngine::Receive(std::string_view bytes, int64_t now) {
   std::vector<CommandLine> lines;
-  assembler_.Feed(bytes, &lines);
+  assembler_.Feed(bytes, lines);
   for (const CommandLine& line : lines) HandleLine(line, now);
 }
 
 void SimEngine::HandleLine(const CommandLine& line, int64_t now) {
-  log_->Received(line.text, line.length);
+  log_.Received(line.text, line.length);
   if (hangup_) {
-    log_->Note("line is going down: not answered");
+    log_.Note("line is going down: not answered");
     return;
   }
   ++commands_;
-  if (options_.hangup_after > 0 && commands_ >= options_.hangup_after) hangup_ = true;
+  if (options_.hangupAfter > 0 && commands_ >= options_.hangupAfter) hangup_ = true;
   // A new command ends the wait for a key at the reader, as a real panel
   // turns to the newest command.
   key_wait_until_.reset();
 
-  if (StartsWithAny(line.text, options_.silent_on)) {
-    log_->Note("lost (--silent-on): no answer");
+  if (StartsWithAny(line.text, options_.silentOn)) {
+    log_.Note("lost (--silent-on): no answer");
     return;
   }
-  if (StartsWithAny(line.text, options_.error_on)) {
+  if (StartsWithAny(line.text, options_.errorOn)) {
     Schedule(PanelAnswer{}, false, now, line.text);
     return;
   }
   const Misbehaviour& m = options_.misbehaviour;
   bool misbehave = m.AppliesTo(line.text);
   if (misbehave && m.silent) {
-    log_->Note("lost (--silent): no answer");
+    log_.Note("lost (--silent): no answer");
     return;
   }
   // A panel that mixes up its commands carries out another one.
   std::string_view command = line.text;
-  for (const AnswerSwap& swap : options_.answer_as) {
+  for (const AnswerSwap& swap : options_.answerAs) {
     if (line.text.compare(0, swap.prefix.size(), swap.prefix) == 0) {
-      log_->Note("answered as " + EscapeBytes(swap.command));
+      log_.Note("answered as " + EscapeBytes(swap.command));
       command = swap.command;
       break;
     }
   }
-  PanelAnswer answer =
-      line.Overlong() ? PanelAnswer{} : HandleCommand(&state_, command, presented_);
+  PanelAnswer answer = line.Overlong() ? PanelAnswer{} : HandleCommand(state_, command, presented_);
   if (answer.changed && save_) save_(state_);
   if (answer.kind == AnswerKind::kAwaitKey) {
-    log_->Note("waiting for a key at the reader");
-    key_wait_until_ = now + options_.reader_wait_ms;
+    log_.Note("waiting for a key at the reader");
+    key_wait_until_ = now + options_.readerWaitMs;
     key_wait_misbehaves_ = misbehave;
     key_wait_command_ = line.text;
     return;
@@ -106,11 +104,11 @@ void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now,
   const Misbehaviour plain;
   const Misbehaviour& m = misbehave ? options_.misbehaviour : plain;
   std::vector<std::string> parts = ShapeAnswer(answer, m);
-  if (options_.hangup_mid && !hangup_mid_ &&
-      command.compare(0, options_.hangup_mid->prefix.size(), options_.hangup_mid->prefix) == 0) {
+  if (options_.hangupMid && !hangup_mid_ &&
+      command.compare(0, options_.hangupMid->prefix.size(), options_.hangupMid->prefix) == 0) {
     std::string text;
     for (const std::string& part : parts) text += part;
-    const int64_t wanted = options_.hangup_mid->value;
+    const int64_t wanted = options_.hangupMid->value;
     const size_t keep =
         wanted < 0 ? text.size() / 2 : std::min(text.size(), static_cast<size_t>(wanted));
     parts = {text.substr(0, keep)};
@@ -119,20 +117,20 @@ void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now,
   }
   size_t size = 0;
   for (const std::string& part : parts) size += part.size();
-  const PrefixValue* twice = FindPrefix(command, options_.twice_on);
+  const PrefixValue* twice = FindPrefix(command, options_.twiceOn);
   if (pending_bytes_ + size * (twice ? 2 : 1) > kMaxPendingBytes) {
-    log_->Note("answer dropped: the other side does not read");
+    log_.Note("answer dropped: the other side does not read");
     return;
   }
-  int64_t delay = m.delay_ms;
-  if (const PrefixValue* late = FindPrefix(command, options_.late_on)) delay += late->value;
+  int64_t delay = m.delayMs;
+  if (const PrefixValue* late = FindPrefix(command, options_.lateOn)) delay += late->value;
   // Answers go out in the order of their commands, as on a real line.
   int64_t due = std::max(now + delay, last_due_);
   for (int copy = 0; copy < (twice ? 2 : 1); ++copy) {
     if (copy > 0) due += twice->value;
     for (size_t i = 0; i < parts.size(); ++i) {
-      if (i > 0) due += m.piece_gap_ms;
-      log_->Note((copy > 0 ? "answer again " : "answer ") + EscapeBytes(parts[i]));
+      if (i > 0) due += m.pieceGapMs;
+      log_.Note((copy > 0 ? "answer again " : "answer ") + EscapeBytes(parts[i]));
       pending_bytes_ += parts[i].size();
       pending_.push_back(Part{due, parts[i]});
     }
@@ -142,13 +140,13 @@ void SimEngine::Schedule(const PanelAnswer& answer, bool misbehave, int64_t now,
 
 std::string SimEngine::Control(std::string_view line, int64_t now) {
   if (line.substr(0, 8) != "present ") return "error: unknown control line";
-  std::string_view key_text = line.substr(8);
-  if (key_text == "none") {
+  std::string_view keyText = line.substr(8);
+  if (keyText == "none") {
     presented_.reset();
     return "presented none";
   }
   KeyBytes key;
-  if (!FromHex(key_text, &key)) return "error: a key is 16 hexadecimal digits";
+  if (!FromHex(keyText, key)) return "error: a key is 16 hexadecimal digits";
   presented_ = key;
   if (key_wait_until_) {
     key_wait_until_.reset();
@@ -166,7 +164,7 @@ std::optional<int64_t> SimEngine::NextDeadline() const {
 
 std::string SimEngine::TakeDue(int64_t now) {
   if (key_wait_until_ && *key_wait_until_ <= now) {
-    log_->Note("no key at the reader");
+    log_.Note("no key at the reader");
     key_wait_until_.reset();
     Schedule(PanelAnswer{}, key_wait_misbehaves_, now, key_wait_command_);
   }
@@ -182,5 +180,3 @@ std::string SimEngine::TakeDue(int64_t now) {
 bool SimEngine::HangupDue() const {
   return hangup_ && pending_.empty() && !key_wait_until_;
 }
-
-}  // namespace orvex_sim

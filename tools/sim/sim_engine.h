@@ -16,8 +16,6 @@
 #include "panel_state.h"
 #include "sim_options.h"
 
-namespace orvex_sim {
-
 // Applies the misbehaviour to an answer and cuts it into the parts that are
 // sent one after another.
 std::vector<std::string> ShapeAnswer(PanelAnswer answer, const Misbehaviour& misbehaviour);
@@ -26,7 +24,7 @@ class SimEngine {
  public:
   using SaveFn = std::function<void(const PanelState&)>;
 
-  SimEngine(const SimOptions& options, const PanelState& state, CommandLog* log, SaveFn save);
+  SimEngine(const SimOptions& options, const PanelState& state, CommandLog& log, SaveFn save);
 
   void Receive(std::string_view bytes, int64_t now);
   // A control line from standard input; returns the line to answer it with.
@@ -58,7 +56,7 @@ class SimEngine {
 
   const SimOptions& options_;
   PanelState state_;
-  CommandLog* log_;
+  CommandLog& log_;
   SaveFn save_;
   LineAssembler assembler_;
   std::optional<KeyBytes> presented_;
@@ -72,5 +70,3 @@ class SimEngine {
   bool hangup_ = false;
   bool hangup_mid_ = false;
 };
-
-}  // namespace orvex_sim

@@ -7,37 +7,36 @@
 #include <functional>
 #include <type_traits>
 
-namespace orvex_sim {
 namespace {
 
 constexpr int kMaxMs = 600000;
 constexpr int kMaxLongFill = 65536;
 constexpr int kDefaultLongFill = 300;
 
-bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t* out) {
+bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out) {
   int64_t value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
     return false;
   }
-  *out = value;
+  out = value;
   return true;
 }
 
 // "PREFIX:NUMBER", the number optional when `fallback` is given.
 bool ParsePrefixValue(const std::string& text, int64_t low, int64_t high,
-                      std::optional<int64_t> fallback, PrefixValue* out) {
+                      std::optional<int64_t> fallback, PrefixValue& out) {
   const size_t colon = text.rfind(':');
   PrefixValue entry;
   entry.prefix = text.substr(0, colon);
   if (colon == std::string::npos) {
     if (!fallback) return false;
     entry.value = *fallback;
-  } else if (!ParseInt(text.substr(colon + 1), low, high, &entry.value)) {
+  } else if (!ParseInt(text.substr(colon + 1), low, high, entry.value)) {
     return false;
   }
   if (entry.prefix.empty()) return false;
-  *out = std::move(entry);
+  out = std::move(entry);
   return true;
 }
 
@@ -84,7 +83,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   auto number = [](auto* target, int64_t low, int64_t high) {
     return [=](const std::string& v) {
       int64_t value;
-      if (!ParseInt(v, low, high, &value)) return false;
+      if (!ParseInt(v, low, high, value)) return false;
       *target = static_cast<std::remove_pointer_t<decltype(target)>>(value);
       return true;
     };
@@ -105,15 +104,15 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
                      std::optional<int64_t> fallback) {
     return [=](const std::string& v) {
       PrefixValue entry;
-      if (!ParsePrefixValue(v, low, high, fallback, &entry)) return false;
+      if (!ParsePrefixValue(v, low, high, fallback, entry)) return false;
       target->push_back(std::move(entry));
       return true;
     };
   };
   const std::vector<OptionRule> rules = {
       {"link", required_argument, "a path", text(&o.link)},
-      {"state", required_argument, "a file name", text(&o.state_file)},
-      {"log", required_argument, "a file name", text(&o.log_file)},
+      {"state", required_argument, "a file name", text(&o.stateFile)},
+      {"log", required_argument, "a file name", text(&o.logFile)},
       {"verbose", no_argument, "", flag(&o.verbose)},
       {"present", required_argument, "16 hexadecimal digits or \"none\"",
        [&](const std::string& v) {
@@ -122,54 +121,54 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
            return true;
          }
          KeyBytes key;
-         if (!FromHex(v, &key)) return false;
+         if (!FromHex(v, key)) return false;
          o.presented = key;
          return true;
        }},
       {"reader-wait", required_argument, "milliseconds, 0 to 600000",
-       number(&o.reader_wait_ms, 0, kMaxMs)},
+       number(&o.readerWaitMs, 0, kMaxMs)},
       {"control", no_argument, "", flag(&o.control)},
-      {"exit-on-stdin-eof", no_argument, "", flag(&o.exit_on_stdin_eof)},
+      {"exit-on-stdin-eof", no_argument, "", flag(&o.exitOnStdinEof)},
       {"help", no_argument, "", flag(&result.help)},
-      {"delay", required_argument, "milliseconds, 0 to 600000", number(&m.delay_ms, 0, kMaxMs)},
+      {"version", no_argument, "", flag(&result.version)},
+      {"delay", required_argument, "milliseconds, 0 to 600000", number(&m.delayMs, 0, kMaxMs)},
       {"silent", no_argument, "", flag(&m.silent)},
       {"pieces", required_argument, "a count from 1 to 1000", number(&m.pieces, 1, 1000)},
-      {"piece-gap", required_argument, "milliseconds, 0 to 60000",
-       number(&m.piece_gap_ms, 0, 60000)},
+      {"piece-gap", required_argument, "milliseconds, 0 to 60000", number(&m.pieceGapMs, 0, 60000)},
       {"nul", no_argument, "", flag(&m.nul)},
-      {"lowercase-ok", no_argument, "", flag(&m.lowercase_ok)},
+      {"lowercase-ok", no_argument, "", flag(&m.lowercaseOk)},
       {"long", optional_argument, "a byte count from 1 to 65536",
        [&](const std::string& v) {
          if (v.empty()) {  // "--long" alone: the default fill
-           m.long_fill = kDefaultLongFill;
+           m.longFill = kDefaultLongFill;
            return true;
          }
-         return number(&m.long_fill, 1, kMaxLongFill)(v);
+         return number(&m.longFill, 1, kMaxLongFill)(v);
        }},
-      {"bad-hex", no_argument, "", flag(&m.bad_hex)},
+      {"bad-hex", no_argument, "", flag(&m.badHex)},
       {"match", required_argument, "a command prefix", list(&m.match)},
-      {"silent-on", required_argument, "a command prefix", list(&o.silent_on)},
-      {"error-on", required_argument, "a command prefix", list(&o.error_on)},
+      {"silent-on", required_argument, "a command prefix", list(&o.silentOn)},
+      {"error-on", required_argument, "a command prefix", list(&o.errorOn)},
       {"late", required_argument, "PREFIX:MS, MS from 0 to 600000",
-       prefixed(&o.late_on, 0, kMaxMs, std::nullopt)},
+       prefixed(&o.lateOn, 0, kMaxMs, std::nullopt)},
       {"twice", required_argument, "PREFIX[:MS], MS from 0 to 600000",
-       prefixed(&o.twice_on, 0, kMaxMs, 0)},
+       prefixed(&o.twiceOn, 0, kMaxMs, 0)},
       {"answer-as", required_argument, "PREFIX:COMMAND",
        [&](const std::string& v) {
          const size_t colon = v.find(':');
          if (colon == std::string::npos || colon == 0 || colon + 1 == v.size()) return false;
-         o.answer_as.push_back(AnswerSwap{v.substr(0, colon), v.substr(colon + 1)});
+         o.answerAs.push_back(AnswerSwap{v.substr(0, colon), v.substr(colon + 1)});
          return true;
        }},
       {"hangup-mid", required_argument, "PREFIX[:BYTES], BYTES from 0 to 65536",
        [&](const std::string& v) {
          std::vector<PrefixValue> one;
          if (!prefixed(&one, 0, kMaxLongFill, -1)(v)) return false;
-         o.hangup_mid = one.front();
+         o.hangupMid = one.front();
          return true;
        }},
       {"hangup-after", required_argument, "a count of at least 1",
-       number(&o.hangup_after, 1, INT64_MAX)},
+       number(&o.hangupAfter, 1, INT64_MAX)},
   };
 
   // getopt_long reports the option by its index in `rules` (val); the short
@@ -179,7 +178,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     table.push_back(option{rules[i].name, rules[i].has_arg, nullptr, static_cast<int>(i) + 256});
   }
   table.push_back(option{nullptr, 0, nullptr, 0});
-  auto index_of = [&](const char* name) {
+  auto indexOf = [&](const char* name) {
     for (size_t i = 0; i < rules.size(); ++i) {
       if (std::strcmp(rules[i].name, name) == 0) return static_cast<int>(i) + 256;
     }
@@ -214,13 +213,13 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
       return result;
     }
     if (code == ':') {
-      const int known = optopt >= 256 ? optopt : index_of(name.c_str() + 2);
+      const int known = optopt >= 256 ? optopt : indexOf(name.c_str() + 2);
       const OptionRule* rule = known ? &rules[known - 256] : nullptr;
       result.error = rule ? "--" + std::string(rule->name) + " needs " + rule->wants
                           : "option " + name + " needs a value";
       return result;
     }
-    const int index = code == 'v' ? index_of("verbose") : code == 'h' ? index_of("help") : code;
+    const int index = code == 'v' ? indexOf("verbose") : code == 'h' ? indexOf("help") : code;
     const OptionRule& rule = rules[static_cast<size_t>(index - 256)];
     const std::string value = optarg ? optarg : "";
     if (!rule.apply(value)) {
@@ -265,6 +264,7 @@ Setup:
                          run in the background of an interactive shell
   --exit-on-stdin-eof    exit when standard input ends (for tests)
   -h, --help             this text
+      --version          print "orvex-gsm-sim VERSION" and exit
 
 Control lines on standard input, with --control (each answered by one line on
 standard output):
@@ -307,5 +307,3 @@ Exit status: 0 after a signal, end of input, "quit" or a hang-up; 1 when the
 terminal, the link or the log cannot be set up; 2 for a wrong command line.
 )";
 }
-
-}  // namespace orvex_sim

@@ -3,9 +3,5 @@
 
 #include "sim_options.h"
 
-namespace orvex_sim {
-
 // Returns the process exit status.
 int RunSimulator(const SimOptions& options);
-
-}  // namespace orvex_sim

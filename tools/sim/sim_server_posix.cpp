@@ -20,7 +20,6 @@
 #include "sim_engine.h"
 #include "sim_server.h"
 
-namespace orvex_sim {
 namespace {
 
 // The other side has this long to read the last answer before a hang-up.
@@ -37,12 +36,12 @@ constexpr int64_t kDrainPollMs = 20;
 constexpr int64_t kQuietMs = 50;
 constexpr size_t kMaxControlLine = 512;
 
-int g_signal_pipe = -1;
+int signalPipe = -1;
 
 void OnSignal(int) {
   int saved = errno;
   char byte = 1;
-  ssize_t ignored = write(g_signal_pipe, &byte, 1);
+  ssize_t ignored = write(signalPipe, &byte, 1);
   (void)ignored;
   errno = saved;
 }
@@ -84,14 +83,14 @@ bool SetFlags(int fd) {
 }
 
 // Raw bytes both ways: no echo, no line editing, no CR/LF translation.
-bool MakeRaw(int fd, bool panel_speed) {
+bool MakeRaw(int fd, bool panelSpeed) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  if (panel_speed) {
+  if (panelSpeed) {
     cfsetispeed(&t, B19200);
     cfsetospeed(&t, B19200);
   }
@@ -114,36 +113,36 @@ struct Terminal {
   // the client may open and close the slave as often as it likes. It is never
   // read (the bytes are the client's) and its settings are set once, before
   // any client comes, and never again.
-  Fd held_slave;
-  std::string slave_path;
+  Fd heldSlave;
+  std::string slavePath;
 };
 
-bool OpenTerminal(Terminal* t, std::string* error) {
+bool OpenTerminal(Terminal& t, std::string& error) {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0) {
-    *error = SystemText("posix_openpt");
+    error = SystemText("posix_openpt");
     return false;
   }
-  t->master.Reset(master);
+  t.master.Reset(master);
   const char* name = nullptr;
   if (grantpt(master) != 0 || unlockpt(master) != 0 || (name = ptsname(master)) == nullptr) {
-    *error = SystemText("pseudo-terminal setup");
+    error = SystemText("pseudo-terminal setup");
     return false;
   }
-  t->slave_path = name;
+  t.slavePath = name;
   if (!SetFlags(master)) {
-    *error = SystemText("pseudo-terminal master");
+    error = SystemText("pseudo-terminal master");
     return false;
   }
   MakeRaw(master, false);  // some systems keep no settings on the master
-  int slave = open(t->slave_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int slave = open(t.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (slave < 0) {
-    *error = SystemText(t->slave_path);
+    error = SystemText(t.slavePath);
     return false;
   }
-  t->held_slave.Reset(slave);
+  t.heldSlave.Reset(slave);
   if (!MakeRaw(slave, true)) {
-    *error = SystemText(t->slave_path + ": terminal settings");
+    error = SystemText(t.slavePath + ": terminal settings");
     return false;
   }
   return true;
@@ -155,17 +154,17 @@ class Link {
  public:
   ~Link() { Remove(); }
 
-  bool Create(const std::string& path, const std::string& target, std::string* error) {
+  bool Create(const std::string& path, const std::string& target, std::string& error) {
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0) {
       if (!S_ISLNK(st.st_mode)) {
-        *error = path + ": exists and is not a symlink; not replaced";
+        error = path + ": exists and is not a symlink; not replaced";
         return false;
       }
       unlink(path.c_str());  // left behind by an earlier run
     }
     if (symlink(target.c_str(), path.c_str()) != 0) {
-      *error = SystemText(path);
+      error = SystemText(path);
       return false;
     }
     path_ = path;
@@ -186,19 +185,19 @@ class Link {
   std::string target_;
 };
 
-bool InstallSignals(Fd* read_end, Fd* write_end, std::string* error) {
+bool InstallSignals(Fd& readEnd, Fd& writeEnd, std::string& error) {
   int fds[2];
   if (pipe(fds) != 0) {
-    *error = SystemText("signal pipe");
+    error = SystemText("signal pipe");
     return false;
   }
-  read_end->Reset(fds[0]);
-  write_end->Reset(fds[1]);
+  readEnd.Reset(fds[0]);
+  writeEnd.Reset(fds[1]);
   if (!SetFlags(fds[0]) || !SetFlags(fds[1])) {
-    *error = SystemText("signal pipe");
+    error = SystemText("signal pipe");
     return false;
   }
-  g_signal_pipe = fds[1];
+  signalPipe = fds[1];
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -207,14 +206,14 @@ bool InstallSignals(Fd* read_end, Fd* write_end, std::string* error) {
   return true;
 }
 
-PanelState LoadState(const SimOptions& options, bool* save_allowed) {
+PanelState LoadState(const SimOptions& options, bool& saveAllowed) {
   PanelState state;
-  *save_allowed = !options.state_file.empty();
-  if (!*save_allowed) return state;
+  saveAllowed = !options.stateFile.empty();
+  if (!saveAllowed) return state;
   std::string error;
-  if (LoadStateFile(options.state_file, &state, &error) == LoadResult::kRejected) {
+  if (LoadStateFile(options.stateFile, state, error) == LoadResult::kRejected) {
     CommandLog::Warn(error + "; using the factory settings, and changes are not saved to it");
-    *save_allowed = false;
+    saveAllowed = false;
   }
   return state;
 }
@@ -251,16 +250,16 @@ class ControlInput {
 // The poll loop: one terminal, the signal pipe and standard input.
 class Server {
  public:
-  Server(const SimOptions& options, Terminal* terminal, int signal_fd, SimEngine* engine,
-         CommandLog* log)
+  Server(const SimOptions& options, Terminal& terminal, int signalFd, SimEngine& engine,
+         CommandLog& log)
       : options_(options),
-        terminal_(*terminal),
-        signal_fd_(signal_fd),
-        engine_(*engine),
-        log_(*log),
+        terminal_(terminal),
+        signal_fd_(signalFd),
+        engine_(engine),
+        log_(log),
         // Standard input is the user's terminal unless asked for: reading it
         // from the background would stop the simulator (SIGTTIN).
-        watch_stdin_(options.control || options.exit_on_stdin_eof) {}
+        watch_stdin_(options.control || options.exitOnStdinEof) {}
 
   // Returns the exit status.
   int Run() {
@@ -269,10 +268,10 @@ class Server {
       WriteDue(now);
       if (HangUpWhenDrained(now)) return 0;
       int timeout = PollTimeout(now);
-      bool master_quiet = now < quiet_until_;
+      bool masterQuiet = now < quiet_until_;
       pollfd fds[3] = {
           {signal_fd_, POLLIN, 0},
-          {master_quiet ? -1 : terminal_.master.get(),
+          {masterQuiet ? -1 : terminal_.master.get(),
            static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0},
           {watch_stdin_ ? STDIN_FILENO : -1, POLLIN, 0},
       };
@@ -312,11 +311,11 @@ class Server {
     int queued = 0;
     const int64_t settle = engine_.HangupMidAnswer() ? kMidAnswerSettleMs : kHangupSettleMs;
     bool drained = waited >= settle &&
-                   (ioctl(terminal_.held_slave.get(), FIONREAD, &queued) != 0 || queued <= 0);
+                   (ioctl(terminal_.heldSlave.get(), FIONREAD, &queued) != 0 || queued <= 0);
     if (!drained && waited < kHangupDrainMs) return false;
     log_.Note("hanging up");
     terminal_.master.Close();
-    terminal_.held_slave.Close();
+    terminal_.heldSlave.Close();
     return true;
   }
 
@@ -364,7 +363,7 @@ class Server {
       return true;
     }
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
-    if (options_.exit_on_stdin_eof) {
+    if (options_.exitOnStdinEof) {
       log_.Note("standard input ended");
       return false;
     }
@@ -391,33 +390,31 @@ int RunSimulator(const SimOptions& options) {
   CommandLog log;
   log.SetVerbose(options.verbose);
   std::string error;
-  if (!options.log_file.empty() && !log.Open(options.log_file, &error)) {
+  if (!options.logFile.empty() && !log.Open(options.logFile, error)) {
     CommandLog::Warn(error);
     return 1;
   }
-  bool save_allowed = false;
-  PanelState initial = LoadState(options, &save_allowed);
+  bool saveAllowed = false;
+  PanelState initial = LoadState(options, saveAllowed);
 
   // Signals first: a stop request must never leave the link behind.
-  Fd signal_read, signal_write;
+  Fd signalRead, signalWrite;
   Terminal terminal;
   Link link;
-  if (!InstallSignals(&signal_read, &signal_write, &error) || !OpenTerminal(&terminal, &error) ||
-      (!options.link.empty() && !link.Create(options.link, terminal.slave_path, &error))) {
+  if (!InstallSignals(signalRead, signalWrite, error) || !OpenTerminal(terminal, error) ||
+      (!options.link.empty() && !link.Create(options.link, terminal.slavePath, error))) {
     CommandLog::Warn(error);
     return 1;
   }
-  WriteAll(STDOUT_FILENO, terminal.slave_path + "\n");
-  log.Note("serving on " + terminal.slave_path);
+  WriteAll(STDOUT_FILENO, terminal.slavePath + "\n");
+  log.Note("serving on " + terminal.slavePath);
 
-  SimEngine engine(options, initial, &log, [&](const PanelState& state) {
-    std::string save_error;
-    if (save_allowed && !SaveStateFile(options.state_file, state, &save_error)) {
-      CommandLog::Warn(save_error + "; the change is not saved");
+  SimEngine engine(options, initial, log, [&](const PanelState& state) {
+    std::string saveError;
+    if (saveAllowed && !SaveStateFile(options.stateFile, state, saveError)) {
+      CommandLog::Warn(saveError + "; the change is not saved");
     }
   });
-  Server server(options, &terminal, signal_read.get(), &engine, &log);
+  Server server(options, terminal, signalRead.get(), engine, log);
   return server.Run();
 }
-
-}  // namespace orvex_sim

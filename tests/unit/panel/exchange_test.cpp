@@ -5,18 +5,15 @@
 
 #include <chrono>
 
+#include "fakes/test_clock.h"
 #include "panel/exchange.h"
 #include "panel_test_support.h"
 #include "serial/serial_error.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long MsSince(Clock::time_point start) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
+using orvex_test::Clock;
+using orvex_test::MsSince;
 
 int CountOf(const std::string& text, const std::string& piece) {
   int count = 0;

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fakes/fake_comm_device.h"
+#include "fakes/temp_dir.h"
 #include "panel/exchange.h"
 #include "support/log.h"
 #include "support/text_codec.h"
@@ -112,22 +112,14 @@ class TestHost : public ExchangeHost {
 class LogDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    old_dir_ = std::filesystem::current_path();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orvex_panel_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-            std::to_string(std::random_device{}()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
+    scratch_ = std::make_unique<orvex_test::ScratchDir>();
+    dir_ = scratch_->path();
     old_debug_ = DebugMode;
     DebugMode = true;
   }
   void TearDown() override {
     DebugMode = old_debug_;
-    std::filesystem::current_path(old_dir_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    scratch_.reset();
   }
 
   bool LogExists() const { return std::filesystem::exists(dir_ / "log.txt"); }
@@ -170,6 +162,6 @@ class LogDirTest : public ::testing::Test {
   std::filesystem::path dir_;
 
  private:
-  std::filesystem::path old_dir_;
+  std::unique_ptr<orvex_test::ScratchDir> scratch_;
   bool old_debug_ = false;
 };

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fakes/fake_comm_device.h"
+#include "fakes/test_clock.h"
 #include "serial/serial_comm.h"
 
 namespace {
@@ -20,14 +21,7 @@ struct OpenLine {
   }
 };
 
-template <typename F>
-int ElapsedMs(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - start)
-                              .count());
-}
+using orvex_test::ElapsedMs;
 
 int ErrorCodeOf(const std::function<void()>& f) {
   try {

@@ -1,0 +1,10 @@
+#include "platform/system_text.h"
+
+std::string TrimSystemText(std::string text) {
+  while (!text.empty()) {
+    const auto last = static_cast<unsigned char>(text.back());
+    if (last != '.' && last > 32) break;
+    text.pop_back();
+  }
+  return text;
+}
