@@ -45,6 +45,10 @@ options=(
   -DFEATURE_vulkan=OFF
   -DFEATURE_icu=OFF
   -DFEATURE_direct2d=OFF
+  # Qt 6.4 builds the DirectWrite 3 font database only with Direct2D, while
+  # the windows plugin calls it whenever DirectWrite 3 is on: it uses the
+  # GDI font database instead, as it does by default.
+  -DFEATURE_directwrite3=OFF
   -DFEATURE_jpeg=OFF
   -DFEATURE_sql_sqlite=OFF
   # Qt's own copies of the libraries, so the .exe needs no DLL beside it.

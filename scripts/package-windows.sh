@@ -19,8 +19,14 @@ jobs=2
 "$root/scripts/install-deps.sh" --windows >&2
 version=$(sed -n 's/^project(OrvexGsm VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  qt=$("$root/scripts/build-qt-windows.sh" | tail -n 1)
+if [ $# -eq 0 ]; then
+  qt=${ORVEX_QT_WINDOWS:-$("$root/scripts/build-qt-windows.sh" | tail -n 1)}
+  # A build made against another Qt starts again.
+  if [ "$(cat "$build/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
+    rm -rf "$build"
+    mkdir -p "$build"
+    echo "$qt" >"$build/.qt-prefix"
+  fi
   "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_GUI=ON -DBUILD_TESTING=OFF >&2

@@ -32,7 +32,8 @@ note() { printf 'test-windows: %s\n' "$*"; }
 
 "$root/scripts/install-deps.sh" --windows
 # Qt for Windows: from its cache, or built into it (about half an hour once).
-qt=$("$root/scripts/build-qt-windows.sh" | tail -n 1)
+# ORVEX_QT_WINDOWS names a Qt for Windows of one's own instead.
+qt=${ORVEX_QT_WINDOWS:-$("$root/scripts/build-qt-windows.sh" | tail -n 1)}
 
 # --- GoogleTest for the target, from Debian's googletest sources -----------
 gtest_prefix=$build/googletest-install
@@ -55,6 +56,12 @@ cc -O2 -Wall -Wextra -Werror -shared -fPIC -o "$native/wine-modem-shim.so" \
 # Release: the code as it ships, and no debug information to write and link.
 # Qt's qt-cmake loads the toolchain and finds the static Qt for Windows.
 cross=$build/cross
+# A build made against another Qt starts again.
+if [ "$(cat "$cross/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
+  rm -rf "$cross"
+  mkdir -p "$cross"
+  echo "$qt" >"$cross/.qt-prefix"
+fi
 "$qt/bin/qt-cmake" -S . -B "$cross" -G Ninja \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
