@@ -31,10 +31,12 @@ testing=(
 )
 # Building for Windows: Qt from Debian's source package (the source tools, the
 # cross compilers, Qt's own build tools and the host's moc/rcc/uic of the same
-# Qt version), and the installer (scripts/package-windows.sh).
+# Qt version), the installer (scripts/package-windows.sh), and Wine's own
+# fonts (Tahoma, which Wine puts for the system's dialog font) for the window
+# under Wine (scripts/screenshots-windows.sh).
 windows=(
   dpkg-dev ca-certificates g++-mingw-w64-x86-64-posix cmake ninja-build perl
-  qt6-base-dev qt6-base-dev-tools nsis
+  qt6-base-dev qt6-base-dev-tools nsis fonts-wine
 )
 
 packages=("${build_and_run[@]}")

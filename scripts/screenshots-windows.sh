@@ -87,8 +87,9 @@ number5=$(panel_number "+74952223344")
 STATE
 
 mkdir -p "$WINEPREFIX" "$scratch/work"
-"$wine" wineboot -i >/dev/null 2>&1
+# One server for the whole run, then the prefix.
 "$wineserver" -p
+"$wine" wineboot -i >/dev/null 2>&1
 
 # The simulator on COM2 of the prefix; its command log tells what the window
 # sent.

@@ -99,6 +99,12 @@ trap cleanup EXIT
 "$wineserver" -p
 "$wine" wineboot -i >/dev/null 2>&1
 
+# The first window program in a prefix starts Wine's desktop process, which
+# keeps the standard handles it inherits: started here, and not by the first
+# window test, it leaves ctest nothing to wait for after that test.
+"$wine" "$cross/tests/gui/gui_dialogs_test.exe" -platform offscreen -functions \
+  </dev/null >/dev/null 2>&1 || true
+
 # Starts a far end whose first output line says it is ready, and waits for it.
 start_far_end() {
   local name=$1 link=$2
