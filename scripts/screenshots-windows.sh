@@ -55,6 +55,7 @@ stop_all() {
   rm -rf "$scratch"
 }
 trap stop_all EXIT
+trap 'echo "screenshots-windows: failed at line $LINENO" >&2' ERR
 
 note() { printf 'screenshots-windows: %s\n' "$*"; }
 check() {
@@ -68,23 +69,8 @@ check() {
   fi
 }
 
-# A number as the panel keeps it: its characters in hexadecimal, 32 digits.
-panel_number() {
-  local hex
-  hex=$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n' | tr a-f A-F)
-  printf '%s%0*d' "$hex" $((32 - ${#hex})) 0
-}
-
-cat >"$scratch/panel.state" <<STATE
-key1=0123456789ABCDEF
-key2=1122334455667788
-dial=1B
-h24=05
-number1=$(panel_number "+79161234567")
-number2=$(panel_number "+79031112233")
-number4=$(panel_number "112")
-number5=$(panel_number "+74952223344")
-STATE
+source scripts/screenshot-lib.sh
+write_panel_state "$scratch/panel.state"
 
 mkdir -p "$WINEPREFIX" "$scratch/work"
 # One server for the whole run, then the prefix.
@@ -102,20 +88,6 @@ start_sim() {
   for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com2" ] && break; sleep 0.05; done
 }
 
-window_id() {
-  wmctrl -l 2>/dev/null | awk -v title="$1" '{ id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == title) print id }' |
-    head -n1
-}
-await_window() {
-  local id
-  for _ in $(seq 1000); do
-    id=$(window_id "$1")
-    [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.03
-  done
-  note "no window \"$1\" appeared; there are: $(wmctrl -l | cut -c 15- | tr '\n' '|')" >&2
-  exit 1
-}
 await_gone() {
   for _ in $(seq 1000); do
     [ -z "$(window_id "$1")" ] && return
@@ -127,27 +99,11 @@ geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
     /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
 }
-# The window with its frame, cut from the whole screen.
-shoot() {
-  local id=$1 file=$2 geometry
-  [ -n "$out" ] || return 0
-  geometry=$( (xwininfo -id "$id"; xprop -id "$id" _NET_FRAME_EXTENTS) |
-    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-         /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
-         /_NET_FRAME_EXTENTS/ { gsub(/,/, ""); l = $(NF-3); r = $(NF-2); t = $(NF-1); b = $NF }
-         END { printf "%dx%d+%d+%d", w + l + r, h + t + b, x - l, y - t }')
-  import -silent -window root -crop "$geometry" +repage -strip "png8:$out/$file"
-  note "$out/$file ($geometry)"
-}
-press() {
-  xdotool windowactivate --sync "$1"
-  xdotool key "$2"
-}
 # A click at x, y of a window's client area.
 click() {
   local x y _
   read -r x y _ < <(geometry "$1")
-  xdotool windowactivate --sync "$1"
+  press "$1" shift
   xdotool mousemove --sync $((x + $2)) $((y + $3)) click 1
 }
 start_window() {
@@ -170,12 +126,12 @@ await_gone "$wait_title"
 sleep 1
 check "the read asked the panel for keys, flags and numbers" \
   contains "+T01 +T01 +T02 +T03 +T04 +s +H01 +H02 +H04 +H05" "$(sent)"
-shoot "$main" screenshot-windows-keys.png
+[ -z "$out" ] || shoot "$main" screenshot-windows-keys.png
 # The numbers node of the settings tree (below the top strip, 153 pixels
 # high, the group box's title and the first node).
 click "$main" 60 193
 sleep 1.5
-shoot "$main" screenshot-windows-numbers.png
+[ -z "$out" ] || shoot "$main" screenshot-windows-numbers.png
 # "Записать настройки в "Orvex GSM"".
 before=$(wc -l <"$scratch/commands.log")
 click "$main" 120 92

@@ -55,13 +55,8 @@ cc -O2 -Wall -Wextra -Werror -shared -fPIC -o "$native/wine-modem-shim.so" \
 # --- The cross build with its tests ----------------------------------------
 # Release: the code as it ships, and no debug information to write and link.
 # Qt's qt-cmake loads the toolchain and finds the static Qt for Windows.
-cross=$build/cross
-# A build made against another Qt starts again.
-if [ "$(cat "$cross/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
-  rm -rf "$cross"
-  mkdir -p "$cross"
-  echo "$qt" >"$cross/.qt-prefix"
-fi
+# One build folder per Qt: a build made against another Qt is never reused.
+cross=$build/cross-$(basename "$qt")
 "$qt/bin/qt-cmake" -S . -B "$cross" -G Ninja \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
