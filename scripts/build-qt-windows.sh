@@ -11,8 +11,8 @@
 #   ${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}/qt-VERSION-mingw-HASH
 # A complete prefix (its stamp file is written last) is used as it is, even
 # when it is read-only; a half-built one is removed and built again. A build
-# takes about half an hour on two cores and needs about 3 GB in the temporary
-# folder, which is removed afterwards.
+# takes about half an hour on two cores and needs about 1.5 GB in the
+# temporary folder, which is removed afterwards.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${ORVEX_JOBS:-2}
