@@ -173,7 +173,6 @@ box=$(await_window Error)
 sleep 0.5
 read -r x y w h < <(geometry "$box")
 import -silent -window root "$scratch/screen.png"
-[ -z "$out" ] || cp "$scratch/screen.png" "$out/.windows-error-screen.png"
 read -r light dark < <(convert "$scratch/screen.png" -crop "${w}x$h+$x+$y" +repage -colorspace gray \
   \( +clone -threshold 70% -format '%[fx:mean] ' -write info: +delete \) \
   -negate -threshold 69% -format '%[fx:mean]\n' info:)
