@@ -5,6 +5,8 @@
 #   scripts/install-deps.sh           what building, packaging and running need
 #   scripts/install-deps.sh --xvfb    the same and a virtual display (run.sh --xvfb)
 #   scripts/install-deps.sh --test    the same and everything the tests add
+#   scripts/install-deps.sh --windows what building for Windows adds: Qt
+#                                     from source, the installer
 set -euo pipefail
 
 # Building, packaging (cpack reads the programs with file) and running.
@@ -28,14 +30,24 @@ testing=(
   g++-mingw-w64-x86-64-posix wine64
   lintian groff-base desktop-file-utils appstream bash-completion librsvg2-bin
 )
+# Building for Windows: Qt from Debian's source package (the source tools, the
+# cross compilers, Qt's own build tools and the host's moc/rcc/uic of the same
+# Qt version), the installer (scripts/package-windows.sh), and Wine's own
+# fonts (Tahoma, which Wine puts for the system's dialog font) for the window
+# under Wine (scripts/screenshots-windows.sh).
+windows=(
+  dpkg-dev ca-certificates g++-mingw-w64-x86-64-posix cmake ninja-build perl
+  qt6-base-dev qt6-base-dev-tools nsis fonts-wine
+)
 
 packages=("${build_and_run[@]}")
 case "${1:-}" in
   "") ;;
   --xvfb) packages+=("${virtual_display[@]}") ;;
   --test) packages+=("${virtual_display[@]}" "${testing[@]}") ;;
+  --windows) packages=("${windows[@]}") ;;
   *)
-    echo "usage: $0 [--xvfb | --test]" >&2
+    echo "usage: $0 [--xvfb | --test | --windows]" >&2
     exit 2
     ;;
 esac

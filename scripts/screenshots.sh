@@ -38,72 +38,17 @@ stop_children() {
 }
 trap stop_children EXIT
 
-# A number as the panel keeps it: its characters in hexadecimal, 32 digits.
-panel_number() {
-  local hex
-  hex=$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n' | tr a-f A-F)
-  printf '%s%0*d' "$hex" $((32 - ${#hex})) 0
-}
+source scripts/screenshot-lib.sh
 
 # A panel with keys, numbers and flags set, answering a little slowly so that
 # the wait window stays long enough to be seen.
-cat >"$scratch/panel.state" <<EOF
-key1=0123456789ABCDEF
-key2=1122334455667788
-key3=0000000000000000
-key4=0000000000000000
-dial=1B
-h24=05
-number1=$(panel_number "+79161234567")
-number2=$(panel_number "+79031112233")
-number4=$(panel_number "112")
-number5=$(panel_number "+74952223344")
-EOF
+write_panel_state "$scratch/panel.state"
 coproc SIM { exec "$sim_program" --state "$scratch/panel.state" --delay 120; }
 children+=("$SIM_PID")
 read -r -t 10 pty <&"${SIM[0]}"
 
 # COM2 is the simulator's terminal, written by the project's own store code.
 XDG_CONFIG_HOME="$scratch/config" "$cli_program" map COM2 "$pty" >/dev/null
-
-window_id() {
-  wmctrl -l 2>/dev/null | awk -v title="$1" '{ id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == title) print id }' |
-    head -n1
-}
-
-await_window() {
-  local id
-  for _ in $(seq 500); do
-    id=$(window_id "$1")
-    if [ -n "$id" ]; then
-      echo "$id"
-      return
-    fi
-    sleep 0.02
-  done
-  echo "screenshots.sh: no window \"$1\" appeared" >&2
-  exit 1
-}
-
-# The window with its frame (as the window manager gives its extents), cut
-# from the whole screen.
-shoot() {
-  local id=$1 file=$2 geometry
-  geometry=$( (xwininfo -id "$id"; xprop -id "$id" _NET_FRAME_EXTENTS) |
-    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-         /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
-         /_NET_FRAME_EXTENTS/ { gsub(/,/, ""); l = $(NF-3); r = $(NF-2); t = $(NF-1); b = $NF }
-         END { printf "%dx%d+%d+%d", w + l + r, h + t + b, x - l, y - t }')
-  /usr/bin/import -silent -window root -crop "$geometry" +repage -strip "png8:$out/$file"
-  echo "screenshots.sh: $out/$file ($geometry)"
-}
-
-# A real key press in the active window: synthetic events sent to a window
-# id are unreliable.
-press() {
-  xdotool windowactivate --sync "$1"
-  xdotool key "$2"
-}
 
 XDG_CONFIG_HOME="$scratch/config" LC_ALL=C.UTF-8 "$window_program" >"$scratch/window.log" 2>&1 &
 children+=("$!")

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Builds everything below app/ (serial/, panel/, support/, the command-line
-# tool) for 64-bit Windows with mingw-w64 and runs its tests under Wine:
-# the unit tests, the Win32 serial backend on Wine COM ports whose far ends are
-# pseudo-terminals driven from the Linux side, the registry store on Wine's
-# registry, and the command-line .exe against the panel simulator.
+# Builds everything for 64-bit Windows with mingw-w64, the window included
+# (against Qt for Windows from scripts/build-qt-windows.sh, built into its
+# cache when missing), and runs the tests under Wine: the unit tests, the
+# Win32 serial backend on Wine COM ports whose far ends are pseudo-terminals
+# driven from the Linux side, the registry store on Wine's registry, the
+# command-line .exe and the window against the panel simulator, the window's
+# Qt tests on the offscreen platform; then makes the installer
+# (scripts/package-windows.sh) and installs, runs and uninstalls it silently.
 #
 #   bash scripts/test-windows.sh
 #
-# Needs the packages of scripts/install-deps.sh --test. Everything it makes
-# stays in the build folder (ORVEX_WINDOWS_BUILD, default build-windows): GoogleTest
-# built for Windows, the cross build, the native helpers and a fresh Wine
-# prefix, removed again at the end. Exits non-zero when anything fails.
+# Needs the packages of scripts/install-deps.sh --test and --windows. Everything
+# it makes stays in the build folder (ORVEX_WINDOWS_BUILD, default
+# build-windows): GoogleTest built for Windows, the cross build, the native
+# helpers and a fresh Wine prefix, removed again at the end. Exits non-zero
+# when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -25,6 +29,11 @@ sim_port=COM5
 echo_port=COM12
 
 note() { printf 'test-windows: %s\n' "$*"; }
+
+"$root/scripts/install-deps.sh" --windows
+# Qt for Windows: from its cache, or built into it (about half an hour once).
+# ORVEX_QT_WINDOWS names a Qt for Windows of one's own instead.
+qt=${ORVEX_QT_WINDOWS:-$("$root/scripts/build-qt-windows.sh" | tail -n 1)}
 
 # --- GoogleTest for the target, from Debian's googletest sources -----------
 gtest_prefix=$build/googletest-install
@@ -45,14 +54,18 @@ cc -O2 -Wall -Wextra -Werror -shared -fPIC -o "$native/wine-modem-shim.so" \
 
 # --- The cross build with its tests ----------------------------------------
 # Release: the code as it ships, and no debug information to write and link.
-cross=$build/orvex
-cmake -S . -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+# Qt's qt-cmake loads the toolchain and finds the static Qt for Windows.
+# One build folder per Qt: a build made against another Qt is never reused.
+cross=$build/cross-$(basename "$qt")
+"$qt/bin/qt-cmake" -S . -B "$cross" -G Ninja \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
-  -DORVEX_BUILD_GUI=OFF -DBUILD_TESTING=ON -DWARNINGS_AS_ERRORS=ON \
+  -DORVEX_BUILD_GUI=ON -DBUILD_TESTING=ON -DWARNINGS_AS_ERRORS=ON \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
   -DORVEX_TEST_SIM_PORT="$sim_port" -DORVEX_TEST_ECHO_PORT="$echo_port" \
   -DORVEX_WINE_MODEM_SHIM="$native/wine-modem-shim.so" >/dev/null
 cmake --build "$cross" -j "$jobs"
+installer=$("$root/scripts/package-windows.sh" "$cross" | tail -n 1)
 note "built in $((SECONDS - started)) s"
 
 # --- A fresh Wine prefix and the far ends of its COM ports -----------------
@@ -80,6 +93,12 @@ trap cleanup EXIT
 # One server for the whole run: without it every test waits for a new one.
 "$wineserver" -p
 "$wine" wineboot -i >/dev/null 2>&1
+
+# The first window program in a prefix starts Wine's desktop process, which
+# keeps the standard handles it inherits: started here, and not by the first
+# window test, it leaves ctest nothing to wait for after that test.
+"$wine" "$cross/tests/gui/gui_dialogs_test.exe" -platform offscreen -functions \
+  </dev/null >/dev/null 2>&1 || true
 
 # Starts a far end whose first output line says it is ready, and waits for it.
 start_far_end() {
@@ -112,5 +131,9 @@ start_far_end echo "$dosdevices/${echo_port,,}" \
 # has none).
 status=0
 WINEDEBUG=-all,err+all ctest --test-dir "$cross" --output-on-failure -j "$jobs" || status=$?
+
+# The installer as an installer's laptop meets it: silent install, the
+# installed tool, silent uninstall.
+bash tests/windows/installer_test.sh "$wine" "$installer" || status=$?
 note "done in $((SECONDS - started)) s"
 exit "$status"

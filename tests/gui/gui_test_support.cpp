@@ -59,7 +59,7 @@ WindowUnderTest::WindowUnderTest(std::vector<std::string> args, std::string conf
                                  std::string sysfsRoot) {
   config_ = std::make_unique<TempDir>();
   if (configHome.empty()) configHome = config_->path();
-  setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(configHome));
   // A tree without sysfs: no adapters.
   SetPortDiscoveryRoot(sysfsRoot.empty() ? config_->path() : sysfsRoot);
   window_ = std::make_unique<TfOrvex>(args.empty() ? std::string() : args.front());

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -63,6 +65,58 @@ long SavedNumber(const TempDir& home, const char* name) {
   const QRegularExpression value(QString("\"%1\"=dword:([0-9a-f]{8})").arg(name));
   const auto match = value.match(QString::fromUtf8(file.readAll()));
   return match.hasMatch() ? match.captured(1).toLong(nullptr, 16) : -1;
+}
+
+// The settings of a user whose COM2 is the simulator's terminal.
+void MapCom2(const TempDir& home, const std::string& path) {
+  QDir().mkpath(QString::fromStdString(home.File("NolvarGSM")));
+  QFile reg(QString::fromStdString(home.File("NolvarGSM/user.reg")));
+  QVERIFY(reg.open(QIODevice::WriteOnly));
+  reg.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n\"COM2\"=\"");
+  reg.write(path.c_str());
+  reg.write("\"\n");
+}
+
+// The program as a user starts it, with its settings in home.
+void Start(QProcess& program, const TempDir& home, const QStringList& args = {}) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path()));
+  program.setProcessEnvironment(environment);
+  program.start(ORVEX_GSM_PATH, args);
+}
+
+// Where a window of that title is on the screen.
+QRect ScreenRect(const QString& title) {
+  const QString info = Tool("xwininfo", {"-name", title});
+  auto number = [&info](const char* label) {
+    const auto match = QRegularExpression(QString("%1:\\s+(-?\\d+)").arg(label)).match(info);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+  };
+  return QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"),
+               number("Height"));
+}
+
+// The part of the whole screen that rect covers, as the X server holds it:
+// what a user without a compositing window manager sees.
+QImage ScreenPart(const QRect& rect) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("screen.png");
+  Tool("import", {"-silent", "-window", "root", file});
+  return QImage(file).copy(rect);
+}
+
+// The shares of light (background) and dark (text) pixels of an image.
+std::pair<double, double> LightAndDark(const QImage& image) {
+  qint64 light = 0, dark = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const int grey = qGray(image.pixel(x, y));
+      light += grey > 180;
+      dark += grey < 80;
+    }
+  }
+  const double all = qMax<qint64>(1, qint64(image.width()) * image.height());
+  return {light / all, dark / all};
 }
 
 struct Run {
@@ -150,20 +204,11 @@ class WindowFrameTest : public QObject {
     SimProcess sim({"--state", state.File("state")});
     TempDir home;
     TempDir cwd;
-    QDir().mkpath(QString::fromStdString(home.File("NolvarGSM")));
-    QFile reg(QString::fromStdString(home.File("NolvarGSM/user.reg")));
-    QVERIFY(reg.open(QIODevice::WriteOnly));
-    reg.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n\"COM2\"=\"");
-    reg.write(sim.SlavePath().c_str());
-    reg.write("\"\n");
-    reg.close();
+    MapCom2(home, sim.SlavePath());
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path()));
-    program.setProcessEnvironment(environment);
     program.setWorkingDirectory(QString::fromStdString(cwd.path()));
-    program.start(ORVEX_GSM_PATH, {"-style", "fusion", "debug"});
+    Start(program, home, {"-style", "fusion", "debug"});
     QVERIFY(program.waitForStarted());
 
     const QString mainCaption = QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\"");
@@ -177,6 +222,41 @@ class WindowFrameTest : public QObject {
     Tool("wmctrl", {"-c", mainCaption});
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitCode(), 0);
+  }
+
+  // A box opened over the main window right before and after blocking
+  // exchanges is on the screen with its text, not as a black or empty
+  // rectangle: here the error box of a write the panel refuses.
+  void anErrorBoxOverTheMainWindowShowsItsTextOnTheScreen() {
+    SimProcess sim({"--error-on", "+s"});
+    TempDir home;
+    MapCom2(home, sim.SlavePath());
+    QProcess program;
+    Start(program, home);
+    QVERIFY(program.waitForStarted());
+    const QString mainCaption = QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\"");
+    QVERIFY2(WaitForTitle("Confirm", 15000), qPrintable(Titles().join(" | ")));
+    PressIn("Confirm", "Escape");  // No: nothing is read at start
+    QVERIFY2(WaitForTitle(mainCaption, 15000), qPrintable(Titles().join(" | ")));
+    QTest::qWait(300);
+
+    // "Записать настройки в "Orvex GSM"", clicked where it lies.
+    const QRect main = ScreenRect(mainCaption);
+    PressIn(mainCaption, "shift");  // makes it the active window
+    Tool("xdotool", {"mousemove", "--sync", QString::number(main.x() + 120),
+                     QString::number(main.y() + 92), "click", "1"});
+    QVERIFY2(WaitForTitle("Error", 15000), qPrintable(Titles().join(" | ")));
+    QTest::qWait(300);
+
+    const QRect box = ScreenRect("Error");
+    QVERIFY2(box.intersects(main), "the box is over the main window");
+    const auto [light, dark] = LightAndDark(ScreenPart(box));
+    QVERIFY2(light > 0.5 && dark > 0.002,
+             qPrintable(QString("light %1, dark %2 of the box").arg(light).arg(dark)));
+
+    PressIn("Error", "Return");
+    Tool("wmctrl", {"-c", mainCaption});
+    QVERIFY(program.waitForFinished(10000));
   }
 };
 

@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# The window's .exe live under Wine, on a virtual display with the openbox
+# window manager, against the panel simulator (native) on COM2 of a fresh
+# Wine prefix: the question at start-up, the whole-panel read, both pages, a
+# write, the window's state in the registry at close and back at the next
+# start, the debug log; and, against a panel that refuses "+s", the error box
+# of the write over the main window, which must show its text on the screen.
+# Takes docs/screenshot-windows-keys.png and -numbers.png.
+#
+#   bash scripts/screenshots-windows.sh [OUTPUT_FOLDER]   default docs/
+#   bash scripts/screenshots-windows.sh --check           the checks only
+#
+# ORVEX_WINDOWS_EXE: the window's .exe (default: built by
+# scripts/package-windows.sh); ORVEX_SIM: the native simulator (default: built
+# in BUILD_DIR, default build). Look at every picture before committing it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${1:-}" != "--on-display" ]; then
+  out=${1:-docs}
+  [ "$out" = --check ] && out=""
+  sim=${ORVEX_SIM:-}
+  if [ -z "$sim" ]; then
+    build=${BUILD_DIR:-build}
+    cmake -S . -B "$build" -G Ninja >/dev/null
+    cmake --build "$build" -j2 --target orvex-gsm-sim
+    sim=$build/tools/sim/orvex-gsm-sim
+  fi
+  exe=${ORVEX_WINDOWS_EXE:-}
+  if [ -z "$exe" ]; then
+    installer=$(bash scripts/package-windows.sh | tail -n 1)
+    exe=$(dirname "$installer")/installer-files/orvex-gsm.exe
+  fi
+  [ -n "$out" ] && mkdir -p "$out" && out=$(realpath "$out")
+  exec bash tests/gui/wm/run_under_wm.sh bash "$0" --on-display "$out" "$(realpath "$exe")" \
+    "$(realpath "$sim")"
+fi
+
+# From here on: on the virtual display, under the window manager.
+out=$2
+exe=$3
+sim_program=$4
+main_title='Настройка Охранной Панели "Orvex GSM"'
+wait_title='Обмен данными'
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+
+scratch=$(mktemp -d)
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+sim_pid=""
+failures=0
+stop_all() {
+  "$wineserver" -k 2>/dev/null || true
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap stop_all EXIT
+trap 'echo "screenshots-windows: failed at line $LINENO" >&2' ERR
+
+note() { printf 'screenshots-windows: %s\n' "$*"; }
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    note "ok: $what"
+  else
+    note "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+source scripts/screenshot-lib.sh
+write_panel_state "$scratch/panel.state"
+
+mkdir -p "$WINEPREFIX" "$scratch/work"
+# One server for the whole run, then the prefix.
+"$wineserver" -p
+"$wine" wineboot -i >/dev/null 2>&1
+
+# The simulator on COM2 of the prefix; its command log tells what the window
+# sent.
+start_sim() {
+  [ -z "$sim_pid" ] || { kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; }
+  rm -f "$scratch/commands.log"
+  "$sim_program" --link "$WINEPREFIX/dosdevices/com2" --log "$scratch/commands.log" "$@" \
+    >"$scratch/sim.out" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com2" ] && break; sleep 0.05; done
+}
+
+await_gone() {
+  for _ in $(seq 1000); do
+    [ -z "$(window_id "$1")" ] && return
+    sleep 0.03
+  done
+}
+# x y width height of a window's client area on the screen.
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
+}
+# A click at x, y of a window's client area.
+click() {
+  local x y _
+  read -r x y _ < <(geometry "$1")
+  press "$1" shift
+  xdotool mousemove --sync $((x + $2)) $((y + $3)) click 1
+}
+start_window() {
+  (cd "$scratch/work" && exec "$wine" "$exe" "$@") >"$scratch/window.log" 2>&1 &
+  window_pid=$!
+}
+saved() { "$wine" reg query 'HKCU\SOFTWARE\NolvarGSM\Forms\fOrvex' 2>/dev/null | tr -d '\r'; }
+sent() { cut -f2 "$scratch/commands.log" 2>/dev/null | tr '\n' ' '; }
+contains() { grep -qF -- "$1" <<<"$2"; }
+
+# --- A first start in debug mode: the question, the read, both pages, a write.
+start_sim --state "$scratch/panel.state" --delay 120
+start_window DEBUG
+question=$(await_window Confirm)
+sleep 0.5
+press "$question" Return
+await_window "$wait_title" >/dev/null
+main=$(await_window "$main_title")
+await_gone "$wait_title"
+sleep 1
+check "the read asked the panel for keys, flags and numbers" \
+  contains "+T01 +T01 +T02 +T03 +T04 +s +H01 +H02 +H04 +H05" "$(sent)"
+[ -z "$out" ] || shoot "$main" screenshot-windows-keys.png
+# The numbers node of the settings tree (below the top strip, 153 pixels
+# high, the group box's title and the first node).
+click "$main" 60 193
+sleep 1.5
+[ -z "$out" ] || shoot "$main" screenshot-windows-numbers.png
+# "Записать настройки в "Orvex GSM"".
+before=$(wc -l <"$scratch/commands.log")
+click "$main" 120 92
+sleep 0.5
+await_gone "$wait_title"
+check "the write sent the keys, flags and numbers" \
+  contains "+s1B05" "$(tail -n +$((before + 1)) "$scratch/commands.log" | cut -f2 | tr '\n' ' ')"
+xdotool windowsize "$main" 760 640
+sleep 0.5
+read -r _ _ width height < <(geometry "$main")
+wmctrl -i -c "$main"
+wait "$window_pid" || true
+state=$(saved)
+check "the state is in HKCU\\SOFTWARE\\NolvarGSM\\Forms\\fOrvex" contains 'cb1.Text    REG_SZ    COM2' "$state"
+check "the debug log is in the current folder, in code page 1251" \
+  bash -c 'f=$1/work/log.txt; [ -s "$f" ] && iconv -f CP1251 -t UTF-8 "$f" >/dev/null' _ "$scratch"
+
+# --- A second start restores the state: the same port and size.
+start_window
+question=$(await_window Confirm)
+press "$question" Escape
+main=$(await_window "$main_title")
+sleep 1
+read -r _ _ width2 height2 < <(geometry "$main")
+check "the next start restores the size (${width}x$height, now ${width2}x$height2)" \
+  [ "${width2}x$height2" = "${width}x$height" ]
+wmctrl -i -c "$main"
+wait "$window_pid" || true
+
+# --- The error box of a refused write, over the main window, on the screen.
+start_sim --error-on +s --delay 200
+start_window
+question=$(await_window Confirm)
+press "$question" Escape
+main=$(await_window "$main_title")
+sleep 1
+click "$main" 120 92
+box=$(await_window Error)
+sleep 0.5
+read -r x y w h < <(geometry "$box")
+import -silent -window root "$scratch/screen.png"
+read -r light dark < <(convert "$scratch/screen.png" -crop "${w}x$h+$x+$y" +repage -colorspace gray \
+  \( +clone -threshold 70% -format '%[fx:mean] ' -write info: +delete \) \
+  -negate -threshold 69% -format '%[fx:mean]\n' info:)
+check "the error box shows its text over the main window (light $light, dark $dark)" \
+  awk -v l="$light" -v d="$dark" 'BEGIN { exit !(l > 0.5 && d > 0.002) }'
+press "$box" Return
+wmctrl -i -c "$main"
+wait "$window_pid" || true
+
+[ "$failures" -eq 0 ]
