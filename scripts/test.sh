@@ -3,7 +3,8 @@
 # and runs the whole suite, makes the Debian package of that build and checks
 # it installed and purged, then runs the serial tests under ThreadSanitizer and
 # the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and last the Windows build of everything below app/ with its tests under Wine.
+# and last the Windows build of everything, the window included, with its tests
+# and the installer's under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,5 +33,6 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 bash fuzz/replay.sh
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug
-# Everything below app/ cross-built for Windows, its tests run under Wine.
+# Everything cross-built for Windows (Qt for Windows from its cache), its
+# tests and the installer's run under Wine.
 bash scripts/test-windows.sh
