@@ -25,8 +25,13 @@ std::string Joined(const std::vector<std::string>& names) {
   return text;
 }
 
+// Appended piece by piece: mingw's GCC 12 misreads "..." + std::string&& as
+// an overlapping copy (-Wrestrict).
 std::string Quoted(const std::string& bytes) {
-  return "\"" + EscapedBytes(bytes) + "\"";
+  std::string text = "\"";
+  text += EscapedBytes(bytes);
+  text += '"';
+  return text;
 }
 
 int CannotOpen(Link& link, const CliContext& cx) {
@@ -204,8 +209,10 @@ int ScanCommand(const CliContext& cx) {
   std::string text =
       "no answer from the panel on " + cx.port +
       (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
-  for (const OpenFailure& refusal : refusals)
-    text += "\n" + DescribeOpenFailure(refusal.device, refusal);
+  for (const OpenFailure& refusal : refusals) {
+    text += '\n';
+    text += DescribeOpenFailure(refusal.device, refusal);
+  }
   Tell(*cx.err, text);
   return kExitNoAnswer;
 }

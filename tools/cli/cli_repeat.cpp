@@ -161,9 +161,16 @@ int Loop(const CliContext& given, const char* done, const char* good, Work work)
 PanelOutcome SaveBackup(const CliContext& cx, const PanelImage& image, int number) {
   std::string reason;
   for (int attempt = 0; attempt < 100; ++attempt) {
+    // Appended, not added: GCC 12 misreads a sum whose right side is a
+    // temporary string as an overlapping copy (-Wrestrict).
+    std::string suffix;
+    if (attempt > 0) {
+      suffix = "-";
+      suffix += std::to_string(attempt);
+    }
     char name[64];
     std::snprintf(name, sizeof name, "panel-%04d-%s%s.txt", number, Stamp("%Y%m%d-%H%M%S").c_str(),
-                  attempt == 0 ? "" : ("-" + std::to_string(attempt)).c_str());
+                  suffix.c_str());
     const std::string path = (std::filesystem::path(cx.output) / name).string();
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) continue;

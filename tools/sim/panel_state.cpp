@@ -104,13 +104,21 @@ std::optional<PanelState> ParseState(std::string_view text, std::string& error) 
     std::string_view name = Trim(line.substr(0, equals));
     std::string_view value = Trim(line.substr(equals + 1));
     std::optional<Field> field = FieldByName(state, name);
-    if (!field) return fail("unknown name \"" + std::string(name) + "\"");
+    // Appended, not added: GCC 12 misreads a sum whose right side is a
+    // temporary string as an overlapping copy (-Wrestrict).
+    std::string quoted = "\"";
+    quoted += name;
+    quoted += '"';
+    if (!field) {
+      std::string message = "unknown name ";
+      message += quoted;
+      return fail(message);
+    }
     Field marker = *FieldByName(seenMarker, name);
-    if (marker.bytes[0] != 0) return fail("\"" + std::string(name) + "\" given twice");
+    if (marker.bytes[0] != 0) return fail(quoted + " given twice");
     marker.bytes[0] = 1;
     if (!FromHex(value, field->bytes, field->count)) {
-      return fail("\"" + std::string(name) + "\" needs " + std::to_string(field->count * 2) +
-                  " hexadecimal digits");
+      return fail(quoted + " needs " + std::to_string(field->count * 2) + " hexadecimal digits");
     }
   }
   state.dial &= kFlagMask;
