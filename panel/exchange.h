@@ -41,8 +41,8 @@ class ExchangeHost {
 // in 100 ms slices for budget ms. On acceptance reply holds the first 254
 // bytes received (zero bytes left out) and the connection box is ticked; on
 // failure reply is empty and the box cleared. A closed port changes nothing,
-// not even reply. Errors of the serial component and of the
-// log pass through at once; the port's event hold is released on every way out.
+// not even reply. Errors of the serial component and of the log pass through
+// at once; the port's event hold is released on every way out.
 // Bytes already waiting before a command is sent are a late answer to an
 // earlier command: they are read away (and logged in debug mode) first. After
 // an attempt that ended without "OK", the next transmission on the same

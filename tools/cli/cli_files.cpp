@@ -13,6 +13,8 @@
 #include "tools/cli/exit_codes.h"
 #include "tools/cli/settings_file.h"
 
+// The C library's errno (files and streams), which on Windows numbers other
+// errors than GetLastError: not the system formatter of the serial port.
 std::string SystemText(int code) {
   return std::strerror(code);
 }
