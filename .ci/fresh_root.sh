@@ -35,10 +35,15 @@ base_root_tarball() {
   local tarball=$cache/base-$suite-$key.tar
   if [ ! -f "$tarball" ]; then
     mkdir -p "$cache"
-    rm -f "$cache"/base-"$suite"-*.tar
-    mmdebstrap --quiet --variant="$variant" --include="$base_packages" "$suite" "$tarball.new" >&2 ||
-      fail "mmdebstrap"
-    mv "$tarball.new" "$tarball"
+    # A directory or a half-made tarball left by an earlier run is no base.
+    rm -rf "$cache"/base-"$suite"-*.tar "$cache"/.base-*.partial.tar
+    # mmdebstrap takes its output format from the file name unless told, so
+    # the temporary name ends in .tar and the format is said as well; the
+    # tarball gets its real name only once it is whole.
+    local partial=$cache/.base-$suite-$key.partial.tar
+    mmdebstrap --quiet --format=tar --variant="$variant" --include="$base_packages" \
+      "$suite" "$partial" >&2 || { rm -rf "$partial"; fail "mmdebstrap"; }
+    mv "$partial" "$tarball"
   fi
   echo "$tarball"
 }

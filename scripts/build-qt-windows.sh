@@ -75,15 +75,40 @@ fi
 started=$SECONDS
 "$root/scripts/install-deps.sh" --windows >&2
 
-# Debian's source of the host's Qt: a deb-src entry for bookworm when the
-# system has none.
-src_list=/etc/apt/sources.list.d/orvex-qt-source.sources
+# Debian's source of the host's Qt. When the system has no source entries,
+# they are made from its own binary ones (the same URIs, suites and
+# components, as deb-src), so the source comes from whatever mirror the
+# machine is set up for.
+source_entries() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    sed -n 's/^[[:space:]]*deb\([[:space:]]\)/deb-src\1/p' "$f"
+  done >"$1.list"
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    # One stanza a paragraph; a stanza with Types "deb" becomes "deb-src".
+    awk 'BEGIN { RS = ""; ORS = "\n\n" }
+      /(^|\n)Enabled:[ \t]*no/ { next }
+      match($0, /(^|\n)Types:[^\n]*/) {
+        types = substr($0, RSTART, RLENGTH)
+        if (types !~ /[ \t]deb([ \t]|$)/) next
+        sub(/Types:[^\n]*/, "Types: deb-src")
+        print
+      }' "$f"
+  done >"$1.sources"
+}
 if ! apt-get source --print-uris -qq qt6-base >/dev/null 2>&1; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
-    "Suites: bookworm" "Components: main" \
-    "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | $sudo tee "$src_list" >/dev/null
+  entries=$(mktemp -d)
+  source_entries "$entries/orvex-qt-source"
+  for kind in list sources; do
+    if [ -s "$entries/orvex-qt-source.$kind" ]; then
+      $sudo cp "$entries/orvex-qt-source.$kind" "/etc/apt/sources.list.d/orvex-qt-source.$kind"
+    fi
+  done
+  rm -rf "$entries"
   $sudo apt-get update -q >&2
 fi
 
