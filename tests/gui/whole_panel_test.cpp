@@ -246,20 +246,52 @@ class WholePanelTest : public QObject {
              QStringList{QString::fromUtf8(kWriteFailed) + "List index out of bounds (2)"});
   }
 
-  void aBrokenReplyEndsTheReadQuietlyAndClearsTheConnectionBox() {
-    Bench bench({"--bad-hex", "--match", "+s"}, false);
+  // Keys and numbers of a panel are shown only when every reply was taken:
+  // otherwise both pages keep what they held, and a box says why.
+  void aReadThatFailsLeavesBothPagesAsTheyWereAndSaysWhy_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a broken flags reply")
+        << QStringList{"--bad-hex", "--match", "+s"}
+        << QString::fromUtf8("Не удалось прочитать флаги (+s): ответ не похож на флаги");
+    QTest::newRow("every key answered as a number")
+        << QStringList{"--answer-as", "+T0:+H05"}
+        << QString::fromUtf8("Не удалось прочитать ключ 1 (+T01): ответ не похож на ключ");
+    QTest::newRow("a late copy of key 3")
+        << QStringList{"--twice", "+T03:120"}
+        << QString::fromUtf8("Не удалось прочитать ключ ");  // 3 or 4: when the copy came
+    QTest::newRow("key 2 refused")
+        << QStringList{"--error-on", "+T02"}
+        << QString::fromUtf8("Не удалось прочитать ключ 2 (+T02): ответ без \"OK\"");
+    QTest::newRow("a flood before each answer")
+        << QStringList{"--long"}
+        << QString::fromUtf8("Не удалось прочитать ключ 1 (+T01): ответ не похож на ключ");
+    QTest::newRow("the line lost") << QStringList{"--hangup-mid", "+H01"} << QString();
+  }
+  void aReadThatFailsLeavesBothPagesAsTheyWereAndSaysWhy() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, said);
+    std::vector<std::string> args;
+    for (const QString& arg : simArgs) args.push_back(arg.toStdString());
+    Bench bench(args, false);
     TfOrvex& window = *bench.window;
-    Control<TKeysPage>(window, "TMGB")->Clear();
+    const QStringList placeholders = KeyEntries(window);
+    QCOMPARE(placeholders.size(), 4);
+    NumE(window, 1)->setText("112");
+    Call(window, 2)->setChecked(false);
     bench.prompter.AnswerNext(true);
 
     window.Button1Click();
 
-    QCOMPARE(CommandsFrom(bench.sim.ReceivedCommands(), 1),
-             (QStringList{"+T01", "+T01", "+T02", "+T03", "+T04", "+s"}));
+    QCOMPARE(KeyEntries(window), placeholders);
+    QCOMPARE(NumE(window, 1)->text(), QString("112"));
+    QCOMPARE(Ticks(window, true), QString("101111"));
     QVERIFY(!Control<QCheckBox>(window, "xCon")->isChecked());
-    QCOMPARE(KeyEntries(window).size(), 4);  // what was read stays
-    QCOMPARE(bench.prompter.Texts(Prompt::kQuestion).size(), 2);
-    QCOMPARE(bench.prompter.prompts.size(), size_t{2});
+    const QStringList errors = bench.prompter.Texts(Prompt::kError);
+    QCOMPARE(errors.size(), 1);
+    const QString head =
+        QString::fromUtf8("Ошибка чтения из охранной панели \"Orvex GSM\":\n\r\n\r");
+    QVERIFY2(errors.front().startsWith(head + said), qPrintable(errors.front()));
     QCOMPARE(window.findChild<TfWait*>(), nullptr);
   }
 };
