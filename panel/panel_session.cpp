@@ -124,6 +124,7 @@ void PanelSession::RequireOpenPort() {
 void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
   // Read into copies first: a read cut short must not leave the keys of this
   // panel beside the numbers of the last one, nor blanks shown as read.
+  numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
   const DataReader read = CheckedReader();
   PlainKeyList keysRead;
   ReadKeys(keysRead, read);
@@ -158,6 +159,7 @@ void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
 }
 
 void PanelSession::ReadNumbers(NumbersPage& numbers) {
+  numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
   PlainNumbersPage numbersRead = CopyOf(numbers);
   ReadNumsBClick(numbersRead, CheckedReader(), debug_mode_);
   RequireQuietAfterRead();

@@ -110,7 +110,7 @@ class KeysPageTest : public QObject {
              (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kSevens, "4=" + kSevens}));
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
              QStringList{QString::fromUtf8("Не удалось прочитать ключ у считывателя (+T00): ответ "
-                                           "без \"OK\": \"ERROR\\r\\n\".")});
+                                           "без \"OK\": \"ERROR\\r\\n\"")});
   }
 
   void aWholePanelReadReplacesThePlaceholders() {

@@ -15,6 +15,7 @@
 #include "app/number_key_filter.h"
 #include "app/numbers_page.h"
 #include "gui_test_support.h"
+#include "panel/reply_checks.h"
 #include "sim_process.h"
 #include "support/log.h"
 
@@ -247,7 +248,8 @@ class NumbersPageTest : public QObject {
     TNumbersPage* page = window.Control<TNumbersPage>("NumbersGB");
     window->Session().SetDebugMode(debug);
 
-    page->ReadNumsBClick();  // the port is closed: nothing is exchanged
+    // The port is closed: nothing is exchanged, and the read fails.
+    QVERIFY_THROWS_EXCEPTION(EPanelReplyError, page->ReadNumsBClick());
 
     for (int event : {5, 6}) {
       QCOMPARE(Call(*page, event)->isHidden(), !debug);

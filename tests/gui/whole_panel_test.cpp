@@ -123,11 +123,15 @@ class WholePanelTest : public QObject {
     // Watch what the wait window looks like each time the exchange waits.
     int waits = 0;
     int exposed = 0;
+    int beforeTheWaitWindow = 0;
     std::set<int> frames;
     window->Comm1().SetIdleHook([&] {
       ++waits;
       auto* wait = window->findChild<TfWait*>();
-      if (!wait) return;
+      if (!wait) {
+        ++beforeTheWaitWindow;
+        return;
+      }
       wait->Animate();
       if (wait->isVisible() && wait->windowHandle()->isExposed()) ++exposed;
       frames.insert(Control<TCopyAnimation>(*wait, "Animate1")->Frame());
@@ -137,7 +141,10 @@ class WholePanelTest : public QObject {
     window->FormCreate();
 
     QVERIFY(waits > 10);
-    QCOMPARE(exposed, waits - 2);  // the probe waits before the wait window exists
+    // Only the probe's slice (two or three looks) waits before the wait
+    // window exists; every wait of the read has it on screen.
+    QVERIFY2(beforeTheWaitWindow <= 3, qPrintable(QString::number(beforeTheWaitWindow)));
+    QCOMPARE(exposed, waits - beforeTheWaitWindow);
     QVERIFY2(frames.size() >= 5, qPrintable(QString("%1 frames").arg(frames.size())));
     QCOMPARE(window->findChild<TfWait*>(), nullptr);
   }
@@ -199,17 +206,20 @@ class WholePanelTest : public QObject {
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(logDir.path()));
     DebugMode = true;
+    // The start-up read stopped at the silent +T02.
+    const size_t read = bench.sim.ReceivedCommands().size();
 
     bench.window->Button2Click();
 
     DebugMode = false;
     QDir::setCurrent(cwd);
-    const auto written = CommandsFrom(bench.sim.ReceivedCommands(), kReadCommands.size());
+    const auto written = CommandsFrom(bench.sim.ReceivedCommands(), read);
     QCOMPARE(written.size(), 11);
     QVERIFY(written.back().startsWith("+H06"));
     const QString report = QString::fromUtf8("Охранная панель не подтвердила команды: +T02, +H03");
-    QCOMPARE(bench.prompter.Texts(Prompt::kError),
-             QStringList{QString::fromUtf8(kWriteFailed) + report});
+    // After the box of the start-up read, which +T02 left unanswered.
+    QCOMPARE(bench.prompter.Texts(Prompt::kError).size(), 2);
+    QCOMPARE(bench.prompter.Texts(Prompt::kError).last(), QString::fromUtf8(kWriteFailed) + report);
     // The log holds the message in code page 1251.
     std::ifstream log(logDir.File("log.txt"), std::ios::binary);
     std::stringstream bytes;

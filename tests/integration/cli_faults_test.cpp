@@ -35,12 +35,12 @@ std::string Slurp(const std::string& path) {
 // A late copy of one answer, and a fault on the very next command: the copy
 // must not be taken for that command's answer, whatever the fault. A copy of
 // the same shape as the silent command's answer cannot be told from it (the
-// protocol has no slot in its replies): a second read finds the silence.
+// replies do not name their slot): a write's read-back finds the mix-up.
 TEST(CliFaults, ALateCopyBesideAFaultOnTheNextCommandNeverGivesARead) {
   const struct {
     std::string copied;  // the command answered twice
     std::vector<std::string> fault;
-    bool verify;
+    bool write;
   } cases[] = {
       {"+H02", {"--error-on", "+H03"}, false},     {"+H02", {"--answer-as", "+H03:+T01"}, false},
       {"+H02", {"--silent-on", "+H03"}, true},     {"+T02", {"--error-on", "+T03"}, false},
@@ -55,10 +55,13 @@ TEST(CliFaults, ALateCopyBesideAFaultOnTheNextCommandNeverGivesARead) {
       args.insert(args.end(), c.fault.begin(), c.fault.end());
       SimProcess sim(args);
       std::vector<std::string> cli = {"--port", sim.SlavePath(), "read"};
+      if (c.write) cli = {"--port", sim.SlavePath(), "write", "-"};
       if (fast) cli.insert(cli.begin(), "--fast");
-      if (c.verify) cli.push_back("--verify");
-      const CliRun run = Cli(cli);
-      EXPECT_EQ(run.code, kExitNotAccepted) << run.err;
+      const CliRun run = Cli(cli, kSettings);
+      if (c.write)
+        EXPECT_NE(run.code, kExitOk) << run.err;
+      else
+        EXPECT_EQ(run.code, kExitNotAccepted) << run.err;
       EXPECT_EQ(run.out, "");
     }
   }
