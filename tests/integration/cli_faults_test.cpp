@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli_run.h"
+#include "serial/comm_device.h"
 #include "sim_process.h"
 #include "tools/cli/cli.h"
 
@@ -192,6 +193,19 @@ TEST(CliFaults, MessagesSayWhatCameAndWhere) {
   EXPECT_EQ(run.code, kExitNoAnswer);
   EXPECT_EQ(run.err, "orvex-gsm-cli: the probe +T01 on " + refusing.SlavePath() +
                          " was answered without \"OK\": \"ERROR\\r\\n\"\n");
+
+  SetPortMapLookup([&](const std::string& name) -> std::optional<std::string> {
+    if (name == "COM3") return refusing.SlavePath();
+    if (name.starts_with("COM")) return "/no/such/" + name;
+    return std::nullopt;
+  });
+  run = Cli({"--port", "COM3", "scan"});
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(run.code, kExitNoAnswer);
+  EXPECT_NE(run.err.find("\norvex-gsm-cli: the probe +T01 on COM3 was answered without \"OK\": "
+                         "\"ERROR\\r\\n\"\n"),
+            std::string::npos)
+      << run.err;
 
   SimProcess lost({"--hangup-mid", "+T01"});
   run = Cli({"--port", lost.SlavePath(), "probe"});

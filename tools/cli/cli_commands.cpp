@@ -1,5 +1,6 @@
 #include "tools/cli/cli_commands.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -212,17 +213,30 @@ int ScanCommand(const CliContext& cx) {
   const std::vector<std::string> adapters = AdapterPorts();
   listed.insert(listed.end(), adapters.begin(), adapters.end());
   std::vector<OpenFailure> refusals;
+  std::vector<std::string> answered;  // ports where something came, but no "OK"
+  std::vector<std::string> scanned;
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
+    link.port.ForgetUnaccepted();
     if (link.session.Probe(candidate)) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
     NoteRemediableRefusal(refusals, link.session.LastOpenFailure());
+    const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
+    const bool again = std::find(scanned.begin(), scanned.end(), candidate) != scanned.end();
+    scanned.push_back(candidate);
+    if (!came.empty() && !again)
+      answered.push_back("the probe " + std::string(kProbeCommand) + " on " + candidate +
+                         " was answered without \"OK\": " + Quoted(came));
   }
   // A port the user could reach with a remedy is named, once the scan failed.
   std::string text =
       "no answer from the panel on " + cx.port +
       (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
+  for (const std::string& line : answered) {
+    text += '\n';
+    text += line;
+  }
   for (const OpenFailure& refusal : refusals) {
     text += '\n';
     text += DescribeOpenFailure(refusal.device, refusal);
