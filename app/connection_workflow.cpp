@@ -25,6 +25,7 @@ namespace {
 const char* const kNoConnection = "Нет связи с охранной панелью \"Orvex-GSM\"!";
 const char* const kPanelFound = "Обнаружена охранная панель \"Orvex GSM\", прочитать настройки?";
 const char* const kWriteFailed = "Ошибка записи в охранную панель \"Orvex GSM\":";
+const char* const kReadFailed = "Ошибка чтения из охранной панели \"Orvex GSM\":";
 // Line feed, carriage return, line feed, carriage return: the break the
 // write-error box has always shown.
 const char* const kWriteFailedBreak = "\n\r\n\r";
@@ -51,14 +52,22 @@ void TfOrvex::Button1Click() {
     if (!session_.SendProbe()) return;
     if (CurrentPrompter().AskYesNo(QString::fromUtf8(kPanelFound))) {
       repaint();
-      TWaitScope wait(this, fWait);
-      session_.ReadAll(*TMGB, *NumbersGB);
+      try {
+        TWaitScope wait(this, fWait);
+        session_.ReadAll(*TMGB, *NumbersGB);
+      } catch (const std::exception& error) {
+        // Nothing of the read was put in: the user must know that the pages
+        // still show what they showed before, and why.
+        xCon->setChecked(false);
+        LogError(error);
+        CurrentPrompter().ShowError(QString::fromUtf8(kReadFailed) +
+                                    QString::fromLatin1(kWriteFailedBreak) + ErrorMessage(error));
+      }
     } else {
       FillKeyPlaceholders();
     }
   } catch (const std::exception& error) {
-    // The wait window went with its scope. What was read stays; the error is
-    // only logged.
+    // The probe's own errors are only logged: the scan goes on quietly.
     xCon->setChecked(false);
     LogError(error);
   }

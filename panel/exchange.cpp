@@ -111,8 +111,9 @@ void AwaitQuiet(TCustomComm& comm, std::vector<uint8_t>& came, uint64_t& total, 
 // quietSince set (a failed attempt on this port ended then), the line must
 // also have been quiet for a slice, but for no longer than kQuietCapMs, so a
 // babbling line cannot stall the link.
-void DiscardLateBytes(TCustomComm& comm, const std::string& label,
+void DiscardLateBytes(ExchangeHost& host, const std::string& command, const std::string& label,
                       std::optional<uint32_t> quietSince) {
+  TCustomComm& comm = host.Comm1();
   std::vector<uint8_t> late;
   uint64_t total = 0;
   const bool queued = ReadAwayQueued(comm, late, total);
@@ -122,6 +123,10 @@ void DiscardLateBytes(TCustomComm& comm, const std::string& label,
   if (late.empty()) return;
   WriteLog({}, false, late);
   WriteLog(DiscardLine(label), true, EmptyData);
+  std::string bytes;
+  for (uint8_t b : late)
+    if (b != 0) bytes += static_cast<char>(b);
+  host.NoteReadAway(command, bytes);
 }
 
 // One slice: up to 600 bytes within 100 ms, stored behind those already
@@ -246,7 +251,7 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
     std::optional<uint32_t> quietSince;
     if (g_late.port == port) quietSince = g_late.failedAt;
     g_late.port = 0;
-    DiscardLateBytes(comm, label, quietSince);
+    DiscardLateBytes(host, command, label, quietSince);
     comm.SendString(line);  // a short write only shows as a missing "OK"
     std::fill(buffer.begin(), buffer.end(), 0);
     uint32_t received = 0;

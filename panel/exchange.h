@@ -35,6 +35,10 @@ class ExchangeHost {
   // zero bytes left out), so that a caller can say what the panel answered
   // instead. Nothing for an attempt that received nothing.
   virtual void NoteUnaccepted(const std::string& /*command*/, const std::string& /*received*/) {}
+  // What was read away as late before command went out (zero bytes left
+  // out): it came after the answer of the command before, so a caller that
+  // checks replies can refuse that one.
+  virtual void NoteReadAway(const std::string& /*command*/, const std::string& /*bytes*/) {}
 };
 
 // Sends command + "\r" up to attempts times, each time collecting the answer

@@ -4,11 +4,14 @@
 #include "panel/encodings.h"
 
 void ReadKeys(KeyList& list, const CommandSender& send) {
+  ReadKeys(list, LiteralData(send));
+}
+
+void ReadKeys(KeyList& list, const DataReader& read) {
   list.Clear();
   for (int slot = 1; slot <= kKeySlots; ++slot) {
-    std::string reply;
-    send(KeyReadCommand(slot), kCommandAttempts, kKeyBudget, reply);
-    list.Append(std::to_string(slot), ReverseKeyBytes(ExtractReply(reply)));
+    const std::string data = read(KeyReadCommand(slot), kKeyBudget, ReplyShape::kShortKey);
+    list.Append(std::to_string(slot), ReverseKeyBytes(data));
   }
 }
 
@@ -28,11 +31,15 @@ void WriteKeys(KeyList& list, const CommandSender& send) {
 }
 
 void ReadPresentedKey(KeyList& list, const CommandSender& send) {
+  ReadPresentedKey(list, LiteralData(send));
+}
+
+void ReadPresentedKey(KeyList& list, const DataReader& read) {
   const int row = list.SelectedRow();
   if (row < 1) return;
-  std::string reply;
-  send(std::string(kPresentedKeyCommand), kCommandAttempts, kPresentedKeyBudget, reply);
-  list.SetReaderKey(ReverseKeyBytes(ExtractReply(reply)));
+  const std::string data =
+      read(std::string(kPresentedKeyCommand), kPresentedKeyBudget, ReplyShape::kShortKey);
+  list.SetReaderKey(ReverseKeyBytes(data));
   if (row - 1 >= list.Count()) RaiseListIndexError(row - 1);
   list.SetEntry(row - 1, std::to_string(row), list.ReaderKey());
 }

@@ -5,11 +5,15 @@
 
 #include "panel/page_interfaces.h"
 #include "panel/page_link.h"
+#include "panel/reply_checks.h"
 
 // Replaces the list by four entries "1" to "4" with the keys of slots 1 to 4;
 // a slot that does not answer shows sixteen "0". Errors of the exchange pass
 // through; the entries appended so far stay.
 void ReadKeys(KeyList& list, const CommandSender& send);
+// The same through a reader that may refuse a reply (CheckedData): the error
+// passes through with the entries appended so far.
+void ReadKeys(KeyList& list, const DataReader& read);
 
 // Writes rows 1 to 4 to slots 1 to 4 (an empty list writes sixteen "0" to
 // each). A list of one to three entries writes the rows that exist, then
@@ -22,3 +26,6 @@ void WriteKeys(KeyList& list, const CommandSender& send);
 // row number. The title row sends nothing. An empty list gets the key into the
 // edit and then raises EListError for entry 0.
 void ReadPresentedKey(KeyList& list, const CommandSender& send);
+// The same through a reader that may refuse the reply: a refusal changes
+// nothing.
+void ReadPresentedKey(KeyList& list, const DataReader& read);

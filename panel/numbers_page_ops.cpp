@@ -3,20 +3,15 @@
 #include "panel/commands.h"
 #include "panel/encodings.h"
 
-namespace {
-
-std::string AskForData(const CommandSender& send, const std::string& command, int32_t budget) {
-  std::string reply;
-  send(command, kCommandAttempts, budget, reply);
-  return ExtractReply(reply);
+void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode) {
+  ReadNumsBClick(page, LiteralData(send), debugMode);
 }
 
-}  // namespace
-
-void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode) {
+void ReadNumsBClick(NumbersPage& page, const DataReader& read, bool debugMode) {
   page.SetSpareBoxesVisible(debugMode);
 
-  const std::string flagsData = AskForData(send, std::string(kFlagsReadCommand), kFlagsBudget);
+  const std::string flagsData =
+      read(std::string(kFlagsReadCommand), kFlagsBudget, ReplyShape::kFlags);
   if (!flagsData.empty()) {
     page.SetEnabled(true);
     const FlagBytes flags = DecodeFlagBytes(flagsData);
@@ -39,7 +34,7 @@ void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode
     page.SetNumberText(event.number, {});
     if (!page.DialTicked(event.number)) continue;
     const auto number =
-        DecodeNumber(AskForData(send, NumberReadCommand(event.number), kNumberBudget));
+        DecodeNumber(read(NumberReadCommand(event.number), kNumberBudget, ReplyShape::kNumber));
     if (number) {
       page.SetNumberText(event.number, *number);
     } else {

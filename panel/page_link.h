@@ -15,18 +15,21 @@
 using CommandSender = std::function<void(const std::string& command, int32_t attempts,
                                          int32_t budget, std::string& reply)>;
 
-// Collects the write commands whose reply was empty, i.e. that the panel
-// never accepted (the port closed included).
+// Collects the write commands that the panel did not confirm: their reply
+// was empty (the port closed included), or was more or other than a write's
+// "OK" (another command's answer, a data part, a late answer beside it).
 class UnconfirmedWrites {
  public:
   // name: the command without its data ("+T01", "+s", "+H03").
   void Note(const std::string& name, const std::string& reply);
+  bool Any() const { return !names_.empty(); }
   // Raises EPanelWriteError "Охранная панель не подтвердила команды: " with
   // the names joined by ", " when any write went unconfirmed.
   void RaiseIfAny() const;
 
  private:
   std::vector<std::string> names_;
+  std::vector<std::string> replies_;
 };
 
 // "List index out of bounds (%d)".

@@ -22,12 +22,19 @@ class EListError : public std::runtime_error {
 
 // Writes that the panel did not confirm: "Охранная панель не подтвердила
 // команды: " and the commands without their data, joined by ", ". The
-// commands are kept, so that reports of several writes can be joined.
+// commands are kept, so that reports of several writes can be joined, with
+// what each got instead of its confirmation (empty when nothing was taken).
 class EPanelWriteError : public std::runtime_error {
  public:
-  explicit EPanelWriteError(std::vector<std::string> commands)
-      : std::runtime_error(Message(commands)), commands_(std::move(commands)) {}
+  explicit EPanelWriteError(std::vector<std::string> commands,
+                            std::vector<std::string> replies = {})
+      : std::runtime_error(Message(commands)),
+        commands_(std::move(commands)),
+        replies_(std::move(replies)) {
+    replies_.resize(commands_.size());
+  }
   const std::vector<std::string>& Commands() const { return commands_; }
+  const std::vector<std::string>& Replies() const { return replies_; }
 
  private:
   static std::string Message(const std::vector<std::string>& commands) {
@@ -39,4 +46,18 @@ class EPanelWriteError : public std::runtime_error {
     return message;
   }
   std::vector<std::string> commands_;
+  std::vector<std::string> replies_;
+};
+
+// A panel that fell silent in the middle of a write: the command it did not
+// answer, without its data. What came before it is written, the rest is not.
+class EPanelStoppedAnswering : public std::runtime_error {
+ public:
+  explicit EPanelStoppedAnswering(const std::string& command)
+      : std::runtime_error("Охранная панель перестала отвечать на команде " + command),
+        command_(command) {}
+  const std::string& Command() const { return command_; }
+
+ private:
+  std::string command_;
 };

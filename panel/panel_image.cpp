@@ -1,29 +1,22 @@
 #include "panel/panel_image.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "panel/encodings.h"
 #include "panel/exchange.h"
 #include "panel/panel_errors.h"
+#include "panel/reply_checks.h"
 
 namespace {
 
-bool AllHex(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](unsigned char c) { return std::isxdigit(c) != 0; });
+ReplyShape ShapeOf(char shape) {
+  switch (shape) {
+    case 'k':
+      return ReplyShape::kKey;
+    case 'f':
+      return ReplyShape::kFlags;
+    default:
+      return ReplyShape::kNumber;
+  }
 }
-
-size_t Occurrences(std::string_view text, std::string_view what) {
-  size_t count = 0;
-  for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
-    ++count;
-  return count;
-}
-
-constexpr size_t kKeyDigits = 16;
-constexpr size_t kFlagDigits = 4;
-constexpr size_t kNumberData = 34;  // two characters the panel keeps, then 16 codes
 
 std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
   std::string message = "the panel's replies could not be taken: ";
@@ -37,17 +30,20 @@ std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
 // Sends one read and takes its data, or notes why it cannot be taken.
 class ImageReader {
  public:
-  ImageReader(const CommandSender& send, const HeardLookup& heard) : send_(send), heard_(heard) {}
+  ImageReader(const CommandSender& send, const LineNotes* notes) : send_(send), notes_(notes) {}
 
   std::string Data(const std::string& command, int32_t budget, char shape) {
     std::string reply;
     send_(command, kCommandAttempts, budget, reply);
-    if (reply.empty() && heard_) {
-      const std::string came = heard_(command);
-      if (!came.empty()) {
-        refused_.push_back({command, "was answered without \"OK\"", came});
-        return {};
-      }
+    // More of an answer before this command went out followed the answer of
+    // the one before: that answer may not be the panel's reply to it.
+    if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
+      Refuse(previous_, ReplyProblemText(ReplyProblem::kFollowed, ShapeOf(shape)),
+             notes_->ReadAway());
+    previous_ = command;
+    if (reply.empty() && notes_ != nullptr && !notes_->Unaccepted().empty()) {
+      refused_.push_back({command, "was answered without \"OK\"", notes_->Unaccepted()});
+      return {};
     }
     const std::string fault = ReplyFault(reply, shape);
     if (!fault.empty()) {
@@ -62,8 +58,16 @@ class ImageReader {
   }
 
  private:
+  // A command already refused for its own reply is named once.
+  void Refuse(const std::string& command, const std::string& reason, const std::string& bytes) {
+    for (const RefusedReply& r : refused_)
+      if (r.command == command) return;
+    refused_.push_back({command, reason, bytes});
+  }
+
   const CommandSender& send_;
-  const HeardLookup& heard_;
+  const LineNotes* notes_;
+  std::string previous_;
   std::vector<RefusedReply> refused_;
 };
 
@@ -73,23 +77,7 @@ EPanelReadError::EPanelReadError(std::vector<RefusedReply> refused)
     : std::runtime_error(ErrorMessage(refused)), refused_(std::move(refused)) {}
 
 std::string ReplyFault(const std::string& reply, char shape) {
-  if (reply.empty()) return "was not answered";
-  // An answer that came late, or twice, shares the reply with this one: which
-  // of them belongs to this command cannot be told.
-  if (Occurrences(reply, "OK") > 1 || Occurrences(reply, ">") > 1)
-    return "got a reply holding more than one answer";
-  const std::string data = ExtractReply(reply);
-  switch (shape) {
-    case 'k':
-      if (data.size() == kKeyDigits && AllHex(data)) return {};
-      return "got a reply that is not a key (16 hexadecimal digits)";
-    case 'f':
-      if (data.size() >= kFlagDigits && AllHex(data)) return {};
-      return "got a reply that is not the flags (4 hexadecimal digits)";
-    default:
-      if (data.size() == kNumberData && AllHex(std::string_view(data).substr(2))) return {};
-      return "got a reply that is not a number (2 characters and 32 hexadecimal digits)";
-  }
+  return ReplyProblemText(CheckReply(reply, ShapeOf(shape)), ShapeOf(shape));
 }
 
 std::string EscapedBytes(const std::string& bytes) {
@@ -100,8 +88,9 @@ std::string EscapedBytes(const std::string& bytes) {
       out += "\\r";
     } else if (c == '\n') {
       out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
+    } else if (c == '\\' || c == '"') {
+      out += '\\';
+      out += static_cast<char>(c);
     } else if (c >= 0x20 && c < 0x7F) {
       out += static_cast<char>(c);
     } else {
@@ -113,8 +102,8 @@ std::string EscapedBytes(const std::string& bytes) {
   return out;
 }
 
-PanelImage ReadPanelImage(const CommandSender& send, const HeardLookup& heard) {
-  ImageReader reader(send, heard);
+PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes) {
+  ImageReader reader(send, notes);
   PanelImage image;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
     const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, 'k');
@@ -134,14 +123,21 @@ PanelImage ReadPanelImage(const CommandSender& send, const HeardLookup& heard) {
   return image;
 }
 
-void WritePanelImage(const CommandSender& send, const PanelImage& image) {
+void WritePanelImage(const CommandSender& send, const PanelImage& image, const LineNotes* notes) {
   UnconfirmedWrites unconfirmed;
   std::string reply;
+  // A panel that has gone silent takes none of the rest: sending it all and
+  // reading it back would only cost the user many seconds.
+  const auto check = [&](const std::string& name) {
+    if (reply.empty() && notes != nullptr && notes->Unaccepted().empty())
+      throw EPanelStoppedAnswering(name);
+    unconfirmed.Note(name, reply);
+  };
   for (int slot = 1; slot <= kKeySlots; ++slot) {
     reply.clear();
     send(KeyWriteCommand(slot, ReverseKeyBytes(AsciiUpper(image.keys[slot - 1]))), kCommandAttempts,
          kKeyBudget, reply);
-    unconfirmed.Note(KeyReadCommand(slot), reply);
+    check(KeyReadCommand(slot));
   }
   EventTicks dial{};
   EventTicks day{};
@@ -152,13 +148,13 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image) {
   reply.clear();
   send(FlagsWriteCommand(EncodeFlagByte(dial), EncodeFlagByte(day)), kCommandAttempts, kFlagsBudget,
        reply);
-  unconfirmed.Note(std::string(kFlagsReadCommand), reply);
+  check(std::string(kFlagsReadCommand));
   for (const PanelEvent& event : kPanelEvents) {
     const std::string& digits = image.numbers[event.number - 1];
     reply.clear();
     send(NumberWriteCommand(event.number, digits.empty() ? EncodeNumber({}) : AsciiUpper(digits)),
          kCommandAttempts, kNumberBudget, reply);
-    unconfirmed.Note(NumberReadCommand(event.number), reply);
+    check(NumberReadCommand(event.number));
   }
   unconfirmed.RaiseIfAny();
 }

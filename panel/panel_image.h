@@ -5,8 +5,9 @@
 // back puts the panel into the very state it was read in.
 //
 // Every reply is checked for its command's shape, and a reply that holds two
-// answers is refused, so that a late or repeated answer never shifts data
-// into the wrong field.
+// answers, or is followed by more of an answer before the next command goes
+// out, is refused, so that a late or repeated answer never shifts data into
+// the wrong field (reply_checks.h).
 
 #include <array>
 #include <cstdint>
@@ -50,18 +51,20 @@ class EPanelReadError : public std::runtime_error {
   std::vector<RefusedReply> refused_;
 };
 
-// What came for a command that was not accepted (its bytes as received);
-// empty when nothing came.
-using HeardLookup = std::function<std::string(const std::string& command)>;
+class LineNotes;
 
-// Keys 1 to 4, the flags, numbers 1 to 6. With heard, a command answered
-// without "OK" is refused with what came instead of as not answered.
-PanelImage ReadPanelImage(const CommandSender& send, const HeardLookup& heard = {});
+// Keys 1 to 4, the flags, numbers 1 to 6. With notes (the line behind send),
+// a command answered without "OK" is refused with what came instead of as
+// not answered, and a command whose answer was followed by more of one
+// before the next command went out is refused too.
+PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes = nullptr);
 
 // Keys, then the flag bytes, then all six numbers, exactly as the image
-// holds them. Every command is sent; afterwards EPanelWriteError names the
-// unconfirmed ones.
-void WritePanelImage(const CommandSender& send, const PanelImage& image);
+// holds them; afterwards EPanelWriteError names the unconfirmed ones. With
+// notes, a command to which nothing at all came ends the write at once with
+// EPanelStoppedAnswering; without, every command is sent.
+void WritePanelImage(const CommandSender& send, const PanelImage& image,
+                     const LineNotes* notes = nullptr);
 
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.
@@ -69,10 +72,11 @@ std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage&
 
 // The checks ReadPanelImage applies to one reply text; empty when the reply
 // is good, else the reason.
-// shape: 'k' key (16 hex digits), 'f' flags (at least 4), 'n' number (2
-// characters then 32 hex digits).
+// shape: 'k' key (16 hex digits), 'f' flags (4), 'n' number (2 characters
+// then 32 hex digits).
 std::string ReplyFault(const std::string& reply, char shape);
 
-// Bytes shown so that a user can read them: printable ASCII as it is, CR LF
-// and other bytes escaped (\r, \n, \xNN).
+// Bytes shown so that a user can read them between double quotes: printable
+// ASCII as it is, CR LF and other bytes escaped (\r, \n, \xNN), and "\" and
+// the quote itself after a backslash.
 std::string EscapedBytes(const std::string& bytes);

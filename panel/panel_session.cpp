@@ -4,7 +4,40 @@
 #include "panel/keys_page_ops.h"
 #include "panel/numbers_page_ops.h"
 #include "panel/panel_errors.h"
+#include "panel/panel_image.h"
 #include "panel/panel_port.h"
+#include "panel/plain_pages.h"
+
+namespace {
+
+// The page as the read left it, onto the window's page: each box's change
+// runs its handler there as a read's own would.
+void CopyNumbers(const PlainNumbersPage& from, NumbersPage& to) {
+  to.SetSpareBoxesVisible(from.spare_boxes_visible);
+  to.SetEnabled(from.enabled);
+  for (const PanelEvent& event : kPanelEvents) {
+    to.SetDialTicked(event.number, from.DialTicked(event.number));
+    to.SetDayTicked(event.number, from.DayTicked(event.number));
+    to.SetNumberText(event.number, from.NumberText(event.number));
+  }
+}
+
+PlainNumbersPage CopyOf(const NumbersPage& page) {
+  PlainNumbersPage copy;
+  for (const PanelEvent& event : kPanelEvents) {
+    copy.SetDialTicked(event.number, page.DialTicked(event.number));
+    copy.SetDayTicked(event.number, page.DayTicked(event.number));
+    copy.SetNumberText(event.number, page.NumberText(event.number));
+  }
+  return copy;
+}
+
+void CopyKeys(const PlainKeyList& from, KeyList& to) {
+  to.Clear();
+  for (const PlainKeyList::Entry& entry : from.entries) to.Append(entry.name, entry.value);
+}
+
+}  // namespace
 
 EPortNotOpen::EPortNotOpen(const std::string& port)
     : std::runtime_error("Порт " + port + " не открыт: в охранную панель ничего не записано"),
@@ -42,8 +75,22 @@ PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
 CommandSender PanelSession::Sender() {
   return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
     last_command_ = command;
-    SendCommand(host_, command, attempts, budget, reply);
+    watch_.Begin();
+    SendCommand(watch_, command, attempts, budget, reply);
   };
+}
+
+DataReader PanelSession::CheckedReader() {
+  return CheckedData(Sender(), &watch_);
+}
+
+void PanelSession::RequireQuietAfterRead() {
+  const std::string more = AfterLastAnswer();
+  if (more.empty()) return;
+  throw EPanelReplyError(FieldOf(last_command_), last_command_,
+                         ReplyProblemTextRu(ReplyProblem::kFollowed, ReplyShape::kKey) + ": \"" +
+                             EscapedBytes(more) + "\"",
+                         more);
 }
 
 bool PanelSession::Probe(const std::string& name) {
@@ -53,7 +100,7 @@ bool PanelSession::Probe(const std::string& name) {
 
 bool PanelSession::SendProbe() {
   std::string reply;
-  SendCommand(host_, std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
+  Sender()(std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
   host_.SetConnected(!reply.empty());
   return !reply.empty();
 }
@@ -75,9 +122,17 @@ void PanelSession::RequireOpenPort() {
 }
 
 void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
-  const CommandSender send = Sender();
-  ReadKeys(keys, send);
-  ReadNumsBClick(numbers, send, debug_mode_);
+  // Read into copies first: a read cut short must not leave the keys of this
+  // panel beside the numbers of the last one, nor blanks shown as read.
+  numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
+  const DataReader read = CheckedReader();
+  PlainKeyList keysRead;
+  ReadKeys(keysRead, read);
+  PlainNumbersPage numbersRead = CopyOf(numbers);
+  ReadNumsBClick(numbersRead, read, debug_mode_);
+  RequireQuietAfterRead();
+  CopyKeys(keysRead, keys);
+  CopyNumbers(numbersRead, numbers);
 }
 
 void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
@@ -85,21 +140,30 @@ void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
   const CommandSender send = Sender();
   // A key the panel did not confirm must not cost the numbers their write.
   std::vector<std::string> unconfirmed;
+  std::vector<std::string> replies;
+  const auto note = [&](const EPanelWriteError& error) {
+    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
+    replies.insert(replies.end(), error.Replies().begin(), error.Replies().end());
+  };
   try {
     WriteKeys(keys, send);
   } catch (const EPanelWriteError& error) {
-    unconfirmed = error.Commands();
+    note(error);
   }
   try {
     WriteNumsBClick(numbers, send);
   } catch (const EPanelWriteError& error) {
-    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
+    note(error);
   }
-  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed);
+  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed, replies);
 }
 
 void PanelSession::ReadNumbers(NumbersPage& numbers) {
-  ReadNumsBClick(numbers, Sender(), debug_mode_);
+  numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
+  PlainNumbersPage numbersRead = CopyOf(numbers);
+  ReadNumsBClick(numbersRead, CheckedReader(), debug_mode_);
+  RequireQuietAfterRead();
+  CopyNumbers(numbersRead, numbers);
 }
 
 void PanelSession::WriteNumbers(NumbersPage& numbers) {
@@ -108,11 +172,28 @@ void PanelSession::WriteNumbers(NumbersPage& numbers) {
 }
 
 void PanelSession::ReadPresented(KeyList& keys) {
-  ReadPresentedKey(keys, Sender());
+  // Only the reply decides; the edit and the row change once it is taken.
+  PlainKeyList read;
+  for (int i = 0; i < keys.Count(); ++i) read.Append(std::to_string(i + 1), keys.Value(i));
+  read.selected_row = keys.SelectedRow();
+  if (read.selected_row < 1) return;
+  try {
+    ReadPresentedKey(read, CheckedReader());
+  } catch (const EListError&) {
+    // An empty list takes the key into the edit, then has no row for it.
+    if (read.reader_key.empty()) throw;
+    RequireQuietAfterRead();
+    keys.SetReaderKey(read.reader_key);
+    throw;
+  }
+  RequireQuietAfterRead();
+  keys.SetReaderKey(read.reader_key);
+  const int row = read.selected_row;
+  keys.SetEntry(row - 1, std::to_string(row), keys.ReaderKey());
 }
 
-PanelImage PanelSession::ReadImage(const HeardLookup& heard) {
-  PanelImage image = ReadPanelImage(Sender(), heard);
+PanelImage PanelSession::ReadImage() {
+  PanelImage image = ReadPanelImage(Sender(), &watch_);
   const std::string more = AfterLastAnswer();
   if (!more.empty())
     throw EPanelReadError(
@@ -129,5 +210,5 @@ std::string PanelSession::AfterLastAnswer() {
 
 void PanelSession::WriteImage(const PanelImage& image) {
   RequireOpenPort();
-  WritePanelImage(Sender(), image);
+  WritePanelImage(Sender(), image, &watch_);
 }

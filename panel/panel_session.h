@@ -14,6 +14,7 @@
 #include "panel/page_interfaces.h"
 #include "panel/page_link.h"
 #include "panel/panel_image.h"
+#include "panel/reply_checks.h"
 
 // A write asked for while no device could be opened: nothing reached the
 // panel, and the panel is not to blame. The message names the port.
@@ -69,6 +70,8 @@ class PanelSession {
 
   // Sends over this session's host.
   CommandSender Sender();
+  // Reads through Sender, refusing what the tool's read refuses.
+  DataReader CheckedReader();
 
   // (Re)opens the port on name and sends the probe "+T01". True when the
   // panel answered; the host's connection box shows the outcome either way.
@@ -81,24 +84,30 @@ class PanelSession {
   // Why the last open failed (kind kNone when it did not).
   const OpenFailure& LastOpenFailure();
 
-  // The window's whole-panel read: the keys, then the numbers page.
+  // The window's whole-panel read: the keys, then the numbers page. Every
+  // reply is checked (CheckedData), and nothing after the last answer may
+  // follow; a reply refused or a line lost leaves both pages as they were
+  // (EPanelReplyError, or the serial component's error).
   void ReadAll(KeyList& keys, NumbersPage& numbers);
   // The window's whole-panel write: both halves are sent whatever the other's
   // outcome, then EPanelWriteError names every unconfirmed command. Raises
   // EPortNotOpen, sending nothing, when the port is closed.
   void WriteAll(KeyList& keys, NumbersPage& numbers);
 
-  // The numbers page's own buttons.
+  // The numbers page's own buttons; the read, and that of the key at the
+  // reader, change nothing unless every reply was taken, as ReadAll.
   void ReadNumbers(NumbersPage& numbers);
   void WriteNumbers(NumbersPage& numbers);  // EPortNotOpen as WriteAll
   void ReadPresented(KeyList& keys);
 
   // The exact copy of the panel (panel_image.h). The read is taken only when
   // nothing follows the last answer (AfterLastAnswer), else EPanelReadError
-  // names the last command. With heard, a command answered without "OK" is
-  // named with what came.
-  PanelImage ReadImage(const HeardLookup& heard = {});
-  void WriteImage(const PanelImage& image);  // EPortNotOpen as WriteAll
+  // names the last command. A command answered without "OK" is named with
+  // what came.
+  PanelImage ReadImage();
+  // EPortNotOpen as WriteAll; EPanelStoppedAnswering when the panel falls
+  // silent.
+  void WriteImage(const PanelImage& image);
 
   // What arrives once the last answer is in, until the line has been quiet
   // for a slice (two on a link that ends answers early, as those end before
@@ -111,8 +120,11 @@ class PanelSession {
 
  private:
   void RequireOpenPort();
+  // Raises EPanelReplyError for the last command when more followed it.
+  void RequireQuietAfterRead();
 
   ExchangeHost& host_;
+  ReplyWatch watch_{host_};
   bool debug_mode_;
   std::string last_command_;
 };

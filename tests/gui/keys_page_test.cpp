@@ -98,16 +98,19 @@ class KeysPageTest : public QObject {
     QCOMPARE(grid->rowCount(), 2);
   }
 
-  void readKeyWithoutAnswerGivesSixteenZeros() {
+  void readKeyWithoutAKeyKeepsTheRowAndSaysWhy() {
     Bench bench({"--reader-wait", "0"});
+    bench.window.Control<QLineEdit>("e1")->setText("kept");
     bench.grid->setCurrentCell(2, 1);
 
     bench.window.Control<TKeysPage>("TMGB")->Button3Click();
 
-    QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), QString(16, '0'));
-    QCOMPARE(bench.grid->EntryValue(1), QString(16, '0'));
-    QCOMPARE(bench.grid->EntryName(1), QString("2"));
-    QVERIFY(bench.prompter.Texts(Prompt::kDefaultError).isEmpty());
+    QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), QString("kept"));
+    QCOMPARE(Entries(bench.grid),
+             (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kSevens, "4=" + kSevens}));
+    QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
+             QStringList{QString::fromUtf8("Не удалось прочитать ключ у считывателя (+T00): ответ "
+                                           "без \"OK\": \"ERROR\\r\\n\"")});
   }
 
   void aWholePanelReadReplacesThePlaceholders() {

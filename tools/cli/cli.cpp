@@ -116,6 +116,17 @@ bool StandardErrorIsTerminal() {
 #endif
 }
 
+// Output that never arrived is no success (a full disk, /dev/full, a closed
+// standard output).
+int Delivered(std::ostream& out, std::ostream& err, int code) {
+  out.flush();
+  if (code == kExitOk && !out) {
+    Tell(err, "cannot write to standard output");
+    return kExitCannotWrite;
+  }
+  return code;
+}
+
 int Usage(std::ostream& err, const std::string& problem) {
   Tell(err, problem + "\nTry 'orvex-gsm-cli --help' for more information.");
   return kExitUsage;
@@ -209,10 +220,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         break;
       case 'h':
         out << kUsage;
-        return kExitOk;
+        return Delivered(out, err, kExitOk);
       case 'V':
         out << "orvex-gsm-cli " << ORVEX_VERSION << "\n";
-        return kExitOk;
+        return Delivered(out, err, kExitOk);
       case ':':
         return Usage(err, "option " + OptionName(optopt, argv[optind - 1]) + " needs a value");
       default:
@@ -249,12 +260,5 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     return Usage(err, "write --repeat needs a FILE, not standard input");
   if (cx.quiet && command != "write" && command != "read" && command != "diff")
     return Usage(err, "--quiet is for write, read and diff only");
-  const int code = Run(command, argv, portGiven, cx);
-  // Output that never arrived is no success (a full disk, /dev/full).
-  out.flush();
-  if (code == kExitOk && !out) {
-    Tell(err, "cannot write to standard output");
-    return kExitCannotWrite;
-  }
-  return code;
+  return Delivered(out, err, Run(command, argv, portGiven, cx));
 }

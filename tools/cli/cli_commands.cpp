@@ -1,5 +1,6 @@
 #include "tools/cli/cli_commands.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -57,14 +58,23 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx, bool
   const std::string& sent = link.session.LastCommand();
   const std::string command = sent.substr(0, sent.starts_with("+s") ? 2 : 4);
   std::string text;
-  if (dynamic_cast<const EInOutError*>(&error) != nullptr)
+  const bool logFailed = dynamic_cast<const EInOutError*>(&error) != nullptr;
+  if (logFailed)
     text = "log.txt could not be written during " + command + ": " + error.what();
   else
     text =
         "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) + ")";
   if (writing) text += "\nthe panel may hold a write half done: write the file again";
   Tell(*cx.err, text);
-  return kExitNotAccepted;
+  return logFailed ? kExitCannotWrite : kExitNotAccepted;
+}
+
+// "no answer" only when nothing came; otherwise what came instead.
+std::string NoAnswerText(Link& link, const std::string& port) {
+  const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
+  if (came.empty()) return "no answer from the panel on " + port;
+  return "the probe " + std::string(kProbeCommand) + " on " + port +
+         " was answered without \"OK\": " + Quoted(came);
 }
 
 void TellRefused(const EPanelReadError& error, const CliContext& cx) {
@@ -77,7 +87,7 @@ void TellRefused(const EPanelReadError& error, const CliContext& cx) {
 PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image) {
   if (cx.step) cx.step("reading");
   try {
-    image = link.session.ReadImage(link.Heard());
+    image = link.session.ReadImage();
     return {};
   } catch (const EPanelReadError& error) {
     TellRefused(error, cx);
@@ -93,10 +103,6 @@ void TellDone(const CliContext& cx, const std::string& text) {
 
 Link::Link(const CliContext& cx) {
   port.SetEndsAnswersEarly(cx.fast);
-}
-
-HeardLookup Link::Heard() {
-  return [this](const std::string& command) { return port.Unaccepted(command); };
 }
 
 int StartLog(const CliContext& cx, const std::string& what) {
@@ -122,7 +128,7 @@ int Reach(Link& link, const CliContext& cx, bool quietly) {
     return LineLost(error, link, cx, false);
   }
   if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
-  if (!quietly) Tell(*cx.err, "no answer from the panel on " + cx.port);
+  if (!quietly) Tell(*cx.err, NoAnswerText(link, cx.port));
   return kExitNoAnswer;
 }
 
@@ -158,11 +164,20 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
     link.session.WriteImage(image);
   } catch (const EPanelWriteError& error) {
     std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(error.Commands());
-    for (const std::string& command : error.Commands())
-      if (const std::string came = link.port.Unaccepted(command); !came.empty())
-        text += "\n" + command + " was answered " + Quoted(came);
+    for (size_t i = 0; i < error.Commands().size(); ++i) {
+      const std::string& command = error.Commands()[i];
+      // What came instead of a write's "OK" alone: without "OK", or with more.
+      std::string came = error.Replies()[i];
+      if (came.empty()) came = link.port.Unaccepted(command);
+      if (!came.empty()) text += "\n" + command + " was answered " + Quoted(came);
+    }
     Tell(*cx.err, text);
     refused = {kExitNotAccepted, "not confirmed: " + Joined(error.Commands())};
+  } catch (const EPanelStoppedAnswering& error) {
+    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " + error.Command() +
+                      ": nothing more was sent\nthe panel may hold a write half done: write the "
+                      "file again");
+    return {kExitNotAccepted, "stopped answering at " + error.Command()};
   } catch (const std::exception& error) {
     return {LineLost(error, link, cx, true), "line lost"};
   }
@@ -198,17 +213,30 @@ int ScanCommand(const CliContext& cx) {
   const std::vector<std::string> adapters = AdapterPorts();
   listed.insert(listed.end(), adapters.begin(), adapters.end());
   std::vector<OpenFailure> refusals;
+  std::vector<std::string> answered;  // ports where something came, but no "OK"
+  std::vector<std::string> scanned;
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
+    link.port.ForgetUnaccepted();
     if (link.session.Probe(candidate)) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
     NoteRemediableRefusal(refusals, link.session.LastOpenFailure());
+    const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
+    const bool again = std::find(scanned.begin(), scanned.end(), candidate) != scanned.end();
+    scanned.push_back(candidate);
+    if (!came.empty() && !again)
+      answered.push_back("the probe " + std::string(kProbeCommand) + " on " + candidate +
+                         " was answered without \"OK\": " + Quoted(came));
   }
   // A port the user could reach with a remedy is named, once the scan failed.
   std::string text =
       "no answer from the panel on " + cx.port +
       (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
+  for (const std::string& line : answered) {
+    text += '\n';
+    text += line;
+  }
   for (const OpenFailure& refusal : refusals) {
     text += '\n';
     text += DescribeOpenFailure(refusal.device, refusal);

@@ -14,8 +14,6 @@ struct Link {
   explicit Link(const CliContext& cx);
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
-  // What came for a command answered without "OK".
-  HeardLookup Heard();
 
   StandalonePort port;
   PanelSession session{port};

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "panel/encodings.h"
 #include "panel/panel_image.h"
+#include "panel/reply_checks.h"
 #include "scripted_sender.h"
 
 namespace {
@@ -28,6 +31,11 @@ TEST(PanelImage, OnlyARepliesOfItsCommandsShapeWithOneAnswerIsTaken) {
       {"\r\n>" + kNumber + "0\r\nOK\r\n", 'n', "not a number"},
       {"\r\n>0123456789ABCDEF\r\nOK\r\n", 'n', "not a number"},  // a key where a number belongs
       {"OK\r\n", 'f', "not the flags"},
+      // A late copy of the last answer beside this command's refusal.
+      {"\r\n>3F01\r\nOK\r\nERROR\r\n", 'f', "more than one answer"},
+      {"ERROR\r\n\r\n>" + kNumber + "\r\nOK\r\n", 'n', "more than one answer"},
+      {"\r\n>0123456789ABCDEF\r\nOK\r\n", 'f', "not the flags"},  // a key where flags belong
+      {"\r\n>3F01A\r\nOK\r\n", 'f', "not the flags"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(EscapedBytes(c.reply));
@@ -59,6 +67,64 @@ TEST(PanelImage, AReadNamesEveryReplyItCouldNotTakeAndGivesNothing) {
     EXPECT_EQ(e.Refused()[1].command, "+H06");
   }
   EXPECT_EQ(panel.sent.size(), 11u) << "every command is still asked";
+}
+
+// What the line carried besides the replies, set per command.
+struct ScriptedNotes : LineNotes {
+  std::map<std::string, std::string> readAwayBefore;
+  std::string current;
+  const std::string none;
+  const std::string& Unaccepted() const override { return none; }
+  const std::string& ReadAway() const override {
+    const auto found = readAwayBefore.find(current);
+    return found == readAwayBefore.end() ? none : found->second;
+  }
+};
+
+TEST(PanelImage, AnAnswerFollowedByMoreOfOneIsRefusedThoughItsReplyLookedRight) {
+  ScriptedSender panel;
+  for (int slot = 1; slot <= 4; ++slot)
+    panel.AnswerWithData(KeyReadCommand(slot), "0102030405060708");
+  panel.AnswerWithData("+s", "0B05");
+  for (int n = 1; n <= 6; ++n) panel.AnswerWithData(NumberReadCommand(n), kNumber);
+  ScriptedNotes notes;
+  // The real answer to +H02 came after a copy of +H01's had been taken for it.
+  notes.readAwayBefore["+H03"] = "\r\n>" + kNumber + "\r\nOK\r\n";
+  const CommandSender send = [&](const std::string& command, int32_t attempts, int32_t budget,
+                                 std::string& reply) {
+    notes.current = command;
+    panel.Sender()(command, attempts, budget, reply);
+  };
+  try {
+    ReadPanelImage(send, &notes);
+    FAIL() << "a read with a doubtful reply returned";
+  } catch (const EPanelReadError& e) {
+    ASSERT_EQ(e.Refused().size(), 1u);
+    EXPECT_EQ(e.Refused()[0].command, "+H02");
+    EXPECT_EQ(e.Refused()[0].reason, "was followed by more than its answer");
+  }
+}
+
+TEST(WriteConfirmation, OnlyAnOkLineAloneConfirmsAWrite) {
+  const struct {
+    std::string reply;
+    bool confirmed;
+  } cases[] = {
+      {"OK\r\n", true},
+      {"\r\nOK\r\n", true},
+      {"OK", true},  // the slice ended before the line end
+      {"OK\r", true},
+      {"", false},
+      {"\r\n>0102030405060708\r\nOK\r\n", false},  // another command's answer
+      {"OK\r\nOK\r\n", false},
+      {"OK\r\nERROR\r\n", false},
+      {"NOK\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(EscapedBytes(c.reply));
+    EXPECT_EQ(WriteConfirmed(c.reply), c.confirmed);
+  }
+  EXPECT_EQ(EscapedBytes("say \"OK\"\\\r\n\x01"), "say \\\"OK\\\"\\\\\\r\\n\\x01");
 }
 
 TEST(PanelImage, FieldsThatDifferAreNamedAsTheFileNamesThem) {

@@ -1,0 +1,110 @@
+#pragma once
+// What counts as the panel's answer to one command, for both programs: a
+// reply holds exactly one answer ("OK" or a refusal "ERR..."), a read's data
+// has its command's shape, and a write's confirmation is "OK" and nothing
+// else. The window and the command-line tool refuse the same replies; they
+// only word the refusal in their own language.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "panel/exchange.h"
+#include "panel/page_link.h"
+
+enum class ReplyShape {
+  kKey,       // 16 hexadecimal digits
+  kShortKey,  // up to 16 hexadecimal digits: the window pads a short key with "0"
+  kFlags,     // 4 hexadecimal digits
+  kNumber,    // 2 characters, then 32 hexadecimal digits
+};
+
+enum class ReplyProblem {
+  kNone,
+  kNotAnswered,      // nothing came
+  kAnsweredWithout,  // bytes came, but no "OK"
+  kTwoAnswers,       // more than one "OK" or "ERR...", or more than one data part
+  kWrongShape,       // the data is not what the command reads
+  kFollowed,         // more than its answer came after it
+};
+
+// The problem with a read's reply text; kNone when its data can be taken.
+ReplyProblem CheckReply(const std::string& reply, ReplyShape shape);
+
+// True when bytes hold (a piece of) an answer: "OK", "ERR" or a data part.
+bool HoldsAnswer(const std::string& bytes);
+
+// True when a write's reply is its confirmation alone: an "OK" line, maybe
+// cut short by the end of a slice, with nothing else but empty lines.
+bool WriteConfirmed(const std::string& reply);
+
+// The problem in the tool's English words ("got a reply that is not a key
+// (16 hexadecimal digits)").
+std::string ReplyProblemText(ReplyProblem problem, ReplyShape shape);
+// The same for the window, in Russian (UTF-8).
+std::string ReplyProblemTextRu(ReplyProblem problem, ReplyShape shape);
+
+// What the line carried for the command sent last, besides its reply.
+class LineNotes {
+ public:
+  virtual ~LineNotes() = default;
+  // The bytes that came for it when it was not accepted; empty when none.
+  virtual const std::string& Unaccepted() const = 0;
+  // The bytes read away as late before it went out: they followed the
+  // answer of the command before it.
+  virtual const std::string& ReadAway() const = 0;
+};
+
+// Forwards to the window's or the tool's host and keeps the notes of the
+// command sent last. Begin() before each command.
+class ReplyWatch : public ExchangeHost, public LineNotes {
+ public:
+  explicit ReplyWatch(ExchangeHost& host) : host_(host) {}
+  void Begin();
+  TCustomComm& Comm1() override { return host_.Comm1(); }
+  void SetConnected(bool checked) override { host_.SetConnected(checked); }
+  bool EndsAnswersEarly() const override { return host_.EndsAnswersEarly(); }
+  void NoteUnaccepted(const std::string& command, const std::string& received) override;
+  void NoteReadAway(const std::string& command, const std::string& bytes) override;
+  const std::string& Unaccepted() const override { return unaccepted_; }
+  const std::string& ReadAway() const override { return read_away_; }
+
+ private:
+  ExchangeHost& host_;
+  std::string unaccepted_;
+  std::string read_away_;
+};
+
+// The field a read command fills, in Russian, for the window's messages:
+// "ключ 2", "ключ у считывателя", "флаги", "номер 3".
+std::string FieldOf(const std::string& command);
+
+// A read that the window could not take: the field in Russian ("ключ 2"),
+// the command ("+T02"), why, and the reply as it came. The message is
+// "Не удалось прочитать ключ 2 (+T02): нет ответа".
+class EPanelReplyError : public std::runtime_error {
+ public:
+  EPanelReplyError(const std::string& field, const std::string& command, const std::string& reason,
+                   const std::string& reply);
+  const std::string& Command() const { return command_; }
+  const std::string& Reply() const { return reply_; }
+
+ private:
+  std::string command_;
+  std::string reply_;
+};
+
+// Sends a read command and gives its reply data. The page operations read
+// through one.
+using DataReader =
+    std::function<std::string(const std::string& command, int32_t budget, ReplyShape shape)>;
+
+// The reply data as it comes (ExtractReply), whatever it holds.
+DataReader LiteralData(const CommandSender& send);
+
+// Reply data checked as the tool checks it; a short key is padded as the
+// window always has. Raises EPanelReplyError for the first reply it cannot
+// take, and for the command before a read whose line first carried more of
+// an answer. notes may be null (no line behind send).
+DataReader CheckedData(const CommandSender& send, const LineNotes* notes);
