@@ -21,6 +21,30 @@
 
 namespace {
 
+// The port lines of the help, in the system's own terms: Windows names its
+// ports itself, Linux has device paths and the port map.
+#ifdef _WIN32
+#define ORVEX_CLI_PORT_COMMANDS                                                     \
+  "  ports             the COM ports this system has, whether this user can open\n" \
+  "                    them, and what to do when not\n"
+#define ORVEX_CLI_PLAIN_MAP ""
+#define ORVEX_CLI_PORT_OPTION                                                      \
+  "  -p, --port=NAME   the port: COMn, as the Device Manager names it (default:\n" \
+  "                    $ORVEX_GSM_PORT, else the window's port box, else COM2)\n"
+#else
+#define ORVEX_CLI_PORT_COMMANDS                                                          \
+  "  ports             the serial ports present, whether this user can open them,\n"     \
+  "                    and what to do when not\n"                                        \
+  "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"  \
+  "                    which survives replugging)\n"                                     \
+  "  map               the port map: each COM name, its path, whether it is there now\n" \
+  "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
+#define ORVEX_CLI_PLAIN_MAP ", map"
+#define ORVEX_CLI_PORT_OPTION                                                        \
+  "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n" \
+  "                    else the window's port box, else COM2)\n"
+#endif
+
 constexpr const char* kUsage =
     "usage: orvex-gsm-cli [OPTION]... COMMAND [ARG]...\n"
     "\n"
@@ -36,18 +60,10 @@ constexpr const char* kUsage =
     "                    the named fields of the settings file changed on the panel\n"
     "                    (number3=+79161234567 dial3=1; key2=presented takes the key\n"
     "                    held to the reader); the panel read back and compared\n"
-    "  read-key          the key presented to the panel's reader\n"
-    "  ports             the serial ports present, whether this user can open them,\n"
-    "                    and what to do when not\n"
-    "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"
-    "                    which survives replugging)\n"
-    "  map               the port map: each COM name, its path, whether it is there now\n"
-    "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
+    "  read-key          the key presented to the panel's reader\n" ORVEX_CLI_PORT_COMMANDS
     "  set-port NAME     the port the window's port box starts with\n"
     "\n"
-    "Options:\n"
-    "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n"
-    "                    else the window's port box, else COM2)\n"
+    "Options:\n" ORVEX_CLI_PORT_OPTION
     "  -d, --debug       trace every exchange to log.txt in the current directory\n"
     "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
     "      --verify      read: read the panel twice and compare\n"
@@ -57,7 +73,8 @@ constexpr const char* kUsage =
     "      --repeat      write, read -o DIR: one panel after another on the port,\n"
     "                    until Ctrl-C\n"
     "  -q, --quiet       write, read -o, diff, set: no line saying what was done\n"
-    "      --plain       ports, map: tab-separated fields, for scripts\n"
+    "      --plain       ports" ORVEX_CLI_PLAIN_MAP
+    ": tab-separated fields, for scripts\n"
     "  -h, --help        this text\n"
     "  -V, --version     the tool's version\n"
     "\n"
@@ -156,6 +173,17 @@ int Run(const std::string& command, const std::vector<char*>& argv, bool portGiv
         CliContext& cx) {
   std::ostream& out = *cx.out;
   std::ostream& err = *cx.err;
+#ifdef _WIN32
+  // The map makes Linux device paths answer to COM names; on Windows the
+  // names are the system's own, and a mapping would change nothing.
+  if (command == "map" || command == "unmap") {
+    Tell(err, command +
+                  " is for Linux only: on Windows the COM names are the system's own. To give an\n"
+                  "adapter another number: Device Manager, Ports (COM & LPT), the adapter's\n"
+                  "Properties, Port Settings, Advanced, COM Port Number");
+    return kExitUsage;
+  }
+#endif
   // The port map's own commands and the list need no port. Those that change
   // the store say themselves when it cannot be read.
   if (command == "map" && argv[optind + 1] != nullptr)

@@ -40,9 +40,10 @@ std::string Quoted(const std::string& bytes) {
 // (+H03)", "key2 (+T02)", "the flags (+s)".
 std::string FieldCommand(const std::string& command) {
   if (command.size() == 4 && command[3] >= '1' && command[3] <= '6') {
-    if (command.starts_with("+H0")) return "number" + command.substr(3) + " (" + command + ")";
-    if (command.starts_with("+T0") && command[3] <= '4')
-      return "key" + command.substr(3) + " (" + command + ")";
+    std::string field = command.starts_with("+H0") ? "number" : "key";
+    if (field == "key" && (!command.starts_with("+T0") || command[3] > '4')) return command;
+    field += command[3];
+    return field + " (" + command + ")";
   }
   if (command == kFlagsReadCommand) return "the dial and day flags (" + command + ")";
   if (command == kPresentedKeyCommand) return "the presented key (" + command + ")";
@@ -93,8 +94,9 @@ void TellRefused(const EPanelReadError& error, const CliContext& cx, const ReadB
     if (readBack != nullptr &&
         std::find(readBack->told.begin(), readBack->told.end(), r.command) != readBack->told.end())
       continue;
-    Tell(*cx.err, (readBack != nullptr ? "reading back: " : "") + FieldCommand(r.command) + " on " +
-                      cx.port + " " + r.reason + (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
+    Tell(*cx.err, std::string(readBack != nullptr ? "reading back: " : "") +
+                      FieldCommand(r.command) + " on " + cx.port + " " + r.reason +
+                      (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
   }
 }
 
@@ -217,10 +219,9 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   PanelImage back;
   CliContext once = cx;
   once.verify = false;
-  const ReadBack readBack{told,
-                          "the write was sent but not read back: " +
-                              std::string(before != nullptr ? "see what the panel holds with read"
-                                                            : "compare with diff FILE")};
+  std::string lost = "the write was sent but not read back: ";
+  lost += before != nullptr ? "see what the panel holds with read" : "compare with diff FILE";
+  const ReadBack readBack{told, lost};
   if (PanelOutcome o = ReadPanel(link, once, back, &readBack); o.code != kExitOk)
     return refused.code != kExitOk ? refused : o;
   const auto fields = ImageDifferences(image, back);
@@ -263,12 +264,16 @@ int ScanCommand(const CliContext& cx) {
   for (const OpenFailure& refusal : refusals) {
     const std::string described = DescribeOpenFailure(refusal.device, refusal);
     const size_t end = described.find('\n');
-    text += "\n" + described.substr(0, end);
+    text += '\n';
+    text += described.substr(0, end);
     const std::string hint = end == std::string::npos ? "" : described.substr(end + 1);
     if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
       hints.push_back(hint);
   }
-  for (const std::string& hint : hints) text += "\n" + hint;
+  for (const std::string& hint : hints) {
+    text += '\n';
+    text += hint;
+  }
   Tell(*cx.err, text);
   return kExitNoAnswer;
 }

@@ -27,8 +27,35 @@ std::string SysfsRoot() {
   return root != nullptr && *root != '\0' ? root : "/";
 }
 
+#ifdef _WIN32
+// COM2 before COM10.
+unsigned ComNumber(const std::string& name) {
+  return name.size() > 3 ? static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10)) : 0;
+}
+#endif
+
 std::vector<SerialPortInfo> PortsPresent() {
-  return ListSerialPorts(SysfsRoot());
+  std::vector<SerialPortInfo> ports = ListSerialPorts(SysfsRoot());
+#ifdef _WIN32
+  // The system's list leaves out ports that still open by their name (a port
+  // driver that does not register there; under Wine, a COM name linked after
+  // the prefix started): each name that is not "no such device" is a port.
+  // Only names missing from the list are opened, and closed again at once.
+  for (unsigned number = 1; number <= kHighestComPort; ++number) {
+    const std::string name = "COM" + std::to_string(number);
+    if (std::any_of(ports.begin(), ports.end(),
+                    [&](const SerialPortInfo& p) { return p.device == name; }))
+      continue;
+    if (CheckDeviceAccess(name).kind == OpenFailureKind::kNoDevice) continue;
+    SerialPortInfo port;
+    port.device = name;
+    ports.push_back(port);
+  }
+  std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
+    return ComNumber(a.device) < ComNumber(b.device);
+  });
+#endif
+  return ports;
 }
 
 // "COM5" for "com5"; nothing for anything but COM1 to COM256 (no leading
@@ -313,9 +340,14 @@ std::string DescribeOpenFailure(const std::string& port, const OpenFailure& fail
   // A typing slip ("-p foo") is no missing device: say what a name can be.
   if (failure.kind == OpenFailureKind::kNoDevice && !ComName(port) &&
       (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
+#ifdef _WIN32
+    return "cannot open " + port + ": \"" + port + "\" is not a COM name (COM1 to COM256)\n" +
+           Hint(failure);
+#else
     return "cannot open " + port + ": \"" + port +
            "\" is neither a COM name (COM1 to COM256) nor a device path that exists\n" +
            Hint(failure);
+#endif
   std::string text = "cannot open " + port;
   if (!failure.device.empty() && failure.device != port) text += " (" + failure.device + ")";
   return text + ": " + Reason(failure) + "\n" + Hint(failure);

@@ -60,10 +60,10 @@ std::string ParseAssignments(const std::vector<std::string>& args,
   for (const std::string& arg : args) {
     const size_t eq = arg.find('=');
     if (eq == std::string::npos || eq == 0)
-      return "expected FIELD=VALUE, got \"" + EscapedBytes(arg) + "\"";
+      return std::string("expected FIELD=VALUE, got \"") + EscapedBytes(arg) + "\"";
     Assignment a{arg.substr(0, eq), arg.substr(eq + 1)};
     if (FieldLine(known, a.name) == std::string::npos)
-      return "unknown field \"" + EscapedBytes(a.name) +
+      return std::string("unknown field \"") + EscapedBytes(a.name) +
              "\" (the fields: key1 to key4, number1 to number6, dial1 to dial6, day1 to day6)";
     // One value is one line of a settings file: a line end would smuggle in
     // another field.
