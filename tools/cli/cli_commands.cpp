@@ -37,7 +37,7 @@ std::string Quoted(const std::string& bytes) {
 }
 
 // A command as the user knows it, the field beside the command: "number3
-// (+H03)", "key2 (+T02)", "the flags (+s)".
+// (+H03)", "key2 (+T02)", "the dial and day flags (+s)".
 std::string FieldCommand(const std::string& command) {
   if (command.size() == 4 && command[3] >= '1' && command[3] <= '6') {
     std::string field = command.starts_with("+H0") ? "number" : "key";
@@ -78,12 +78,15 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx,
   const std::string& sent = link.session.LastCommand();
   const std::string command = FieldCommand(sent.substr(0, sent.starts_with("+s") ? 2 : 4));
   std::string text;
-  if (dynamic_cast<const EInOutError*>(&error) != nullptr)
+  if (dynamic_cast<const EInOutError*>(&error) != nullptr) {
+    // The line itself is fine: only a write cut short needs a word more.
     text = "log.txt could not be written during " + command + ": " + error.what();
-  else
-    text =
-        "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) + ")";
-  Tell(*cx.err, text + "\n" + next);
+    if (next.find("half done") != std::string::npos) text += "\n" + next;
+  } else {
+    text = "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) +
+           ")\n" + next;
+  }
+  Tell(*cx.err, text);
   return kExitNotAccepted;
 }
 
