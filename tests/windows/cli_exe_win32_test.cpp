@@ -102,8 +102,8 @@ TEST(WinCliExe, APortThatCannotBeOpenedIsReportedWithItsExitCode) {
 TEST(WinCliExe, PortsListsEveryComPortAndTheHelpSpeaksOfWindowsPorts) {
   const ProgramRun ports = RunCli("ports --plain");
   EXPECT_EQ(ports.exitCode, 0u) << ports.err;
-  EXPECT_TRUE(ports.out.starts_with(SimPort() + "\t") ||
-              ports.out.find("\n" + SimPort() + "\t") != std::string::npos)
+  const std::string row = SimPort() + "\t";
+  EXPECT_TRUE(ports.out.starts_with(row) || ports.out.find('\n' + row) != std::string::npos)
       << ports.out;
 
   const ProgramRun map = RunCli("map COM5 /dev/ttyUSB0");
