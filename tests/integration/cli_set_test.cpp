@@ -8,6 +8,9 @@
 
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
+#include "fakes/holder_process.h"
+#include "fakes/pty_pair.h"
+#include "serial/comm_device.h"
 #include "sim_process.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/settings_file.h"
@@ -141,6 +144,28 @@ TEST(CliSet, MessagesSayWhatToDoNext) {
   EXPECT_EQ(run.code, kExitOk);
   EXPECT_NE(run.err.find("check that the adapter is plugged in"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("dmesg"), std::string::npos) << run.err;
+}
+
+// Ports that other programs hold: one line each, the remedy once per holder,
+// and no line that is only the program's name.
+TEST(CliSet, AFailedScanNamesEachPortOnceWithoutEmptyLines) {
+  PtyPair first, second;
+  HolderProcess holdsFirst(first.SlavePath());
+  HolderProcess holdsSecond(second.SlavePath());
+  SetPortMapLookup([&](const std::string& name) -> std::optional<std::string> {
+    if (name == "COM3") return first.SlavePath();
+    if (name == "COM4") return second.SlavePath();
+    return "/no/such/" + name;
+  });
+  ::setenv("ORVEX_GSM_SYSFS_ROOT", "/nonexistent", 1);
+  const CliRun run = Cli({"-p", "COM1", "scan"});
+  ::unsetenv("ORVEX_GSM_SYSFS_ROOT");
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(run.code, kExitNoAnswer);
+  EXPECT_EQ(run.err.find("orvex-gsm-cli: \n"), std::string::npos) << run.err;
+  EXPECT_EQ(Count(run.err, "cannot open " + first.SlavePath()), 1u) << run.err;
+  EXPECT_EQ(Count(run.err, "cannot open " + second.SlavePath()), 1u) << run.err;
+  EXPECT_EQ(Count(run.err, "close it first"), 2u) << run.err;
 }
 
 }  // namespace
