@@ -123,7 +123,8 @@ PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes) {
   return image;
 }
 
-void WritePanelImage(const CommandSender& send, const PanelImage& image, const LineNotes* notes) {
+void WritePanelImage(const CommandSender& send, const PanelImage& image, const LineNotes* notes,
+                     const PanelImage* before) {
   UnconfirmedWrites unconfirmed;
   std::string reply;
   // A panel that has gone silent takes none of the rest: sending it all and
@@ -133,27 +134,35 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image, const L
       throw EPanelStoppedAnswering(name);
     unconfirmed.Note(name, reply);
   };
+  const auto digits = [](const std::string& d) {
+    return d.empty() ? EncodeNumber({}) : AsciiUpper(d);
+  };
   for (int slot = 1; slot <= kKeySlots; ++slot) {
+    const std::string key = AsciiUpper(image.keys[slot - 1]);
+    if (before != nullptr && key == AsciiUpper(before->keys[slot - 1])) continue;
     reply.clear();
-    send(KeyWriteCommand(slot, ReverseKeyBytes(AsciiUpper(image.keys[slot - 1]))), kCommandAttempts,
-         kKeyBudget, reply);
+    send(KeyWriteCommand(slot, ReverseKeyBytes(key)), kCommandAttempts, kKeyBudget, reply);
     check(KeyReadCommand(slot));
   }
-  EventTicks dial{};
-  EventTicks day{};
-  for (const PanelEvent& event : kPanelEvents) {
-    dial[event.number - 1] = (image.dial & event.bit) != 0;
-    day[event.number - 1] = (image.day & event.bit) != 0;
-  }
-  reply.clear();
-  send(FlagsWriteCommand(EncodeFlagByte(dial), EncodeFlagByte(day)), kCommandAttempts, kFlagsBudget,
-       reply);
-  check(std::string(kFlagsReadCommand));
-  for (const PanelEvent& event : kPanelEvents) {
-    const std::string& digits = image.numbers[event.number - 1];
+  // Both flag bytes travel in one command, sent when any flag changed.
+  if (before == nullptr || (image.dial & kFlagBits) != (before->dial & kFlagBits) ||
+      (image.day & kFlagBits) != (before->day & kFlagBits)) {
+    EventTicks dial{};
+    EventTicks day{};
+    for (const PanelEvent& event : kPanelEvents) {
+      dial[event.number - 1] = (image.dial & event.bit) != 0;
+      day[event.number - 1] = (image.day & event.bit) != 0;
+    }
     reply.clear();
-    send(NumberWriteCommand(event.number, digits.empty() ? EncodeNumber({}) : AsciiUpper(digits)),
-         kCommandAttempts, kNumberBudget, reply);
+    send(FlagsWriteCommand(EncodeFlagByte(dial), EncodeFlagByte(day)), kCommandAttempts,
+         kFlagsBudget, reply);
+    check(std::string(kFlagsReadCommand));
+  }
+  for (const PanelEvent& event : kPanelEvents) {
+    const std::string wanted = digits(image.numbers[event.number - 1]);
+    if (before != nullptr && wanted == digits(before->numbers[event.number - 1])) continue;
+    reply.clear();
+    send(NumberWriteCommand(event.number, wanted), kCommandAttempts, kNumberBudget, reply);
     check(NumberReadCommand(event.number));
   }
   unconfirmed.RaiseIfAny();

@@ -63,8 +63,11 @@ PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes = nu
 // holds them; afterwards EPanelWriteError names the unconfirmed ones. With
 // notes, a command to which nothing at all came ends the write at once with
 // EPanelStoppedAnswering; without, every command is sent.
+// With before (an exact copy just read), only the commands that carry a
+// field in which image differs from it are sent, so that whatever the user
+// did not name is never rewritten from a copy; nothing when they are equal.
 void WritePanelImage(const CommandSender& send, const PanelImage& image,
-                     const LineNotes* notes = nullptr);
+                     const LineNotes* notes = nullptr, const PanelImage* before = nullptr);
 
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.

@@ -208,7 +208,7 @@ std::string PanelSession::AfterLastAnswer() {
   return ReadUntilQuiet(host_.Comm1(), quiet, kQuietCapMs);
 }
 
-void PanelSession::WriteImage(const PanelImage& image) {
+void PanelSession::WriteImage(const PanelImage& image, const PanelImage* before) {
   RequireOpenPort();
-  WritePanelImage(Sender(), image, &watch_);
+  WritePanelImage(Sender(), image, &watch_, before);
 }

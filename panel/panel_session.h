@@ -106,8 +106,8 @@ class PanelSession {
   // what came.
   PanelImage ReadImage();
   // EPortNotOpen as WriteAll; EPanelStoppedAnswering when the panel falls
-  // silent.
-  void WriteImage(const PanelImage& image);
+  // silent. With before, only the changed fields' commands (WritePanelImage).
+  void WriteImage(const PanelImage& image, const PanelImage* before = nullptr);
 
   // What arrives once the last answer is in, until the line has been quiet
   // for a slice (two on a link that ends answers early, as those end before

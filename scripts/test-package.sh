@@ -108,7 +108,7 @@ offered=$(bash -c '
   COMP_WORDS=(orvex-gsm-cli -p COM5 "") COMP_CWORD=3 COMP_LINE="orvex-gsm-cli -p COM5 " COMP_POINT=22
   _orvex_gsm_cli orvex-gsm-cli "" COM5
   echo "${COMPREPLY[*]}"')
-[ "$offered" = "probe scan read write diff read-key ports map unmap set-port" ] || fail "completion offered: $offered"
+[ "$offered" = "probe scan read write diff set read-key ports map unmap set-port" ] || fail "completion offered: $offered"
 
 # The installed tool reads the installed simulator, in a home of its own.
 /usr/bin/orvex-gsm-cli --version | grep -qF "$version" || fail "orvex-gsm-cli --version does not say $version"

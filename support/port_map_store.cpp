@@ -46,6 +46,14 @@ std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore&
   return map;
 }
 
+std::string PortMapFault(RegistryStore& store) {
+  try {
+    return store.OpenKey(std::string(PortMapKeyPath), false)->OpenFault();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
 void WriteStoredPort(RegistryStore& store, const std::string& portName, const std::string& path) {
   const auto key = store.OpenKey(std::string(PortMapKeyPath), true);
   // An emptied value would still be listed by anything that reads the file.

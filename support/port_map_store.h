@@ -27,6 +27,11 @@ std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::str
 // in number order; nothing when the store cannot be read. Never raises.
 std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store);
 
+// Why the store's port map cannot be read (the store's message, naming the
+// settings file and, for a file that cannot be understood, its line); empty
+// when it can, or when there is no map at all. Never raises.
+std::string PortMapFault(RegistryStore& store);
+
 // Maps portName to the device path (UTF-8) in the store, or, with an empty
 // path, removes portName's value. Saved as the window saves: the lock taken, the
 // file read again, this one value changed, the file replaced whole. Raises

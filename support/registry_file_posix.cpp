@@ -159,10 +159,14 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string& 
   return true;
 }
 
-void MakeFolder(const std::string& file) {
-  std::error_code ignored;
+// Empty when the file's folder is there (made now or before), else why not:
+// the folder that cannot be made is the cause, not the lock file that then
+// cannot be created in it.
+std::string MakeFolder(const std::string& file) {
+  std::error_code ec;
   const fs::path folder = fs::path(file).parent_path();
-  if (!folder.empty()) fs::create_directories(folder, ignored);
+  if (folder.empty() || fs::create_directories(folder, ec) || !ec) return {};
+  return "cannot make the folder " + folder.string() + ": " + ec.message();
 }
 
 class FileKey : public RegistryKey {
@@ -202,12 +206,14 @@ class FileKey : public RegistryKey {
 
   void DeleteValue(const std::string& name) override { Write(name, std::nullopt); }
 
+  std::string OpenFault() const override { return whyNotOpen_; }
+
   void Commit() override {
     if (pending_.empty()) return;
     const std::string& first = pending_.front().first;
-    MakeFolder(file_);
+    std::string error = MakeFolder(file_);
+    if (!error.empty()) throw FailedToSetData(first, error);
     FileLock lock;
-    std::string error;
     if (!lock.Take(file_, true, error)) throw FailedToSetData(first, error);
     std::string text;
     const ReadOutcome outcome = ReadWholeFile(file_, text, error);
@@ -261,7 +267,10 @@ class FileStore : public RegistryStore {
     const std::string file = ResolveLink(path_.empty() ? DefaultRegistryFilePath() : path_);
     if (file.empty()) return std::make_unique<FileKey>("no home folder for the settings file");
     const std::string keyPath(RelativeKeyPath(path));
-    if (canCreate) MakeFolder(file);
+    if (canCreate) {
+      if (std::string why = MakeFolder(file); !why.empty())
+        return std::make_unique<FileKey>(std::move(why));
+    }
     std::string lockError;
     FileLock lock;
     // Without the lock (a read-only folder) a reader still sees whole files.

@@ -78,6 +78,10 @@ class RegistryKey {
   // drop the writes since the last one.
   virtual void Commit() = 0;
 
+  // Why the key could not be opened (a file that cannot be read, with the
+  // system's words); empty when it was opened, or simply does not exist yet.
+  virtual std::string OpenFault() const { return {}; }
+
   // Booleans are numbers: 1 for true, 0 for false; any non-zero reads true.
   bool ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
   void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }

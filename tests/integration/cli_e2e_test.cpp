@@ -42,7 +42,10 @@ TEST(CliEndToEnd, ProbeSaysWhetherThePanelAnswersOrThePortCannotBeOpened) {
   SimProcess mute({"--silent"});
   run = Cli({"-p", mute.SlavePath(), "probe"});
   EXPECT_EQ(run.code, kExitNoAnswer);
-  EXPECT_EQ(run.err, "orvex-gsm-cli: no answer from the panel on " + mute.SlavePath() + "\n");
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: no answer from the panel on " + mute.SlavePath() +
+                                  "\norvex-gsm-cli: check that the panel is powered"))
+      << run.err;
+  EXPECT_NE(run.err.find("orvex-gsm-cli scan"), std::string::npos) << "the next step";
 }
 
 TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
@@ -138,7 +141,7 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.err, "orvex-gsm-cli: the panel on " + sim.SlavePath() +
-                         " stopped answering at +T02: nothing more was sent\n"
+                         " stopped answering at key2 (+T02): nothing more was sent\n"
                          "orvex-gsm-cli: the panel may hold a write half done: write the file "
                          "again\n");
   EXPECT_EQ(sim.ReceivedCommands().size(), 3u) << "the probe, key 1, and key 2 left unanswered";
@@ -147,7 +150,7 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   run = Cli({"--port", lost.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: the line to " + lost.SlavePath() +
-                                  " was lost during +H0"))
+                                  " was lost during number"))
       << run.err;
   EXPECT_TRUE(run.err.ends_with(
       "(Input/output error)\norvex-gsm-cli: the panel may hold a write half done: write the "
@@ -163,8 +166,8 @@ TEST(CliEndToEnd, AWriteRefusedInTheMiddleSaysWhatCameAndWhereThePanelNowDiffers
   EXPECT_EQ(run.code, kExitNotAccepted);
   const std::string port = sim.SlavePath();
   EXPECT_EQ(run.err, "orvex-gsm-cli: not accepted by the panel on " + port +
-                         ": +H02\n"
-                         "orvex-gsm-cli: +H02 was answered \"ERROR\\r\\n\"\n"
+                         ": number2 (+H02)\n"
+                         "orvex-gsm-cli: number2 (+H02) was answered \"ERROR\\r\\n\"\n"
                          "orvex-gsm-cli: the panel read back on " +
                          port +
                          " differs in number2\n"
@@ -176,8 +179,9 @@ TEST(CliEndToEnd, AReplyOfTheWrongShapeFailsTheReadAndPrintsNothing) {
   CliRun run = Cli({"--port", sim.SlavePath(), "read"});
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("+H05 on " + sim.SlavePath() + " got a reply that is not a number"),
-            std::string::npos)
+  EXPECT_NE(
+      run.err.find("number5 (+H05) on " + sim.SlavePath() + " got a reply that is not a number"),
+      std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("ZZ\\r\\nOK\\r\\n\""), std::string::npos) << "what came is shown";
 }
@@ -190,14 +194,17 @@ TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
     std::vector<std::string> misbehaviour;
     std::string words;
   } cases[] = {
-      {{"--twice", "+T02"}, "+T02 on PORT got a reply holding more than one answer"},
+      {{"--twice", "+T02"}, "key2 (+T02) on PORT got a reply holding more than one answer"},
       {{"--twice", "+T02:150"}, "more than"},
-      {{"--twice", "+H06:130"}, "+H06 on PORT was followed by more than its answer"},
-      {{"--late", "+T02:350"}, "+T02 on PORT was not answered"},
-      {{"--answer-as", "+H02:+s"}, "+H02 on PORT got a reply that is not a number"},
-      {{"--error-on", "+H03"}, "+H03 on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
-      {{"--pieces", "40", "--piece-gap", "90", "--match", "+H01"}, "+H01 on PORT"},
-      {{"--hangup-mid", "+H03"}, "the line to PORT was lost during +H03 (Input/output error)"},
+      {{"--twice", "+H06:130"}, "number6 (+H06) on PORT was followed by more than its answer"},
+      {{"--late", "+T02:350"}, "key2 (+T02) on PORT was not answered"},
+      {{"--answer-as", "+H02:+s"}, "number2 (+H02) on PORT got a reply that is not a number"},
+      {{"--error-on", "+H03"},
+       "number3 (+H03) on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
+      {{"--pieces", "40", "--piece-gap", "90", "--match", "+H01"}, "number1 (+H01) on PORT"},
+      {{"--hangup-mid", "+H03"},
+       "the line to PORT was lost during number3 (+H03) (Input/output error)\n"
+       "orvex-gsm-cli: nothing was written: check the cable and the adapter, then read again"},
   };
   for (const bool fast : {false, true}) {
     for (const auto& c : cases) {
@@ -224,7 +231,7 @@ TEST(CliEndToEnd, TheFastLinkEndsAtTheAnswerAndStillCatchesARepeatedOne) {
   SimProcess slow({"--twice", "+T02:50"});
   CliRun run = Cli({"--port", slow.SlavePath(), "read"});
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_NE(run.err.find("+T02 on " + slow.SlavePath() + " got a reply holding more than one"),
+  EXPECT_NE(run.err.find("(+T02) on " + slow.SlavePath() + " got a reply holding more than one"),
             std::string::npos)
       << run.err;
 
@@ -232,7 +239,7 @@ TEST(CliEndToEnd, TheFastLinkEndsAtTheAnswerAndStillCatchesARepeatedOne) {
   run = Cli({"--fast", "--port", fast.SlavePath(), "read"});
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.find("+T02 on"), std::string::npos) << "+T02 ended before the copy came";
+  EXPECT_EQ(run.err.find("(+T02) on"), std::string::npos) << "+T02 ended before the copy came";
 }
 
 TEST(CliEndToEnd, AWriteConfirmedWithAnotherCommandsAnswerIsRefusedWithOrWithoutReadBack) {
@@ -242,8 +249,8 @@ TEST(CliEndToEnd, AWriteConfirmedWithAnotherCommandsAnswerIsRefusedWithOrWithout
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.err, "orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() +
-                         ": +H01\n"
-                         "orvex-gsm-cli: +H01 was answered "
+                         ": number1 (+H01)\n"
+                         "orvex-gsm-cli: number1 (+H01) was answered "
                          "\">0500000000000000000000000000000000\\r\\nOK\\r\\n\"\n"
                          "orvex-gsm-cli: the panel read back on " +
                          sim.SlavePath() +
@@ -252,7 +259,7 @@ TEST(CliEndToEnd, AWriteConfirmedWithAnotherCommandsAnswerIsRefusedWithOrWithout
   run = Cli({"--port", sim.SlavePath(), "--no-verify", "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted) << run.err;
   EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() +
-                                  ": +H01\n"))
+                                  ": number1 (+H01)\n"))
       << run.err;
 }
 

@@ -96,6 +96,27 @@ TEST(WinCliExe, APortThatCannotBeOpenedIsReportedWithItsExitCode) {
   EXPECT_FALSE(probe.timedOut);
 }
 
+// A COM name linked after Wine's prefix started is missing from the system's
+// port list, yet opens: ports lists it as probe finds it. The help speaks of
+// COM names only, and the port map, which means nothing here, is refused.
+TEST(WinCliExe, PortsListsEveryComPortAndTheHelpSpeaksOfWindowsPorts) {
+  const ProgramRun ports = RunCli("ports --plain");
+  EXPECT_EQ(ports.exitCode, 0u) << ports.err;
+  const std::string row = SimPort() + "\t";
+  EXPECT_TRUE(ports.out.starts_with(row) || ports.out.find('\n' + row) != std::string::npos)
+      << ports.out;
+
+  const ProgramRun map = RunCli("map COM5 /dev/ttyUSB0");
+  EXPECT_EQ(map.exitCode, 2u) << map.err;
+  EXPECT_NE(map.err.find("on Windows the COM names are the system's own"), std::string::npos)
+      << map.err;
+
+  const ProgramRun help = RunCli("--help");
+  EXPECT_EQ(help.exitCode, 0u);
+  EXPECT_EQ(help.out.find("/dev/"), std::string::npos) << help.out;
+  EXPECT_EQ(help.out.find("unmap"), std::string::npos) << help.out;
+}
+
 TEST(WinCliExe, BadArgumentsAreRefused) {
   const ProgramRun run = RunCli("--port");
   EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;

@@ -8,6 +8,7 @@
 
 #include "support/form_state.h"
 #include "support/log.h"
+#include "support/port_map_store.h"
 #include "support/registry_key.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_ports.h"
@@ -20,6 +21,30 @@
 
 namespace {
 
+// The port lines of the help, in the system's own terms: Windows names its
+// ports itself, Linux has device paths and the port map.
+#ifdef _WIN32
+#define ORVEX_CLI_PORT_COMMANDS                                                     \
+  "  ports             the COM ports this system has, whether this user can open\n" \
+  "                    them, and what to do when not\n"
+#define ORVEX_CLI_PLAIN_MAP ""
+#define ORVEX_CLI_PORT_OPTION                                                      \
+  "  -p, --port=NAME   the port: COMn, as the Device Manager names it (default:\n" \
+  "                    $ORVEX_GSM_PORT, else the window's port box, else COM2)\n"
+#else
+#define ORVEX_CLI_PORT_COMMANDS                                                          \
+  "  ports             the serial ports present, whether this user can open them,\n"     \
+  "                    and what to do when not\n"                                        \
+  "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"  \
+  "                    which survives replugging)\n"                                     \
+  "  map               the port map: each COM name, its path, whether it is there now\n" \
+  "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
+#define ORVEX_CLI_PLAIN_MAP ", map"
+#define ORVEX_CLI_PORT_OPTION                                                        \
+  "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n" \
+  "                    else the window's port box, else COM2)\n"
+#endif
+
 constexpr const char* kUsage =
     "usage: orvex-gsm-cli [OPTION]... COMMAND [ARG]...\n"
     "\n"
@@ -31,27 +56,25 @@ constexpr const char* kUsage =
     "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
     "                    then the panel read back and compared\n"
     "  diff FILE         the panel read and compared with FILE; nothing is written\n"
-    "  read-key          the key presented to the panel's reader\n"
-    "  ports             the serial ports present, whether this user can open them,\n"
-    "                    and what to do when not\n"
-    "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"
-    "                    which survives replugging)\n"
-    "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
+    "  set FIELD=VALUE...\n"
+    "                    the named fields of the settings file changed on the panel\n"
+    "                    (number3=+79161234567 dial3=1; key2=presented takes the key\n"
+    "                    held to the reader); the panel read back and compared\n"
+    "  read-key          the key presented to the panel's reader\n" ORVEX_CLI_PORT_COMMANDS
     "  set-port NAME     the port the window's port box starts with\n"
     "\n"
-    "Options:\n"
-    "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n"
-    "                    else the window's port box, else COM2)\n"
+    "Options:\n" ORVEX_CLI_PORT_OPTION
     "  -d, --debug       trace every exchange to log.txt in the current directory\n"
     "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
     "      --verify      read: read the panel twice and compare\n"
-    "      --no-verify   write: do not read the panel back\n"
+    "      --no-verify   write, set: do not read the panel back\n"
     "      --fast        end each exchange as soon as its answer is complete, not at\n"
     "                    the end of its 100 ms slice (see the manual page)\n"
     "      --repeat      write, read -o DIR: one panel after another on the port,\n"
     "                    until Ctrl-C\n"
-    "  -q, --quiet       write, read -o, diff: no line saying what was done\n"
-    "      --plain       ports: tab-separated fields, for scripts\n"
+    "  -q, --quiet       write, read -o, diff, set: no line saying what was done\n"
+    "      --plain       ports" ORVEX_CLI_PLAIN_MAP
+    ": tab-separated fields, for scripts\n"
     "  -h, --help        this text\n"
     "  -V, --version     the tool's version\n"
     "\n"
@@ -88,14 +111,20 @@ const option kLongOptions[] = {
 
 // The command's name and how many arguments it takes.
 const std::map<std::string, size_t> kCommands = {
-    {"probe", 0},    {"scan", 0},  {"read", 0}, {"write", 1}, {"diff", 1},
-    {"read-key", 0}, {"ports", 0}, {"map", 2},  {"unmap", 1}, {"set-port", 1},
+    {"probe", 0}, {"scan", 0}, {"read", 0},  {"write", 1},    {"diff", 1}, {"read-key", 0},
+    {"ports", 0}, {"map", 0},  {"unmap", 1}, {"set-port", 1}, {"set", 1},
 };
+// Commands that take any number of arguments beyond their least.
+bool TakesMore(const std::string& command) {
+  return command == "set";
+}
 
 // The port the user most likely means: the one named for this shell, else
-// the one the window last used.
-std::string DefaultPort(std::ostream& err) {
+// the one the window last used (not looked for in a store already said to
+// be unreadable).
+std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
+  if (storeUnreadable) return "COM2";
   try {
     auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false);
     if (key->ValueExists("cb1.Text")) {
@@ -127,6 +156,18 @@ int Delivered(std::ostream& out, std::ostream& err, int code) {
   return code;
 }
 
+// Once per run, before a command that resolves port names: a port map that
+// cannot be read would otherwise make COM5 open /dev/ttyS4 without a word.
+// True when it was said.
+bool TellUnreadableMap(bool portGiven, std::ostream& err) {
+  const std::string fault = PortMapFault(DefaultRegistryStore());
+  if (fault.empty()) return false;
+  Tell(err, "the port map is not used: " + fault +
+                "\nuntil that file is repaired or moved away, COMn means /dev/ttyS(n-1)" +
+                (portGiven ? "" : " and the window's saved port is not looked at"));
+  return true;
+}
+
 int Usage(std::ostream& err, const std::string& problem) {
   Tell(err, problem + "\nTry 'orvex-gsm-cli --help' for more information.");
   return kExitUsage;
@@ -143,12 +184,27 @@ int Run(const std::string& command, const std::vector<char*>& argv, bool portGiv
         CliContext& cx) {
   std::ostream& out = *cx.out;
   std::ostream& err = *cx.err;
-  // The port map's own commands and the list need no port.
-  if (command == "ports") return ListPorts(cx.plain, out, err);
-  if (command == "map") return MapPort(argv[optind + 1], argv[optind + 2], out, err);
+#ifdef _WIN32
+  // The map makes Linux device paths answer to COM names; on Windows the
+  // names are the system's own, and a mapping would change nothing.
+  if (command == "map" || command == "unmap") {
+    Tell(err, command +
+                  " is for Linux only: on Windows the COM names are the system's own. To give an\n"
+                  "adapter another number: Device Manager, Ports (COM & LPT), the adapter's\n"
+                  "Properties, Port Settings, Advanced, COM Port Number");
+    return kExitUsage;
+  }
+#endif
+  // The port map's own commands and the list need no port. Those that change
+  // the store say themselves when it cannot be read.
+  if (command == "map" && argv[optind + 1] != nullptr)
+    return MapPort(argv[optind + 1], argv[optind + 2], out, err);
   if (command == "unmap") return UnmapPort(argv[optind + 1], out, err);
   if (command == "set-port") return SetWindowPort(argv[optind + 1], out, err);
-  if (!portGiven) cx.port = DefaultPort(err);
+  const bool storeUnreadable = TellUnreadableMap(portGiven, err);
+  if (command == "map") return ListPortMap(cx.plain, storeUnreadable, out, err);
+  if (command == "ports") return ListPorts(cx.plain, out, err);
+  if (!portGiven) cx.port = DefaultPort(err, storeUnreadable);
   DebugMode = cx.debug;
   try {
     if (command == "probe") return ProbeCommand(cx);
@@ -156,6 +212,8 @@ int Run(const std::string& command, const std::vector<char*>& argv, bool portGiv
     if (command == "read") return ReadCommand(cx);
     if (command == "write") return WriteCommand(cx, argv[optind + 1]);
     if (command == "diff") return DiffCommand(cx, argv[optind + 1]);
+    if (command == "set")
+      return SetCommand(cx, std::vector<std::string>(argv.begin() + optind + 1, argv.end() - 1));
     return ReadKeyCommand(cx);
   } catch (const std::exception& e) {
     // Each command words the faults of the line itself; anything else ends
@@ -233,6 +291,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
   }
   if (optind >= argc) return Usage(err, "no command given");
+  if (portGiven && cx.port.empty())
+    return Usage(err, "the port name is empty: give -p COMn or a device path");
   const std::string command = argv[optind];
   const auto known = kCommands.find(command);
   if (known == kCommands.end()) return Usage(err, "unknown command \"" + command + "\"");
@@ -242,23 +302,34 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                                                        {"diff", "a FILE (- for standard input)"},
                                                        {"map", "COMn and a device PATH"},
                                                        {"unmap", "COMn"},
-                                                       {"set-port", "a port NAME"}};
+                                                       {"set-port", "a port NAME"},
+                                                       {"set", "FIELD=VALUE, one or more"}};
     return Usage(err, command + " needs " + wanted.at(command));
   }
-  if (given > known->second)
-    return Usage(err, "unexpected argument \"" + std::string(argv[optind + 1 + known->second]) +
+  // map alone lists the map; with arguments it needs both.
+  if (command == "map" && given == 1) return Usage(err, "map needs COMn and a device PATH");
+  if (given > (command == "map" ? 2 : known->second) && !TakesMore(command))
+    return Usage(err, "unexpected argument \"" +
+                          std::string(argv[optind + 1 + (command == "map" ? 2 : known->second)]) +
                           "\" after " + command);
   if (!cx.output.empty() && command != "read") return Usage(err, "--output is for read only");
   if (cx.verify && command != "read") return Usage(err, "--verify is for read only");
-  if (cx.no_verify && command != "write") return Usage(err, "--no-verify is for write only");
-  if (cx.plain && command != "ports") return Usage(err, "--plain is for ports only");
+  if (cx.no_verify && command != "write" && command != "set")
+    return Usage(err, "--no-verify is for write and set only");
+  if (cx.plain && command != "ports" && !(command == "map" && given == 0))
+    return Usage(err, "--plain is for ports and map (the list) only");
   if (cx.repeat && command != "write" && command != "read")
     return Usage(err, "--repeat is for write and read only");
   if (cx.repeat && command == "read" && cx.output.empty())
     return Usage(err, "read --repeat needs -o DIR, the folder for the backups");
   if (cx.repeat && command == "write" && std::string(argv[optind + 1]) == "-")
     return Usage(err, "write --repeat needs a FILE, not standard input");
-  if (cx.quiet && command != "write" && command != "read" && command != "diff")
-    return Usage(err, "--quiet is for write, read and diff only");
+  if (cx.quiet && command != "write" && command != "read" && command != "diff" && command != "set")
+    return Usage(err, "--quiet is for write, read, diff and set only");
+  // The read-back is what catches a command missed after a quick answer.
+  if (cx.fast && cx.no_verify)
+    Tell(err,
+         "warning: --fast with --no-verify: a command the panel misses right after an"
+         "\nanswer goes unnoticed; leave out --no-verify to have the write read back");
   return Delivered(out, err, Run(command, argv, portGiven, cx));
 }

@@ -35,6 +35,20 @@ std::string Quoted(const std::string& bytes) {
   return text;
 }
 
+// A command as the user knows it, the field beside the command: "number3
+// (+H03)", "key2 (+T02)", "the dial and day flags (+s)".
+std::string FieldCommand(const std::string& command) {
+  if (command.size() == 4 && command[3] >= '1' && command[3] <= '6') {
+    std::string field = command.starts_with("+H0") ? "number" : "key";
+    if (field == "key" && (!command.starts_with("+T0") || command[3] > '4')) return command;
+    field += command[3];
+    return field + " (" + command + ")";
+  }
+  if (command == kFlagsReadCommand) return "the dial and day flags (" + command + ")";
+  if (command == kPresentedKeyCommand) return "the presented key (" + command + ")";
+  return command;
+}
+
 int CannotOpen(Link& link, const CliContext& cx) {
   Tell(*cx.err, DescribeOpenFailure(cx.port, link.session.LastOpenFailure()));
   return kExitCannotOpen;
@@ -52,19 +66,26 @@ std::string SystemCause(const std::exception& error) {
   return text.substr(colon + 2, end - colon - 2);
 }
 
-// The line or the log failed in the middle of an exchange.
-int LineLost(const std::exception& error, Link& link, const CliContext& cx, bool writing) {
+// What to do after a line lost during a read of one's own.
+constexpr const char* kReadAgain =
+    "nothing was written: check the cable and the adapter, then read again";
+
+// The line or the log failed in the middle of an exchange; next: what to do.
+int LineLost(const std::exception& error, Link& link, const CliContext& cx,
+             const std::string& next) {
   // The command without its data, as the other messages name it.
   const std::string& sent = link.session.LastCommand();
-  const std::string command = sent.substr(0, sent.starts_with("+s") ? 2 : 4);
+  const std::string command = FieldCommand(sent.substr(0, sent.starts_with("+s") ? 2 : 4));
   std::string text;
   const bool logFailed = dynamic_cast<const EInOutError*>(&error) != nullptr;
-  if (logFailed)
+  if (logFailed) {
+    // The line itself is fine: only a write cut short needs a word more.
     text = "log.txt could not be written during " + command + ": " + error.what();
-  else
-    text =
-        "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) + ")";
-  if (writing) text += "\nthe panel may hold a write half done: write the file again";
+    if (next.find("half done") != std::string::npos) text += "\n" + next;
+  } else {
+    text = "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) +
+           ")\n" + next;
+  }
   Tell(*cx.err, text);
   return logFailed ? kExitCannotWrite : kExitNotAccepted;
 }
@@ -72,25 +93,39 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx, bool
 // "no answer" only when nothing came; otherwise what came instead.
 std::string NoAnswerText(Link& link, const std::string& port) {
   const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
-  if (came.empty()) return "no answer from the panel on " + port;
+  if (came.empty())
+    return "no answer from the panel on " + port +
+           "\ncheck that the panel is powered and its cable is in, try another port (-p),"
+           "\nor let \"orvex-gsm-cli scan\" look on every port";
+  // Something answers there, but not as the panel does.
   return "the probe " + std::string(kProbeCommand) + " on " + port +
-         " was answered without \"OK\": " + Quoted(came);
+         " was answered without \"OK\": " + Quoted(came) +
+         "\nis the panel on this port? try another port (-p), or let \"orvex-gsm-cli scan\" look"
+         " on every port";
 }
 
-void TellRefused(const EPanelReadError& error, const CliContext& cx) {
-  for (const RefusedReply& r : error.Refused())
-    Tell(*cx.err, r.command + " on " + cx.port + " " + r.reason +
+// Each refused reply once: a read-back says it is one, and leaves out the
+// commands whose write was refused and told already.
+void TellRefused(const EPanelReadError& error, const CliContext& cx, const ReadBack* readBack) {
+  for (const RefusedReply& r : error.Refused()) {
+    if (readBack != nullptr &&
+        std::find(readBack->told.begin(), readBack->told.end(), r.command) != readBack->told.end())
+      continue;
+    Tell(*cx.err, std::string(readBack != nullptr ? "reading back: " : "") +
+                      FieldCommand(r.command) + " on " + cx.port + " " + r.reason +
                       (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
+  }
 }
 
 // Reads once; 0 with the image, else the outcome after a message.
-PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image) {
+PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image,
+                      const ReadBack* readBack) {
   if (cx.step) cx.step("reading");
   try {
     image = link.session.ReadImage();
     return {};
   } catch (const EPanelReadError& error) {
-    TellRefused(error, cx);
+    TellRefused(error, cx, readBack);
     return {kExitNotAccepted, "reply refused: " + error.Refused().front().command};
   }
 }
@@ -125,7 +160,7 @@ int Reach(Link& link, const CliContext& cx, bool quietly) {
     if (link.session.Probe(cx.port)) return kExitOk;
   } catch (const std::exception& error) {
     if (quietly) throw;
-    return LineLost(error, link, cx, false);
+    return LineLost(error, link, cx, "check the cable and the adapter, then try again");
   }
   if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
   if (!quietly) Tell(*cx.err, NoAnswerText(link, cx.port));
@@ -133,53 +168,62 @@ int Reach(Link& link, const CliContext& cx, bool quietly) {
 }
 
 void TellDifferences(const PanelImage& file, const PanelImage& panel, const std::string& what,
-                     const CliContext& cx) {
+                     const CliContext& cx, const std::string& wanted) {
   const auto fields = ImageDifferences(file, panel);
   std::string text = what + " on " + cx.port + " differs in " + Joined(fields);
   for (const std::string& field : fields)
-    text += "\n  " + field + ": file " + Quoted(SettingsFieldValue(file, field)) + ", panel " +
-            Quoted(SettingsFieldValue(panel, field));
+    text += "\n  " + field + ": " + wanted + " " + Quoted(SettingsFieldValue(file, field)) +
+            ", panel " + Quoted(SettingsFieldValue(panel, field));
   Tell(*cx.err, text);
 }
 
-PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image) {
+PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
+                       const ReadBack* readBack) {
   try {
-    if (PanelOutcome o = ReadOnce(link, cx, image); o.code != kExitOk) return o;
+    if (PanelOutcome o = ReadOnce(link, cx, image, readBack); o.code != kExitOk) return o;
     if (!cx.verify) return {kExitOk, "read"};
     PanelImage again;
-    if (PanelOutcome o = ReadOnce(link, cx, again); o.code != kExitOk) return o;
+    if (PanelOutcome o = ReadOnce(link, cx, again, readBack); o.code != kExitOk) return o;
     const auto fields = ImageDifferences(image, again);
     if (fields.empty()) return {kExitOk, "read twice, the same"};
     Tell(*cx.err, "a second read on " + cx.port + " differs in " + Joined(fields));
     return {kExitDiffers, "a second read differs in " + Joined(fields)};
   } catch (const std::exception& error) {
-    return {LineLost(error, link, cx, false), "line lost"};
+    return {LineLost(error, link, cx, readBack != nullptr ? readBack->lost : kReadAgain),
+            "line lost"};
   }
 }
 
-PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image) {
+PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image,
+                        const PanelImage* before) {
   PanelOutcome refused;
+  std::vector<std::string> told;
+  const std::string half = before != nullptr
+                               ? "the panel may hold a change half done: set the fields again"
+                               : "the panel may hold a write half done: write the file again";
   if (cx.step) cx.step("writing");
   try {
-    link.session.WriteImage(image);
+    link.session.WriteImage(image, before);
   } catch (const EPanelWriteError& error) {
-    std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(error.Commands());
+    std::vector<std::string> fields;
+    for (const std::string& command : error.Commands()) fields.push_back(FieldCommand(command));
+    std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(fields);
     for (size_t i = 0; i < error.Commands().size(); ++i) {
       const std::string& command = error.Commands()[i];
       // What came instead of a write's "OK" alone: without "OK", or with more.
       std::string came = error.Replies()[i];
       if (came.empty()) came = link.port.Unaccepted(command);
-      if (!came.empty()) text += "\n" + command + " was answered " + Quoted(came);
+      if (!came.empty()) text += "\n" + FieldCommand(command) + " was answered " + Quoted(came);
     }
     Tell(*cx.err, text);
     refused = {kExitNotAccepted, "not confirmed: " + Joined(error.Commands())};
+    told = error.Commands();
   } catch (const EPanelStoppedAnswering& error) {
-    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " + error.Command() +
-                      ": nothing more was sent\nthe panel may hold a write half done: write the "
-                      "file again");
+    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " +
+                      FieldCommand(error.Command()) + ": nothing more was sent\n" + half);
     return {kExitNotAccepted, "stopped answering at " + error.Command()};
   } catch (const std::exception& error) {
-    return {LineLost(error, link, cx, true), "line lost"};
+    return {LineLost(error, link, cx, half), "line lost"};
   }
   if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
   // The read-back's commands begin as the writes' do: what came for those
@@ -188,11 +232,15 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   PanelImage back;
   CliContext once = cx;
   once.verify = false;
-  if (PanelOutcome o = ReadPanel(link, once, back); o.code != kExitOk)
+  std::string lost = "the write was sent but not read back: ";
+  lost += before != nullptr ? "see what the panel holds with read" : "compare with diff FILE";
+  const ReadBack readBack{told, lost};
+  if (PanelOutcome o = ReadPanel(link, once, back, &readBack); o.code != kExitOk)
     return refused.code != kExitOk ? refused : o;
   const auto fields = ImageDifferences(image, back);
   // A refused write still says in which state it left the panel.
-  if (!fields.empty()) TellDifferences(image, back, "the panel read back", cx);
+  if (!fields.empty())
+    TellDifferences(image, back, "the panel read back", cx, before != nullptr ? "set" : "file");
   if (refused.code != kExitOk) return refused;
   if (!fields.empty()) return {kExitDiffers, "differs in " + Joined(fields)};
   return {kExitOk, "verified"};
@@ -229,7 +277,8 @@ int ScanCommand(const CliContext& cx) {
       answered.push_back("the probe " + std::string(kProbeCommand) + " on " + candidate +
                          " was answered without \"OK\": " + Quoted(came));
   }
-  // A port the user could reach with a remedy is named, once the scan failed.
+  // A port the user could reach with a remedy is named, once the scan failed:
+  // one line each, and each remedy once (eight ports of one group share it).
   std::string text =
       "no answer from the panel on " + cx.port +
       (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
@@ -237,9 +286,19 @@ int ScanCommand(const CliContext& cx) {
     text += '\n';
     text += line;
   }
+  std::vector<std::string> hints;
   for (const OpenFailure& refusal : refusals) {
+    const std::string described = DescribeOpenFailure(refusal.device, refusal);
+    const size_t end = described.find('\n');
     text += '\n';
-    text += DescribeOpenFailure(refusal.device, refusal);
+    text += described.substr(0, end);
+    const std::string hint = end == std::string::npos ? "" : described.substr(end + 1);
+    if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
+      hints.push_back(hint);
+  }
+  for (const std::string& hint : hints) {
+    text += '\n';
+    text += hint;
   }
   Tell(*cx.err, text);
   return kExitNoAnswer;
@@ -291,11 +350,7 @@ int DiffCommand(const CliContext& cx, const std::string& file) {
   return kExitOk;
 }
 
-int ReadKeyCommand(const CliContext& cx) {
-  if (const int code = StartLog(cx, "read-key")) return code;
-  Link link(cx);
-  OpenPort(link.port.Comm1(), cx.port);
-  if (!link.session.PortOpen()) return CannotOpen(link, cx);
+int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
   const std::string command(kPresentedKeyCommand);
   std::string reply;
   std::string more;
@@ -303,7 +358,7 @@ int ReadKeyCommand(const CliContext& cx) {
     link.session.Sender()(command, kCommandAttempts, kPresentedKeyBudget, reply);
     if (!reply.empty()) more = link.session.AfterLastAnswer();
   } catch (const std::exception& error) {
-    return LineLost(error, link, cx, false);
+    return LineLost(error, link, cx, "check the cable and the adapter, then read the key again");
   }
   if (reply.empty()) {
     const std::string came = link.port.Unaccepted(command);
@@ -321,6 +376,17 @@ int ReadKeyCommand(const CliContext& cx) {
     Tell(*cx.err, command + " on " + cx.port + " " + fault + ": " + Quoted(reply));
     return kExitNotAccepted;
   }
-  *cx.out << Cp1251ToUtf8(ReverseKeyBytes(ExtractReply(reply))) << "\n";
+  key = ReverseKeyBytes(ExtractReply(reply));
+  return kExitOk;
+}
+
+int ReadKeyCommand(const CliContext& cx) {
+  if (const int code = StartLog(cx, "read-key")) return code;
+  Link link(cx);
+  OpenPort(link.port.Comm1(), cx.port);
+  if (!link.session.PortOpen()) return CannotOpen(link, cx);
+  std::string key;
+  if (const int code = PresentedKey(link, cx, key)) return code;
+  *cx.out << Cp1251ToUtf8(key) << "\n";
   return kExitOk;
 }

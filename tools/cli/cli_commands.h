@@ -5,6 +5,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 struct CliContext {
   std::string port;
@@ -31,6 +32,9 @@ int ReadCommand(const CliContext& cx);
 int WriteCommand(const CliContext& cx, const std::string& file);
 int ReadKeyCommand(const CliContext& cx);
 int DiffCommand(const CliContext& cx, const std::string& file);
+// set FIELD=VALUE... (cli_set.cpp): the panel read exactly, the named fields
+// changed, only those written, then read back and compared.
+int SetCommand(const CliContext& cx, const std::vector<std::string>& assignments);
 // write FILE --repeat, read --repeat -o DIR (cli_repeat.cpp).
 int RepeatWriteCommand(const CliContext& cx, const std::string& file);
 int RepeatReadCommand(const CliContext& cx);

@@ -31,13 +31,28 @@ int StartLog(const CliContext& cx, const std::string& what);
 // cannot be talked to, 0 when it answered. quietly: no message.
 int Reach(Link& link, const CliContext& cx, bool quietly = false);
 
+// A read that checks a write: what the write told already, and what to do
+// when the line is lost.
+struct ReadBack {
+  std::vector<std::string> told;  // commands whose refusal was told
+  std::string lost;
+};
+
 // Reads the panel exactly (twice with cx.verify). After Reach.
-PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image);
+PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
+                       const ReadBack* readBack = nullptr);
 
 // Writes the image, then (unless cx.no_verify) reads it back and compares.
 // A write the panel refused is still read back, to name what now differs.
-PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image);
+// With before (the panel as just read), only the changed fields are sent.
+PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image,
+                        const PanelImage* before = nullptr);
 
-// Names the fields in which the panel differs from the file, with both values.
+// Names the fields in which the panel differs from the file, with both values;
+// wanted says where the first values come from ("file").
 void TellDifferences(const PanelImage& file, const PanelImage& panel, const std::string& what,
-                     const CliContext& cx);
+                     const CliContext& cx, const std::string& wanted = "file");
+
+// Sends the read of the key presented to the reader on a port already open;
+// 0 with the key in display order, else the exit code after a message.
+int PresentedKey(Link& link, const CliContext& cx, std::string& key);

@@ -27,8 +27,35 @@ std::string SysfsRoot() {
   return root != nullptr && *root != '\0' ? root : "/";
 }
 
+#ifdef _WIN32
+// COM2 before COM10.
+unsigned ComNumber(const std::string& name) {
+  return name.size() > 3 ? static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10)) : 0;
+}
+#endif
+
 std::vector<SerialPortInfo> PortsPresent() {
-  return ListSerialPorts(SysfsRoot());
+  std::vector<SerialPortInfo> ports = ListSerialPorts(SysfsRoot());
+#ifdef _WIN32
+  // The system's list leaves out ports that still open by their name (a port
+  // driver that does not register there; under Wine, a COM name linked after
+  // the prefix started): each name that is not "no such device" is a port.
+  // Only names missing from the list are opened, and closed again at once.
+  for (unsigned number = 1; number <= kHighestComPort; ++number) {
+    const std::string name = "COM" + std::to_string(number);
+    if (std::any_of(ports.begin(), ports.end(),
+                    [&](const SerialPortInfo& p) { return p.device == name; }))
+      continue;
+    if (CheckDeviceAccess(name).kind == OpenFailureKind::kNoDevice) continue;
+    SerialPortInfo port;
+    port.device = name;
+    ports.push_back(port);
+  }
+  std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
+    return ComNumber(a.device) < ComNumber(b.device);
+  });
+#endif
+  return ports;
 }
 
 // "COM5" for "com5"; nothing for anything but COM1 to COM256 (no leading
@@ -167,18 +194,62 @@ int StoreFailed(const ERegistryException& error, const char* what, std::ostream&
   return kExitCannotWrite;
 }
 
+// Rows as a table with a header, or tab-separated without it.
+void PrintRows(std::vector<std::vector<std::string>> rows, bool plain, std::ostream& out) {
+  if (plain) {
+    for (size_t r = 1; r < rows.size(); ++r) {
+      for (size_t i = 0; i < rows[r].size(); ++i) out << (i ? "\t" : "") << OneField(rows[r][i]);
+      out << "\n";
+    }
+    return;
+  }
+  std::vector<size_t> widths(rows.front().size(), 1);
+  for (auto& row : rows)
+    for (size_t i = 0; i < row.size(); ++i) {
+      row[i] = OneField(row[i].empty() ? "-" : row[i]);
+      widths[i] = std::max(widths[i], row[i].size());
+    }
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+    out << line << "\n";
+  }
+}
+
+// The port that path opens, among those present.
+const SerialPortInfo* PortOf(const std::string& path, const std::vector<SerialPortInfo>& ports) {
+  for (const SerialPortInfo& port : ports)
+    if (SameDevice(path, port)) return &port;
+  return nullptr;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+#ifdef _WIN32
+constexpr const char* kNoPortsHint =
+    "no serial ports found: plug the adapter in and look for it in the Device Manager\n"
+    "(Win+X, Device Manager, Ports (COM & LPT)); install its driver when it is listed\n"
+    "under Other devices";
+#else
+constexpr const char* kNoPortsHint =
+    "no serial ports found: check that the adapter is plugged in, then look at what the\n"
+    "kernel said when it was (sudo dmesg | tail): no line at all is a cable or adapter\n"
+    "fault, a line without ttyUSB or ttyACM a missing driver";
+#endif
+
 }  // namespace
 
 int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
   const auto ports = PortsPresent();
-  if (ports.empty()) {
-    if (!plain) Tell(err, "no serial ports found");
-    return kExitOk;
-  }
   const auto map = ReadStoredComMap(DefaultRegistryStore());
   std::vector<std::vector<std::string>> rows;
-  if (!plain)
-    rows.push_back({"DEVICE", "BY-ID", "IDS", "DESCRIPTION", "MAPPED", "ACCESS", "REMEDY"});
+  rows.push_back({"DEVICE", "BY-ID", "IDS", "DESCRIPTION", "MAPPED", "ACCESS", "REMEDY"});
   for (const SerialPortInfo& port : ports) {
     const std::string ids =
         port.vendor_id.empty() ? std::string() : port.vendor_id + ":" + port.product_id;
@@ -186,25 +257,35 @@ int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
     rows.push_back({port.device, port.by_id, ids, port.description, MappedNames(map, port),
                     Access(access), Remedy(access)});
   }
-  if (plain) {
-    for (const auto& row : rows) {
-      for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << OneField(row[i]);
-      out << "\n";
-    }
+  // A mapping to an adapter that is not plugged in is what a user looks for
+  // when COM5 does not open.
+  for (const auto& [name, path] : map) {
+    if (PortOf(path, ports) != nullptr || Exists(path)) continue;
+    rows.push_back({path, "", "", "mapped, not present now", name, "absent",
+                    "plug the adapter in, or unmap " + name});
+  }
+  if (ports.empty() && !plain) Tell(err, kNoPortsHint);
+  if (rows.size() > 1) PrintRows(std::move(rows), plain, out);
+  return kExitOk;
+}
+
+int ListPortMap(bool plain, bool storeUnreadable, std::ostream& out, std::ostream& err) {
+  if (storeUnreadable) return kExitCannotWrite;
+  const auto map = ReadStoredComMap(DefaultRegistryStore());
+  if (map.empty()) {
+    if (!plain) Tell(err, "no COM name is mapped; map one with: orvex-gsm-cli map COMn PATH");
     return kExitOk;
   }
-  std::vector<size_t> widths(rows.front().size(), 1);
-  for (const auto& row : rows)
-    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
-  for (const auto& row : rows) {
-    std::string line;
-    for (size_t i = 0; i < row.size(); ++i) {
-      const std::string field = OneField(row[i].empty() ? "-" : row[i]);
-      line += field;
-      if (i + 1 < row.size()) line += std::string(widths[i] - field.size() + 2, ' ');
-    }
-    out << line << "\n";
+  const auto ports = PortsPresent();
+  std::vector<std::vector<std::string>> rows;
+  rows.push_back({"COM", "PATH", "NOW", "BY-ID"});
+  for (const auto& [name, path] : map) {
+    const SerialPortInfo* port = PortOf(path, ports);
+    std::string other;
+    if (port != nullptr) other = path == port->by_id ? port->device : port->by_id;
+    rows.push_back({name, path, port != nullptr || Exists(path) ? "present" : "absent", other});
   }
+  PrintRows(std::move(rows), plain, out);
   return kExitOk;
 }
 
@@ -219,15 +300,15 @@ int MapPort(const std::string& com, const std::string& path, std::ostream& out, 
     Tell(err, "not an absolute path: " + path);
     return kExitUsage;
   }
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec))
-    Tell(err, "warning: " + path + " does not exist now; mapped all the same");
   try {
     WriteStoredPort(DefaultRegistryStore(), *name, path);
   } catch (const ERegistryException& error) {
     return StoreFailed(error, "port map", err);
   }
   out << *name << " -> " << path << "\n";
+  if (!Exists(path))
+    Tell(err, "warning: " + path + " does not exist now; " + *name +
+                  " opens it once the adapter is plugged in");
   return kExitOk;
 }
 
@@ -236,6 +317,11 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   if (!name) {
     Tell(err, "not a port name: " + com + " (COM1 to COM256)");
     return kExitUsage;
+  }
+  // An unreadable map would look like one without this name.
+  if (const std::string fault = PortMapFault(DefaultRegistryStore()); !fault.empty()) {
+    Tell(err, "cannot change the port map: " + fault);
+    return kExitCannotWrite;
   }
   if (!LookUpStoredPort(DefaultRegistryStore(), *name)) {
     out << *name << " is not mapped\n";
@@ -251,6 +337,17 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
 }
 
 std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure) {
+  // A typing slip ("-p foo") is no missing device: say what a name can be.
+  if (failure.kind == OpenFailureKind::kNoDevice && !ComName(port) &&
+      (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
+#ifdef _WIN32
+    return "cannot open " + port + ": \"" + port + "\" is not a COM name (COM1 to COM256)\n" +
+           Hint(failure);
+#else
+    return "cannot open " + port + ": \"" + port +
+           "\" is neither a COM name (COM1 to COM256) nor a device path that exists\n" +
+           Hint(failure);
+#endif
   std::string text = "cannot open " + port;
   if (!failure.device.empty() && failure.device != port) text += " (" + failure.device + ")";
   return text + ": " + Reason(failure) + "\n" + Hint(failure);

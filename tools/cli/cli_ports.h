@@ -15,9 +15,17 @@
 // `ports`: one line per port: device, by-id name, vendor:product ids,
 // description, the COM names mapped to it (port map), access: "ok" / "no
 // permission" / "busy (PROGRAM PID)", and the remedy for a port that cannot be
-// opened (the group to join, the program to close). plain: tab-separated
-// fields, no header.
+// opened (the group to join, the program to close); then each mapping whose
+// path is absent now, with access "absent". plain: tab-separated fields, no
+// header.
 int ListPorts(bool plain, std::ostream& out, std::ostream& err);
+
+// `map` alone: one line per mapping: the COM name, the path, whether the
+// path is there now ("present" / "absent"), and the port's by-id name when
+// the system gives it one (for a path that is the by-id name, the kernel
+// device it stands for). plain: tab-separated, no header. storeUnreadable:
+// the fault was told already; exit 1 then, as nothing could be listed.
+int ListPortMap(bool plain, bool storeUnreadable, std::ostream& out, std::ostream& err);
 
 // `map COMn PATH` / `unmap COMn`: write the port map through the settings
 // store, as the window saves. COMn is COM1 to COM256 in any case, stored upper

@@ -7,7 +7,9 @@ void Tell(std::ostream& err, const std::string& text) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    err << kProgramName << ": " << text.substr(start, end - start) << "\n";
+    // Joined messages bring their own line ends: an empty line would be
+    // nothing but the program's name.
+    if (end > start) err << kProgramName << ": " << text.substr(start, end - start) << "\n";
     start = end + 1;
   }
   err.flush();

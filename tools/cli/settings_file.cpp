@@ -54,6 +54,30 @@ void SetFlag(uint8_t& byte, int index, bool on) {
   byte = on ? static_cast<uint8_t>(byte | bit) : static_cast<uint8_t>(byte & ~bit);
 }
 
+// "key2, number1 to number6": every name not seen, a run of three or more of
+// one family given by its ends.
+std::string MissingNames(const std::map<std::string, int>& seen) {
+  std::string text;
+  for (const char* family : {"key", "number", "dial", "day"}) {
+    const int count = std::string_view(family) == "key" ? kKeySlots : kEventCount;
+    for (int i = 1; i <= count;) {
+      int end = i;
+      while (end <= count && !seen.count(family + std::to_string(end))) ++end;
+      if (end == i) {
+        ++i;
+        continue;
+      }
+      for (int j = i; j < end; ++j) {
+        if (end - i >= 3 && j > i && j < end - 1) continue;
+        text += (text.empty() ? "" : (end - i >= 3 && j == end - 1) ? " to " : ", ");
+        text += family + std::to_string(j);
+      }
+      i = end;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string NumberFileText(std::string_view digits) {
@@ -138,13 +162,10 @@ PanelImage ParseSettingsFile(std::string_view text) {
         break;
     }
   }
-  for (const char* family : {"key", "number", "dial", "day"}) {
-    const int count = std::string_view(family) == "key" ? kKeySlots : kEventCount;
-    for (int i = 1; i <= count; ++i) {
-      const std::string name = family + std::to_string(i);
-      if (!seen.count(name)) throw SettingsFileError(lineNumber + 1, "\"" + name + "\" is missing");
-    }
-  }
+  if (const std::string missing = MissingNames(seen); !missing.empty())
+    throw SettingsFileError(0, "missing " + missing +
+                                   ": a settings file names all 22 fields, as a read writes"
+                                   " them; \"set FIELD=VALUE\" changes single fields");
   return image;
 }
 

@@ -21,8 +21,10 @@ inline constexpr size_t kSettingsFileLimit = 1024 * 1024;
 
 class SettingsFileError : public std::runtime_error {
  public:
+  // line 0: a fault of the whole file, not of one line.
   SettingsFileError(int line, const std::string& message)
-      : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
+      : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + message : message),
+        line_(line) {}
   int line() const { return line_; }
 
  private:
@@ -30,8 +32,8 @@ class SettingsFileError : public std::runtime_error {
 };
 
 // All twenty-two names must be present, each once. Raises SettingsFileError
-// with the line of the first fault (for a missing name, the line after the
-// last one).
+// with the line of the first fault; missing names are named all at once, with
+// line 0.
 PanelImage ParseSettingsFile(std::string_view text);
 
 // The header (each of its lines is written as a "# " comment), then all

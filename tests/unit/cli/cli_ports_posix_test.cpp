@@ -14,10 +14,17 @@
 #include "serial/serial_comm.h"
 #include "support/form_state.h"
 #include "support/port_map_store.h"
+#include "tools/cli/cli.h"
 #include "tools/cli/cli_ports.h"
 #include "unit/support/config_home.h"
 
 namespace {
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
 
 const char kById[] = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
@@ -105,7 +112,8 @@ TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarn
       {"COM1", "dev/ttyUSB0", 2, "orvex-gsm-cli: not an absolute path: dev/ttyUSB0\n"},
       {"COM1", "", 2, "orvex-gsm-cli: not an absolute path: \n"},
       {"com256", "/nonexistent/ttyUSB9", 0,
-       "orvex-gsm-cli: warning: /nonexistent/ttyUSB9 does not exist now; mapped all the same\n"},
+       "orvex-gsm-cli: warning: /nonexistent/ttyUSB9 does not exist now; COM256 opens it once "
+       "the adapter is plugged in\n"},
   };
   for (const Case& c : cases) {
     std::ostringstream out, err;
@@ -123,9 +131,56 @@ TEST_F(CliPorts, AStoreThatCannotBeWrittenFailsTheMap) {
   WriteFileBytes(sysfs.path() / "plain", "");
   setenv("XDG_CONFIG_HOME", (sysfs.path() / "plain").c_str(), 1);
   std::ostringstream out, err;
-  EXPECT_EQ(MapPort("COM5", tree.Device("ttyUSB0"), out, err), 1);
-  EXPECT_TRUE(err.str().starts_with("orvex-gsm-cli: cannot write the port map: ")) << err.str();
+  EXPECT_EQ(MapPort("COM5", "/nonexistent/ttyUSB9", out, err), 1);
+  // The one message names the folder that cannot be made, the real cause.
+  EXPECT_EQ(err.str(),
+            "orvex-gsm-cli: cannot write the port map: Failed to set data for 'COM5' "
+            "(cannot make the folder " +
+                (sysfs.path() / "plain" / "NolvarGSM").string() + ": Not a directory)\n");
   EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CliPorts, MapAloneListsEachMappingAndWhetherItsDeviceIsThere) {
+  std::ostringstream out, err;
+  EXPECT_EQ(ListPortMap(false, false, out, err), 0);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("no COM name is mapped"), std::string::npos) << err.str();
+
+  const std::string byId = tree.root().string() + "/dev/serial/by-id/" + kById;
+  ASSERT_EQ(MapPort("COM5", byId, out, err), 0);
+  ASSERT_EQ(MapPort("COM7", "/nonexistent/ttyUSB9", out, err), 0);
+  out.str("");
+  err.str("");
+  EXPECT_EQ(ListPortMap(true, false, out, err), 0);
+  EXPECT_EQ(out.str(), "COM5\t" + byId + "\tpresent\t" + tree.Device("ttyUSB0") +
+                           "\nCOM7\t/nonexistent/ttyUSB9\tabsent\t\n");
+  EXPECT_EQ(err.str(), "");
+  // The port list names the mapping whose adapter is away.
+  EXPECT_TRUE(
+      Plain().ends_with("/nonexistent/ttyUSB9\t\t\tmapped, not present now\tCOM7\tabsent\t"
+                        "plug the adapter in, or unmap COM7\n"));
+}
+
+// A settings file that cannot be read is said once by every command that
+// uses the port map, with its path and line; it is never overwritten.
+TEST_F(CliPorts, AnUnreadableSettingsFileIsSaidOnceAndLeftAsItIs) {
+  const std::string broken =
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n\"COM3\n";
+  home.Write(broken);
+  const std::vector<std::vector<std::string>> commands = {
+      {"-p", "/nonexistent/ttyUSB9", "probe"}, {"probe"}, {"ports"}, {"map"}, {"unmap", "COM3"}};
+  for (const auto& args : commands) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int code = RunCli(args, in, out, err);
+    SCOPED_TRACE(args.back() + ": " + err.str());
+    EXPECT_EQ(Count(err.str(), "cannot be read"), 1u);
+    EXPECT_NE(err.str().find(home.File().string() + "' cannot be read, line 4"), std::string::npos);
+    if (args.back() == "map" || args.back() == "COM3") {
+      EXPECT_EQ(code, 1);
+    }
+  }
+  EXPECT_EQ(home.Read(), broken);
 }
 
 TEST_F(CliPorts, AFailedOpenSaysWhyAndWhatHelps) {

@@ -83,8 +83,14 @@ TEST(SettingsFile, FaultyFilesAreRefusedWithTheirLine) {
       {replaceLine(11, "dial1=yes"), 11, "0 or 1"},
       {replaceLine(22, "day6=2"), 22, "0 or 1"},
       {replaceLine(22, "key1=0123456789ABCDEF"), 22, "given twice"},
-      {replaceLine(22, "# day6 left out"), 23, "\"day6\" is missing"},
-      {"", 1, "\"key1\" is missing"},
+      {replaceLine(22, "# day6 left out"), 0, "missing day6: a settings file names all 22"},
+      {[&] {
+         const std::string t = replaceLine(2, "# key2 left out");
+         return t.substr(0, t.find("number3"));
+       }(),
+       0, "missing key2, number3 to number6, dial1 to dial6, day1 to day6: "},
+      {"key1=0123456789ABCDEF\n", 0, "missing key2 to key4, number1 to number6,"},
+      {"", 0, "\"set FIELD=VALUE\" changes single fields"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

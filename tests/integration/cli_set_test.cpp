@@ -1,0 +1,171 @@
+// The tool's single-field change against the panel simulator, and the
+// messages that tell an installer what happened and what to do next.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "cli_run.h"
+#include "fakes/fake_sysfs.h"
+#include "fakes/holder_process.h"
+#include "fakes/pty_pair.h"
+#include "serial/comm_device.h"
+#include "sim_process.h"
+#include "tools/cli/cli.h"
+#include "tools/cli/settings_file.h"
+
+namespace {
+
+using orvex_test::Body;
+using orvex_test::Cli;
+using orvex_test::CliRun;
+using orvex_test::kSettings;
+using orvex_test::SimProcess;
+using orvex_test::TempDir;
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// The settings file with the given lines replaced ("dial3=1").
+std::string With(std::string text, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const std::string head = line.substr(0, line.find('=') + 1);
+    const size_t at = text.find("\n" + head) + 1;
+    text.replace(at, text.find('\n', at) - at, line);
+  }
+  return text;
+}
+
+TEST(CliSet, SetChangesOnlyTheNamedFieldsAndReadsThePanelBack) {
+  SimProcess sim({"--present", "0123456789ABCDEF"});
+  const std::string port = sim.SlavePath();
+  ASSERT_EQ(Cli({"-p", port, "-q", "write", "-"}, kSettings).code, kExitOk);
+  const size_t before = sim.ReceivedCommands().size();
+
+  CliRun run = Cli({"-p", port, "set", "number3=+79161234567", "dial3=1"});
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  EXPECT_EQ(run.err, "orvex-gsm-cli: set number3, dial3 on the panel on " + port +
+                         " and read it back: as set\n");
+  std::vector<std::string> sent = sim.ReceivedCommands();
+  sent.erase(sent.begin(), sent.begin() + static_cast<long>(before));
+  ASSERT_EQ(sent.size(), 1u + 11u + 2u + 11u) << "probe, exact read, two writes, read-back";
+  EXPECT_EQ(sent[12], "+s2F12") << "both flag bytes in one command, dial3 now ticked";
+  EXPECT_EQ(sent[13], "+H032B373931363132333435363700000000");
+
+  run = Cli({"-p", port, "read"});
+  EXPECT_EQ(Body(run.out), Body(FormatSettingsFile(ParseSettingsFile(
+                               With(kSettings, {"number3=+79161234567", "dial3=1"})))));
+
+  // The key held to the reader, in the order the key list shows it.
+  run = Cli({"-p", port, "-q", "set", "key2=presented"});
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  EXPECT_NE(Cli({"-p", port, "read"}).out.find("key2=EFCDAB8967452301\n"), std::string::npos);
+
+  const size_t sentSoFar = sim.ReceivedCommands().size();
+  run = Cli({"-p", port, "set", "dial3=1"});
+  EXPECT_EQ(run.code, kExitOk);
+  EXPECT_NE(run.err.find("already holds that: nothing written"), std::string::npos) << run.err;
+  EXPECT_EQ(sim.ReceivedCommands().size(), sentSoFar + 1 + 11) << "the probe and the read only";
+}
+
+TEST(CliSet, BadFieldsAndValuesAreRefusedBeforeAnythingIsSent) {
+  SimProcess sim;
+  const struct {
+    std::vector<std::string> fields;
+    std::string words;
+  } cases[] = {
+      {{"numbr3=1"}, "unknown field \"numbr3\" (the fields: key1 to key4"},
+      {{"number3"}, "expected FIELD=VALUE, got \"number3\""},
+      {{"number3=12a"}, "number3 must be at most 16 digits"},
+      {{"dial3=2"}, "dial3 must be 0 or 1, is \"2\""},
+      {{"key1=0123"}, "key1 must be 16 hexadecimal digits"},
+      {{"dial1=1", "dial1=0"}, "dial1 is given twice"},
+      {{"day2=presented"}, "day2 cannot be \"presented\""},
+      {{"number1=1\nkey1=0000000000000000"}, "number1 must be one line"},
+      {{"dial1=1", "number9=1"}, "unknown field \"number9\""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-p", sim.SlavePath(), "set"};
+    args.insert(args.end(), c.fields.begin(), c.fields.end());
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.code, kExitUsage) << c.words;
+    EXPECT_NE(run.err.find("set: " + c.words), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("nothing was sent"), std::string::npos) << run.err;
+  }
+  EXPECT_TRUE(sim.ReceivedCommands().empty());
+  const CliRun run = Cli({"-p", sim.SlavePath(), "set"});
+  EXPECT_EQ(run.code, kExitUsage);
+  EXPECT_NE(run.err.find("set needs FIELD=VALUE"), std::string::npos) << run.err;
+}
+
+// A panel that refuses number3 both ways: the write says so once, with the
+// field beside the command, and the read-back does not say it again.
+TEST(CliSet, ARefusedCommandIsToldOnceWithItsField) {
+  SimProcess sim({"--error-on", "+H03"});
+  const CliRun run = Cli({"-p", sim.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() +
+                                  ": number3 (+H03)\n"))
+      << run.err;
+  EXPECT_NE(run.err.find("number3 (+H03) was answered \"ERROR\\r\\n\""), std::string::npos);
+  EXPECT_EQ(Count(run.err, "+H03"), 2u) << run.err;
+}
+
+TEST(CliSet, MessagesSayWhatToDoNext) {
+  SimProcess lost({"--hangup-mid", "+T03"});
+  CliRun run = Cli({"-p", lost.SlavePath(), "read"});
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_NE(run.err.find("lost during key3 (+T03)"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("then read again"), std::string::npos) << run.err;
+
+  run = Cli({"-p", "", "probe"});
+  EXPECT_EQ(run.code, kExitUsage);
+  EXPECT_NE(run.err.find("the port name is empty"), std::string::npos) << run.err;
+
+  run = Cli({"-p", "foo", "probe"});
+  EXPECT_EQ(run.code, kExitCannotOpen);
+  EXPECT_NE(run.err.find("\"foo\" is neither a COM name (COM1 to COM256) nor a device path"),
+            std::string::npos)
+      << run.err;
+
+  SimProcess sim;
+  run = Cli({"-p", sim.SlavePath(), "--fast", "--no-verify", "-q", "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitOk);
+  EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: warning: --fast with --no-verify")) << run.err;
+
+  TempDir empty;
+  ::setenv("ORVEX_GSM_SYSFS_ROOT", empty.path().c_str(), 1);
+  run = Cli({"ports"});
+  ::unsetenv("ORVEX_GSM_SYSFS_ROOT");
+  EXPECT_EQ(run.code, kExitOk);
+  EXPECT_NE(run.err.find("check that the adapter is plugged in"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("dmesg"), std::string::npos) << run.err;
+}
+
+// Ports that other programs hold: one line each, the remedy once per holder,
+// and no line that is only the program's name.
+TEST(CliSet, AFailedScanNamesEachPortOnceWithoutEmptyLines) {
+  PtyPair first, second;
+  HolderProcess holdsFirst(first.SlavePath());
+  HolderProcess holdsSecond(second.SlavePath());
+  SetPortMapLookup([&](const std::string& name) -> std::optional<std::string> {
+    if (name == "COM3") return first.SlavePath();
+    if (name == "COM4") return second.SlavePath();
+    return "/no/such/" + name;
+  });
+  ::setenv("ORVEX_GSM_SYSFS_ROOT", "/nonexistent", 1);
+  const CliRun run = Cli({"-p", "COM1", "scan"});
+  ::unsetenv("ORVEX_GSM_SYSFS_ROOT");
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(run.code, kExitNoAnswer);
+  EXPECT_EQ(run.err.find("orvex-gsm-cli: \n"), std::string::npos) << run.err;
+  EXPECT_EQ(Count(run.err, "cannot open " + first.SlavePath()), 1u) << run.err;
+  EXPECT_EQ(Count(run.err, "cannot open " + second.SlavePath()), 1u) << run.err;
+  EXPECT_EQ(Count(run.err, "close it first"), 2u) << run.err;
+}
+
+}  // namespace
