@@ -24,6 +24,8 @@ run_suite() {
 run_suite build
 # The Debian package of that build: checked, installed, used and purged.
 bash scripts/test-package.sh build
+# The serial code on real drivers: that package in a Debian guest under QEMU.
+bash scripts/test-drivers.sh build
 # The serial component and its event thread under ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-tsan -j "$jobs" --target test_serial test_integration
