@@ -42,7 +42,7 @@ esac
 
 # What decides the cached base: the guest's packages (what the .deb needs,
 # so that apt installs it offline) and the layout of the cache.
-guest_packages=(udev kmod passwd libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-dejavu-core)
+guest_packages=(udev kmod passwd libqt6widgets6 libqt6gui6 fonts-dejavu-core)
 layout=1
 hash=$( (echo "$layout" && printf '%s\n' "${guest_packages[@]}") | sha256sum | cut -c1-10)
 cache_root=${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}
@@ -92,10 +92,13 @@ fill() {
   [ ${#sources[@]} -gt 0 ] || die "no apt sources on this system"
   # The kernel's modules go through the root only for depmod, which the
   # root has and the host may not; they are served to the guest apart.
-  # Documentation and translations are not needed in the guest.
+  # Not needed in the guest: documentation, translations, and Mesa's
+  # drivers with their LLVM (the window runs on Qt's offscreen platform).
+  local lib=/usr/lib/x86_64-linux-gnu
   mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
     --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
-    --dpkgopt=path-include=/usr/share/locale/locale.alias --include="$(
+    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
+    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$(
     IFS=,
     echo "${guest_packages[*]}"
   )" \

@@ -14,13 +14,16 @@ mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts /dev/pts
 mount -t tmpfs tmpfs /run
 mount -t tmpfs tmpfs /tmp
 mount -t tmpfs tmpfs /dev/shm
+ln -s /proc/self/fd /dev/fd
 hostname orvex-guest
 
+echo "@@orvex note guest init at $(cut -d' ' -f1 /proc/uptime) s of guest time" >/dev/ttyS0
 udevd=$(command -v systemd-udevd || echo /lib/systemd/systemd-udevd)
 "$udevd" --daemon
 udevadm trigger --action=add --type=subsystems
 udevadm trigger --action=add --type=devices
 timeout 60 udevadm settle --timeout=50
+echo "@@orvex note udev settled at $(cut -d' ' -f1 /proc/uptime) s of guest time" >/dev/ttyS0
 
 cd /orvex-tests || exit 1
 [ -f ./env ] && . ./env

@@ -65,7 +65,7 @@ timeout "$limit" qemu-system-x86_64 -accel "$accel" -cpu max -m 1024 -smp 1 -nod
   -chardev "serial,id=uartline,path=$work/uart.pty" -serial chardev:uartline \
   -device qemu-xhci,id=xhci \
   -chardev "serial,id=adapterline,path=$work/adapter.pty" \
-  -device usb-serial,id=adapter,bus=xhci.0,chardev=adapterline \
+  -device usb-serial,id=adapter,bus=xhci.0,port=1,chardev=adapterline \
   -virtfs "local,path=$guest,mount_tag=root,security_model=passthrough,multidevs=remap" \
   -virtfs "local,path=$assets/modules,mount_tag=modules,security_model=none,readonly=on" \
   -chardev "pipe,id=qmp,path=$work/qmp" -mon chardev=qmp,mode=control \
@@ -92,8 +92,9 @@ while IFS= read -r line; do
         qmp_send '{"execute":"device_del","arguments":{"id":"adapter"}}') &
       ;;
     "@@orvex plug")
-      qmp_send '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"adapter","bus":"xhci.0","chardev":"adapterline"}}'
+      qmp_send '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"adapter","bus":"xhci.0","port":"1","chardev":"adapterline"}}'
       ;;
+    "@@orvex note "*) note "${line#@@orvex note } ($((SECONDS - started)) s)" ;;
     "@@orvex start "*)
       [ -n "${booted:-}" ] || note "guest up, scenarios start ($((SECONDS - started)) s)"
       booted=yes
@@ -107,7 +108,7 @@ while IFS= read -r line; do
       ;;
     "@@orvex done "*) break ;;
   esac
-done < <(tail -n +1 -F --pid="$qemu" "$work/console.log" 2>/dev/null)
+done < <(tail -n +1 -F -s 0.1 --pid="$qemu" "$work/console.log" 2>/dev/null)
 wait "$qemu" || note "QEMU ended with status $? (limit ${limit} s)"
 
 # --- Summary ------------------------------------------------------------------

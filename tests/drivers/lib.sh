@@ -7,6 +7,10 @@ user=installer
 cli=orvex-gsm-cli
 out=/orvex-tests/out
 
+# The processes running PROGRAM (the base root has no procps; only the
+# scenarios' user runs the project's programs).
+procs() { pidof "$1"; }
+
 # One line to the host on the console: a request or a result.
 # On a line of its own: a probe of COM1 (the console) may have left text.
 to_host() { printf '\n@@orvex %s\n' "$*" >/dev/ttyS0; }
@@ -27,7 +31,8 @@ await() {
   fail "$path not $what after ${limit}s"
 }
 
-# The adapter out of its socket and back, by the host's QEMU monitor.
+# The adapter out of its socket (after MS milliseconds) and back, by the
+# host's QEMU monitor.
 pull() {
   to_host pull "${1:-0}"
 }
@@ -40,10 +45,26 @@ plug() {
 
 by_id() { ls /dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_* 2>/dev/null | head -n 1; }
 
-# A command as the normal user, in a new login (groups read afresh), bounded.
+# A command as the normal user with the groups /etc/group gives now (as a
+# new login would), bounded.
 as_user() {
-  timeout "${limit:-60}" runuser -u "$user" -- env HOME="/home/$user" \
-    XDG_CONFIG_HOME="/home/$user/.config" PATH="$PATH" "$@"
+  timeout "${limit:-60}" setpriv --reuid="$user" --regid="$user" --init-groups \
+    env HOME="/home/$user" USER="$user" XDG_CONFIG_HOME="/home/$user/.config" PATH="$PATH" "$@"
+}
+
+# Until the user's PROGRAM holds DEVICE open (the tool started and opened
+# the port); at most 30 s.
+await_open() {
+  local program=$1 device=$2 i pid fd
+  for ((i = 0; i < 150; i++)); do
+    for pid in $(procs "$program"); do
+      for fd in /proc/"$pid"/fd/*; do
+        [ "$(readlink "$fd" 2>/dev/null)" = "$device" ] && return 0
+      done
+    done
+    sleep 0.2
+  done
+  fail "$program did not open $device within 30 s"
 }
 
 # Runs a command as the user, bounded: its output in $output, its exit

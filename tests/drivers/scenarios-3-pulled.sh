@@ -8,14 +8,15 @@ full_panel() {
 }
 
 # Starts a command as the user in the background, asks the host to pull the
-# adapter AFTER ms later, and waits for the command (bounded): $status and
-# $err_file as run() leaves them.
+# adapter AFTER ms after the tool opened it, and waits for the command
+# (bounded): $status and $err_file as run() leaves them.
 pulled_during() {
   local after=$1
   shift
-  echo "\$ $* (adapter pulled after ${after} ms)"
+  echo "\$ $* (adapter pulled ${after} ms after the tool opened it)"
   as_user "$@" >"$out/bg.out" 2>"$err_file" &
   local tool=$!
+  await_open orvex-gsm-cli "$adapter"
   pull "$after"
   wait "$tool"
   status=$?
@@ -32,7 +33,7 @@ scenario_adapter_pulled_during_a_read() {
   run $cli -p "$link" write "$dir/full.txt"
   [ "$status" = 0 ] || fail "the full panel was not written" || return 1
   echo "kept" >"$dir/backup.txt" && chown "$user" "$dir/backup.txt"
-  pulled_during 700 $cli -p "$link" read -o "$dir/backup.txt"
+  pulled_during 400 $cli -p "$link" read -o "$dir/backup.txt"
   plug || return 1
   [ "$status" != 0 ] && [ "$status" != 124 ] || fail "read ended with exit $status" || return 1
   [ "$(cat "$dir/backup.txt")" = kept ] || fail "the file was changed by the failed read" || return 1
@@ -45,7 +46,7 @@ scenario_adapter_pulled_during_a_verified_write() {
   link=$(by_id)
   mkdir -p "$dir" && chown "$user" "$dir"
   full_panel >"$dir/full.txt"
-  pulled_during 1200 $cli -p "$link" write "$dir/full.txt"
+  pulled_during 1000 $cli -p "$link" write "$dir/full.txt"
   plug || return 1
   [ "$status" = 4 ] || fail "write ended with exit $status, not 4" || return 1
   grep -Eq '\+[A-Za-z][0-9]*' "$err_file" || fail "the message names no command" || return 1
@@ -61,6 +62,7 @@ scenario_adapter_pulled_during_write_repeat() {
   as_user $cli -p "$link" write "$dir/full.txt" --repeat >"$dir/repeat.out" 2>"$dir/repeat.err" &
   local tool=$!
   # The first panel pulled while it is written: counted failed.
+  await_open orvex-gsm-cli "$adapter" || return 1
   pull 1500
   await absent "$adapter" 20 || return 1
   sleep 3
@@ -71,13 +73,14 @@ scenario_adapter_pulled_during_write_repeat() {
     grep -q '^2 ' "$dir/repeat.out" && break
     sleep 0.2
   done
-  kill -INT "$tool"
+  # Ctrl-C, to the tool itself.
+  kill -INT $(procs orvex-gsm-cli) 2>/dev/null
   local waited=0
-  while kill -0 "$tool" 2>/dev/null && [ $waited -lt 100 ]; do
+  while procs orvex-gsm-cli >/dev/null && [ $waited -lt 100 ]; do
     sleep 0.2
     waited=$((waited + 1))
   done
-  kill -0 "$tool" 2>/dev/null && kill -KILL "$tool"
+  kill -KILL $(procs orvex-gsm-cli) 2>/dev/null
   wait "$tool"
   status=$?
   cat "$dir/repeat.out" "$dir/repeat.err"

@@ -31,15 +31,15 @@ await_found() {
 
 stop_window() {
   local pids
-  pids=$(pgrep -u "$user" -x orvex-gsm)
+  pids=$(procs orvex-gsm)
   [ -z "$pids" ] || kill $pids
   local i
   for ((i = 0; i < 50; i++)); do
-    pgrep -u "$user" -x orvex-gsm >/dev/null || break
+    procs orvex-gsm >/dev/null || break
     sleep 0.2
   done
-  if pgrep -u "$user" -x orvex-gsm >/dev/null; then
-    pkill -KILL -u "$user" -x orvex-gsm
+  if procs orvex-gsm >/dev/null; then
+    kill -KILL $(procs orvex-gsm) 2>/dev/null
     fail "the window did not end within 10 s of SIGTERM"
     return 1
   fi
@@ -78,7 +78,7 @@ scenario_window_on_the_adapter_by_mapped_name() {
   }
   # Pulled while the window holds the port: it neither ends nor spins.
   local pid before after
-  pid=$(pgrep -u "$user" -x orvex-gsm | head -n 1)
+  pid=$(procs orvex-gsm | head -n 1)
   pull 0
   await absent "$adapter" 20
   sleep 1
