@@ -171,10 +171,14 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   // must not be taken for the read-back's.
   link.port.ForgetUnaccepted();
   PanelImage back;
-  CliContext once = cx;
-  once.verify = false;
-  if (PanelOutcome o = ReadPanel(link, once, back); o.code != kExitOk)
-    return refused.code != kExitOk ? refused : o;
+  try {
+    if (PanelOutcome o = ReadOnce(link, cx, back); o.code != kExitOk)
+      return refused.code != kExitOk ? refused : o;
+  } catch (const std::exception& error) {
+    // A line lost while reading back (an adapter pulled out): the write is
+    // not verified, and the installer must hear that it needs doing again.
+    return {LineLost(error, link, cx, true), "line lost"};
+  }
   const auto fields = ImageDifferences(image, back);
   // A refused write still says in which state it left the panel.
   if (!fields.empty()) TellDifferences(image, back, "the panel read back", cx);
