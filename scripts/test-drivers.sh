@@ -17,7 +17,8 @@
 # and is used as it is when complete, even read-only; without one it is
 # filled there when it can be written, else fetched into a temporary folder.
 # ORVEX_DRIVERS_KVM=1 boots under KVM instead of TCG (nested KVM hangs at
-# boot on some machines). ORVEX_SCENARIOS="name ..." runs only those.
+# boot on some machines). ORVEX_SCENARIOS="name ..." runs only those;
+# ORVEX_DRIVERS_LIMIT bounds the guest's whole run (default 1200 s).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
@@ -65,7 +66,8 @@ trap cleanup EXIT
 apt_sources() {
   local f
   for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && grep -Eq '^(deb|Types:.*\bdeb\b)' "$f" && echo "$f"
+    # Binary sources only: a deb-src file (Qt's source for Windows) is not one.
+    [ -f "$f" ] && grep -Eq '^(deb[[:space:]]|Types:(.*[[:space:]])?deb([[:space:]]|$))' "$f" && echo "$f"
   done
   return 0
 }
@@ -82,7 +84,7 @@ fill() {
   fi
   [ -n "$kernel" ] || die "no linux-image-amd64 in the apt sources"
   note "fetching $kernel"
-  (cd "$tmp" && apt-get download -q "$kernel" >&2 2>/dev/null) || (cd "$tmp" && apt-get download "$kernel" >&2)
+  (cd "$tmp" && apt-get download -q "$kernel") >&2
   version=${kernel#linux-image-}
   dpkg-deb -x "$tmp"/linux-image-*.deb "$tmp/kernel"
   cp "$tmp/kernel/boot/vmlinuz-$version" "$dest/vmlinuz"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
 # and runs the whole suite, makes the Debian package of that build and checks
-# it installed and purged, then runs the serial tests under ThreadSanitizer and
+# it installed and purged, runs that package's programs on real serial drivers
+# (Debian's kernel under QEMU), then runs the serial tests under ThreadSanitizer and
 # the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and last the Windows build of everything, the window included, with its tests
 # and the installer's under Wine.

@@ -8,7 +8,7 @@ deb=$build/orvex-gsm_${version}_$(dpkg --print-architecture).deb
 [ -n "$version" ] && [ -f "$deb" ] || die "no .deb in $build (build it and run scripts/test-package.sh first)"
 sim=$build/tools/sim/orvex-gsm-sim
 [ -x "$sim" ] || die "no simulator in $build"
-limit=${ORVEX_DRIVERS_LIMIT:-900}
+limit=${ORVEX_DRIVERS_LIMIT:-1200}
 
 # --- The guest's root: the base, the .deb installed by apt, the scenarios ---
 guest=$work/root

@@ -7,33 +7,65 @@ full_panel() {
   random_panel | sed 's/^dial\([1-6]\)=.*/dial\1=1/; s/^number\([1-6]\)=$/number\1=1/'
 }
 
-# Starts a command as the user in the background, asks the host to pull the
-# adapter AFTER ms after the tool opened it, and waits for the command
-# (bounded): $status and $err_file as run() leaves them.
+# The tool's debug log is a pipe: the tool, started, waits at its first
+# log line until the pipe is opened here; grep then reads the log as it is
+# written, and at the first line holding WORD the tool is stopped, the
+# adapter pulled out, and the tool let go on, so the pull lands at that step
+# however slow the machine. The pipe is kept drained until undrain.
+pull_at() {
+  local word=$1 log=$2 pid="" i
+  for ((i = 0; i < 300; i++)); do
+    pid=$(procs orvex-gsm-cli)
+    [ -n "$pid" ] && break
+    sleep 0.1
+  done
+  [ -n "$pid" ] || fail "the tool did not start within 30 s" || return 1
+  exec {fd}<>"$log"
+  if timeout 120 grep -q -m 1 -F -- "$word" <&"$fd"; then
+    kill -STOP $pid
+    pull 0
+    await absent "$adapter" 20
+    kill -CONT $pid
+    echo "adapter pulled when the log showed $word"
+  else
+    fail "the log never showed $word"
+  fi
+  cat <&"$fd" >/dev/null &
+  drain=$!
+  exec {fd}<&-
+}
+undrain() { kill "$drain" 2>/dev/null; }
+
+# Runs a command of the tool as the user in DIR with its debug log, the
+# adapter pulled when the log shows WORD; waits for it (bounded): $status
+# and $err_file as run() leaves them.
 pulled_during() {
-  local after=$1
-  shift
-  echo "\$ $* (adapter pulled ${after} ms after the tool opened it)"
-  as_user "$@" >"$out/bg.out" 2>"$err_file" &
+  local word=$1 dir=$2
+  shift 2
+  echo "\$ $* (adapter pulled at $word)"
+  rm -f "$dir/log.txt" && mkfifo -m 600 "$dir/log.txt" && chown "$user" "$dir/log.txt"
+  (cd "$dir" && as_user "$@" >"$out/bg.out" 2>"$err_file") &
   local tool=$!
-  await_open orvex-gsm-cli "$adapter"
-  pull "$after"
+  pull_at "$word" "$dir/log.txt"
   wait "$tool"
   status=$?
+  undrain
   cat "$out/bg.out" "$err_file"
   echo "exit $status"
   await absent "$adapter" 20
 }
 
 scenario_adapter_pulled_during_a_read() {
-  local dir=$out/pulled link
+  # On the guest's tmpfs: 9p makes no pipes.
+  local dir=/tmp/pulled link
   link=$(by_id)
   mkdir -p "$dir" && chown "$user" "$dir"
   full_panel >"$dir/full.txt"
   run $cli -p "$link" write "$dir/full.txt"
   [ "$status" = 0 ] || fail "the full panel was not written" || return 1
   echo "kept" >"$dir/backup.txt" && chown "$user" "$dir/backup.txt"
-  pulled_during 400 $cli -p "$link" read -o "$dir/backup.txt"
+  # After key 3: in the middle of the read.
+  pulled_during "+T03" "$dir" $cli -d -p "$link" read -o "$dir/backup.txt"
   plug || return 1
   [ "$status" != 0 ] && [ "$status" != 124 ] || fail "read ended with exit $status" || return 1
   [ "$(cat "$dir/backup.txt")" = kept ] || fail "the file was changed by the failed read" || return 1
@@ -42,11 +74,13 @@ scenario_adapter_pulled_during_a_read() {
 }
 
 scenario_adapter_pulled_during_a_verified_write() {
-  local dir=$out/pulled link
+  # On the guest's tmpfs: 9p makes no pipes.
+  local dir=/tmp/pulled link
   link=$(by_id)
   mkdir -p "$dir" && chown "$user" "$dir"
   full_panel >"$dir/full.txt"
-  pulled_during 1000 $cli -p "$link" write "$dir/full.txt"
+  # After the flags: in the middle of the write, before the numbers.
+  pulled_during "+s" "$dir" $cli -d -p "$link" write "$dir/full.txt"
   plug || return 1
   [ "$status" = 4 ] || fail "write ended with exit $status, not 4" || return 1
   grep -Eq '\+[A-Za-z][0-9]*' "$err_file" || fail "the message names no command" || return 1
@@ -55,16 +89,16 @@ scenario_adapter_pulled_during_a_verified_write() {
 }
 
 scenario_adapter_pulled_during_write_repeat() {
-  local dir=$out/pulled link
+  # On the guest's tmpfs: 9p makes no pipes.
+  local dir=/tmp/pulled link
   link=$(by_id)
   mkdir -p "$dir" && chown "$user" "$dir"
   full_panel >"$dir/full.txt"
-  as_user $cli -p "$link" write "$dir/full.txt" --repeat >"$dir/repeat.out" 2>"$dir/repeat.err" &
+  rm -f "$dir/log.txt" && mkfifo -m 600 "$dir/log.txt" && chown "$user" "$dir/log.txt"
+  (cd "$dir" && as_user $cli -d -p "$link" write "$dir/full.txt" --repeat >"$dir/repeat.out" 2>"$dir/repeat.err") &
   local tool=$!
   # The first panel pulled while it is written: counted failed.
-  await_open orvex-gsm-cli "$adapter" || return 1
-  pull 1500
-  await absent "$adapter" 20 || return 1
+  pull_at "+s" "$dir/log.txt" || return 1
   sleep 3
   # Put back: the next panel is written and verified.
   plug || return 1
@@ -83,6 +117,7 @@ scenario_adapter_pulled_during_write_repeat() {
   kill -KILL $(procs orvex-gsm-cli) 2>/dev/null
   wait "$tool"
   status=$?
+  undrain
   cat "$dir/repeat.out" "$dir/repeat.err"
   echo "exit $status"
   [ $waited -lt 100 ] || fail "Ctrl-C did not end write --repeat within 20 s" || return 1
