@@ -44,7 +44,9 @@ line_while_held() {
   local device=$1 state lines
   as_user $cli -p "$device" read-key >/dev/null 2>&1 &
   local tool=$!
-  sleep 1.5
+  # Opened, and its settings made (the panel keeps it waiting 3 s).
+  await_open orvex-gsm-cli "$device" || return 1
+  sleep 0.5
   case "$device" in
     /dev/ttyS*)
       lines=$(uart_lines "$device")
