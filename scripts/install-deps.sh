@@ -5,6 +5,8 @@
 #   scripts/install-deps.sh           what building, packaging and running need
 #   scripts/install-deps.sh --xvfb    the same and a virtual display (run.sh --xvfb)
 #   scripts/install-deps.sh --test    the same and everything the tests add
+#   scripts/install-deps.sh --drivers what the tests on real drivers need alone
+#                                     (QEMU, the guest's root and initramfs)
 #   scripts/install-deps.sh --windows what building for Windows adds: Qt
 #                                     from source, the installer
 set -euo pipefail
@@ -30,6 +32,10 @@ testing=(
   g++-mingw-w64-x86-64-posix wine64
   lintian groff-base desktop-file-utils appstream bash-completion librsvg2-bin
 )
+# The tests on real serial drivers (scripts/test-drivers.sh): Debian's kernel
+# under QEMU, a guest root made by mmdebstrap, a busybox initramfs, and the
+# compiler for its small line-state reader.
+drivers=(qemu-system-x86 mmdebstrap busybox-static cpio gcc libc6-dev)
 # Building for Windows: Qt from Debian's source package (the source tools, the
 # cross compilers, Qt's own build tools and the host's moc/rcc/uic of the same
 # Qt version), the installer (scripts/package-windows.sh), and Wine's own
@@ -44,10 +50,11 @@ packages=("${build_and_run[@]}")
 case "${1:-}" in
   "") ;;
   --xvfb) packages+=("${virtual_display[@]}") ;;
-  --test) packages+=("${virtual_display[@]}" "${testing[@]}") ;;
+  --test) packages+=("${virtual_display[@]}" "${testing[@]}" "${drivers[@]}") ;;
+  --drivers) packages=("${drivers[@]}") ;;
   --windows) packages=("${windows[@]}") ;;
   *)
-    echo "usage: $0 [--xvfb | --test | --windows]" >&2
+    echo "usage: $0 [--xvfb | --test | --drivers | --windows]" >&2
     exit 2
     ;;
 esac

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
 # and runs the whole suite, makes the Debian package of that build and checks
-# it installed and purged, then runs the serial tests under ThreadSanitizer and
+# it installed and purged, runs that package's programs on real serial drivers
+# (Debian's kernel under QEMU), then runs the serial tests under ThreadSanitizer and
 # the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and last the Windows build of everything, the window included, with its tests
 # and the installer's under Wine.
@@ -24,6 +25,8 @@ run_suite() {
 run_suite build
 # The Debian package of that build: checked, installed, used and purged.
 bash scripts/test-package.sh build
+# The serial code on real drivers: that package in a Debian guest under QEMU.
+bash scripts/test-drivers.sh build
 # The serial component and its event thread under ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-tsan -j "$jobs" --target test_serial test_integration

@@ -156,6 +156,12 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
       "(Input/output error)\norvex-gsm-cli: the panel may hold a write half done: write the "
       "file again\n"))
       << run.err;
+
+  // Lost while reading back: the probe and the 11 writes went through.
+  SimProcess unverified({"--hangup-after", "14"});
+  run = Cli({"--port", unverified.SlavePath(), "write", "-"}, kSettings);
+  EXPECT_EQ(run.code, kExitNotAccepted);
+  EXPECT_TRUE(run.err.ends_with("write the file again\n")) << run.err;
 }
 
 // A panel that refuses one write in the middle: the installer learns what

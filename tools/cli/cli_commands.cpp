@@ -233,7 +233,8 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   CliContext once = cx;
   once.verify = false;
   std::string lost = "the write was sent but not read back: ";
-  lost += before != nullptr ? "see what the panel holds with read" : "compare with diff FILE";
+  lost += before != nullptr ? "see what the panel holds with read, or set the fields again"
+                            : "compare with diff FILE, or write the file again";
   const ReadBack readBack{told, lost};
   if (PanelOutcome o = ReadPanel(link, once, back, &readBack); o.code != kExitOk)
     return refused.code != kExitOk ? refused : o;

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The serial code on real drivers: Debian 12's own kernel booted under QEMU
+# (TCG) with a USB serial adapter (ftdi_sio, /dev/ttyUSB0) and a second
+# 16550 UART (/dev/ttyS1), each wired to a panel simulator of this build on
+# a pseudo-terminal of the host. The guest is a Debian 12 root (udev with
+# Debian's rules, the project's .deb installed by apt, a normal user) served
+# over 9p; QEMU's monitor pulls the adapter out and puts it back. The
+# scenarios (tests/drivers/) each print a pass or fail line; the last line
+# counts them.
+#
+#   bash scripts/test-drivers.sh [BUILD_DIR]   (default build: built, its .deb made)
+#   bash scripts/test-drivers.sh --fill-cache  the kernel and the guest's base
+#                                              root into the cache, nothing else
+#
+# The cache (the kernel's image and modules, the base root as a tarball) is
+#   ${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}/drivers-HASH
+# and is used as it is when complete, even read-only; without one it is
+# filled there when it can be written, else fetched into a temporary folder.
+# ORVEX_DRIVERS_KVM=1 boots under KVM instead of TCG (nested KVM hangs at
+# boot on some machines). ORVEX_SCENARIOS="name ..." runs only those;
+# ORVEX_DRIVERS_LIMIT bounds the guest's whole run (default 1200 s).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+started=$SECONDS
+
+note() { printf 'test-drivers: %s\n' "$*" >&2; }
+die() {
+  note "FAILED: $*"
+  exit 1
+}
+
+mode=run
+build=$root/build
+case "${1:-}" in
+  --fill-cache) mode=fill ;;
+  -h | --help)
+    sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'
+    exit 0
+    ;;
+  "") ;;
+  *) build=$(realpath "$1") ;;
+esac
+
+# What decides the cached base: the guest's packages (what the .deb needs,
+# so that apt installs it offline) and the layout of the cache.
+guest_packages=(udev kmod passwd libqt6widgets6 libqt6gui6 fonts-dejavu-core)
+layout=1
+hash=$( (echo "$layout" && printf '%s\n' "${guest_packages[@]}") | sha256sum | cut -c1-10)
+cache_root=${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}
+cache=$cache_root/drivers-$hash
+
+"$root/scripts/install-deps.sh" --drivers >&2
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- The kernel and the base root ------------------------------------------
+# The system's own apt sources, for the guest's root.
+apt_sources() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    # Binary sources only: a deb-src file (Qt's source for Windows) is not one.
+    [ -f "$f" ] && grep -Eq '^(deb[[:space:]]|Types:(.*[[:space:]])?deb([[:space:]]|$))' "$f" && echo "$f"
+  done
+  return 0
+}
+
+# Fills DEST: vmlinuz, modules/VERSION (with depmod's files) and root.tar,
+# then the stamp file last.
+fill() {
+  local dest=$1 tmp=$1/tmp kernel version
+  rm -rf "$dest" && mkdir -p "$tmp"
+  kernel=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/.*Depends: \(linux-image-[0-9].*\)/\1/p' | head -n 1)
+  if [ -z "$kernel" ]; then
+    apt-get update -q >&2
+    kernel=$(apt-cache depends linux-image-amd64 | sed -n 's/.*Depends: \(linux-image-[0-9].*\)/\1/p' | head -n 1)
+  fi
+  [ -n "$kernel" ] || die "no linux-image-amd64 in the apt sources"
+  note "fetching $kernel"
+  (cd "$tmp" && apt-get download -q "$kernel") >&2
+  version=${kernel#linux-image-}
+  dpkg-deb -x "$tmp"/linux-image-*.deb "$tmp/kernel"
+  cp "$tmp/kernel/boot/vmlinuz-$version" "$dest/vmlinuz"
+  note "making the guest's base root ($(printf '%s ' "${guest_packages[@]}"))"
+  local sources
+  mapfile -t sources < <(apt_sources)
+  [ ${#sources[@]} -gt 0 ] || die "no apt sources on this system"
+  # The kernel's modules go through the root only for depmod, which the
+  # root has and the host may not; they are served to the guest apart.
+  # Not needed in the guest: documentation, translations, and Mesa's
+  # drivers with their LLVM (the window runs on Qt's offscreen platform).
+  local lib=/usr/lib/x86_64-linux-gnu
+  mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
+    --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
+    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
+    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$(
+    IFS=,
+    echo "${guest_packages[*]}"
+  )" \
+    --customize-hook="mkdir -p \"\$1/lib/modules\" && mv '$tmp/kernel/lib/modules/$version' \"\$1/lib/modules/\"" \
+    --customize-hook="chroot \"\$1\" depmod -a '$version'" \
+    --customize-hook="mkdir -p '$dest/modules' && mv \"\$1/lib/modules/$version\" '$dest/modules/'" \
+    --customize-hook="chroot \"\$1\" useradd -m -s /bin/bash installer" \
+    bookworm "$dest/root.tar" "${sources[@]}" >&2
+  rm -rf "$tmp"
+  echo "$version" >"$dest/.orvex-complete"
+}
+
+if [ -f "$cache/.orvex-complete" ]; then
+  assets=$cache
+elif mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
+  note "filling the cache $cache"
+  fill "$cache.part"
+  rm -rf "$cache" && mv "$cache.part" "$cache"
+  assets=$cache
+else
+  note "the cache $cache_root is incomplete and cannot be written: fetching into a temporary folder"
+  assets=$work/assets
+  fill "$assets"
+fi
+[ "$mode" = run ] || {
+  note "cache complete: $assets ($((SECONDS - started)) s)"
+  exit 0
+}
+kversion=$(cat "$assets/.orvex-complete")
+note "kernel $kversion, cache $assets ($((SECONDS - started)) s)"
+
+. "$root/tests/drivers/host.sh"
