@@ -10,14 +10,9 @@
 #include <iostream>
 #include <system_error>
 
+#include "platform/system_text.h"
 #include "tools/cli/exit_codes.h"
 #include "tools/cli/settings_file.h"
-
-// The C library's errno (files and streams), which on Windows numbers other
-// errors than GetLastError: not the system formatter of the serial port.
-std::string SystemText(int code) {
-  return std::strerror(code);
-}
 
 // The offset is worked out from the two calendars, since strftime's %z gives
 // the zone's name on Windows.
@@ -57,13 +52,13 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     if (!file) {
-      reason = SystemText(errno);
+      reason = CLibraryErrorText(errno);
       return false;
     }
     file << text;
     file.flush();
     if (!file) {
-      reason = SystemText(errno);
+      reason = CLibraryErrorText(errno);
       file.close();
       std::remove(temporary.c_str());
       return false;
@@ -111,7 +106,7 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
     }
     opened.open(file, std::ios::binary);
     if (!opened) {
-      Tell(*cx.err, "cannot read " + shown + ": " + SystemText(errno));
+      Tell(*cx.err, "cannot read " + shown + ": " + CLibraryErrorText(errno));
       return kExitUsage;
     }
     stream = &opened;
