@@ -40,7 +40,7 @@ void LogError(const std::exception& error) {
 
 void TfOrvex::OpenPort() {
   // The port box's text is the device name, whatever the user typed.
-  ::OpenPort(comm1_, cb1->currentText().toStdString());
+  ReopenForPanel(comm1_, cb1->currentText().toStdString());
   // The open stays silent; a refusal the user can remedy is told after the
   // scan.
   NoteRemediableRefusal(port_refusals_, comm1_.LastOpenFailure());

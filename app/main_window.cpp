@@ -26,6 +26,7 @@
 #include "app/wait_window.h"
 #include "app/window_metrics.h"
 #include "panel/panel_port.h"
+#include "serial/port_choice.h"
 #include "serial/sync_queue.h"
 #include "support/debug_switch.h"
 #include "support/form_state.h"
@@ -61,7 +62,7 @@ QString UnreadableSettingsFileText(const ESettingsFileError& error) {
 }  // namespace
 
 TfOrvex::TfOrvex(std::string firstArgument) : first_argument_(std::move(firstArgument)) {
-  setObjectName(QStringLiteral("fOrvex"));
+  setObjectName(QString::fromLatin1(kMainWindowName));
   setWindowTitle(QStringLiteral("Настройка Охранной Панели \"Orvex GSM\""));
   setFont(WindowFont());
   resize(Dip(kOuterWidth - kFrameWidth), Dip(kOuterHeight - kFrameHeight));
@@ -116,7 +117,7 @@ void TfOrvex::BuildTopStrip() {
   cb1->setEditable(true);
   // The list is the scan order: what the user types must not join it.
   cb1->setInsertPolicy(QComboBox::NoInsert);
-  for (int port = 1; port <= 8; ++port) cb1->addItem(QStringLiteral("COM%1").arg(port));
+  for (const std::string& port : StandardPortList()) cb1->addItem(QString::fromStdString(port));
   portBox->RefreshAdapters();
   cb1->setCurrentIndex(1);
   cb1->setEditText(QStringLiteral("COM2"));

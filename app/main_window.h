@@ -28,8 +28,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
   Q_OBJECT
 
  public:
-  // Builds the window and its controls; the creation handler FormCreate is
-  // run by the caller once the program-wide references point at the window.
+  // Builds the window and its controls. The caller then runs the creation
+  // handler FormCreate on the finished window, which is the exchange's host
+  // for the probe that FormCreate starts.
   // firstArgument: the program's first command-line argument as the program
   // got it, for the debug switch.
   explicit TfOrvex(std::string firstArgument);

@@ -8,15 +8,14 @@
 // Prints seconds per operation, the ratio to the floor, fast against slices,
 // and the tool's CPU time per wall second.
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "sim_process.h"
+#include "fakes/cpu_time.h"
+#include "fakes/sim_process.h"
 #include "tools/cli/cli.h"
 
 #ifndef ORVEX_GSM_SIM_PATH
@@ -24,6 +23,8 @@
 #endif
 
 namespace {
+
+using orvex_test::CpuSeconds;
 
 constexpr int kRuns = 5;
 constexpr int kAnswerDelayMs = 15;
@@ -40,13 +41,6 @@ constexpr int kNumberWrite = 37 + 4;  // "+H0n" 32 digits CR
 constexpr int kReadBytes = 4 * kKeyRead + kFlagsRead + 6 * kNumberRead;
 constexpr int kReadExchanges = 11;
 constexpr int kWriteBytes = 4 * kKeyWrite + kFlagsWrite + 6 * kNumberWrite;
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 struct Figure {
   double wall = 0;  // seconds per operation

@@ -12,17 +12,14 @@
 // Prints wall time against each floor and the CPU time per wall second; the
 // last line is "cpu/wall RATIO" over both.
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fakes/cpu_time.h"
+#include "fakes/sim_process.h"
 #include "panel/exchange.h"
 #include "panel/panel_port.h"
 #include "serial/comm_values.h"
@@ -35,37 +32,9 @@
 
 namespace {
 
-double CpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Starts the simulator (with `option`, if any); returns its pid and
-// terminal path.
-pid_t StartSimulator(std::string& path, const char* option = nullptr) {
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    execl(ORVEX_GSM_SIM_PATH, ORVEX_GSM_SIM_PATH, option, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  char c;
-  while (read(out[0], &c, 1) == 1 && c != '\n') path += c;
-  close(out[0]);
-  return pid;
-}
-
-void StopSimulator(pid_t pid) {
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-}
+using orvex_test::ChildrenCpuSeconds;
+using orvex_test::CpuSeconds;
+using orvex_test::SimProcess;
 
 // The window's port and connection box, as the start-up scan uses them.
 class ScanHost : public ExchangeHost {
@@ -81,15 +50,14 @@ class ScanHost : public ExchangeHost {
 // Silent scans: every probe on a port opened afresh. Returns the wall
 // seconds per scan and adds the CPU seconds spent to `cpu`.
 double SilentScans(int scans, double& cpu, double& wall) {
-  std::string path;
-  const pid_t sim = StartSimulator(path, "--silent");
-  if (sim <= 0 || path.empty()) return -1;
+  SimProcess sim({"--silent"});
+  const std::string& path = sim.SlavePath();
   ScanHost host;
   const auto wall0 = std::chrono::steady_clock::now();
-  const double cpu0 = CpuSeconds(RUSAGE_SELF);
+  const double cpu0 = CpuSeconds();
   for (int scan = 0; scan < scans; ++scan) {
     for (int port = 0; port < 9; ++port) {
-      OpenPort(host.Comm1(), path);
+      ReopenForPanel(host.Comm1(), path);
       std::string reply;
       SendCommand(host, "+T01", 1, DefaultReplyWait, reply);
       if (!reply.empty()) return -1;
@@ -97,10 +65,10 @@ double SilentScans(int scans, double& cpu, double& wall) {
   }
   const double spent =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-  cpu += CpuSeconds(RUSAGE_SELF) - cpu0;
+  cpu += CpuSeconds() - cpu0;
   wall += spent;
   host.Comm1().CloseDevice();
-  StopSimulator(sim);
+  sim.Stop();
   return spent / scans;
 }
 
@@ -120,12 +88,8 @@ int main() {
   std::printf("floor 9 probes x 300 ms = 2700.0 ms per scan: %+.2f%% (goal: at most +5%%)\n",
               (perScan / 2.7 - 1) * 100);
 
-  std::string path;
-  const pid_t sim = StartSimulator(path);
-  if (sim <= 0 || path.empty()) {
-    std::fprintf(stderr, "cannot start the simulator\n");
-    return 1;
-  }
+  SimProcess sim;
+  const std::string& path = sim.SlavePath();
   std::istringstream none;
   std::ostringstream out, err;
   // Dial every event so that each read also reads all six numbers.
@@ -143,7 +107,7 @@ int main() {
 
   const int reads = 50;
   const auto wall0 = std::chrono::steady_clock::now();
-  const double cpu0 = CpuSeconds(RUSAGE_SELF);
+  const double cpu0 = CpuSeconds();
   for (int i = 0; i < reads; ++i) {
     out.str("");
     if (RunCli({"--port", path, "read"}, none, out, err) != 0) {
@@ -153,9 +117,9 @@ int main() {
   }
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-  const double cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
-  StopSimulator(sim);
-  const double simCpu = CpuSeconds(RUSAGE_CHILDREN);
+  const double cpu = CpuSeconds() - cpu0;
+  sim.Stop();
+  const double simCpu = ChildrenCpuSeconds();
   cpuTotal += cpu;
   wallTotal += wall;
 
@@ -163,9 +127,10 @@ int main() {
   std::printf("%d whole-panel reads: wall %.3f s, %.1f ms per read\n", reads, wall, perRead * 1000);
   constexpr double kAnswerSlices = 12, kQuietSlices = 1, kSliceS = 0.1;
   constexpr double floorS = (kAnswerSlices + kQuietSlices) * kSliceS;
-  std::printf("floor 12 answer slices + 1 quiet slice x 100 ms = %.1f ms per read: %+.2f%% "
-              "(goal: at most +5%%)\n",
-              floorS * 1000, (perRead / floorS - 1) * 100);
+  std::printf(
+      "floor 12 answer slices + 1 quiet slice x 100 ms = %.1f ms per read: %+.2f%% "
+      "(goal: at most +5%%)\n",
+      floorS * 1000, (perRead / floorS - 1) * 100);
   std::printf("the quiet slice after the last answer costs %.1f ms, %.1f%% of a read\n",
               kQuietSlices * kSliceS * 1000, kQuietSlices * kSliceS / perRead * 100);
   std::printf("reads: tool cpu %.4f s, cpu/wall %.4f\n", cpu, cpu / wall);

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,16 +17,12 @@
 #include <string>
 #include <thread>
 
+#include "fakes/cpu_time.h"
 #include "serial/serial_comm.h"
 
 namespace {
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using orvex_test::CpuSeconds;
 
 double WallSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

@@ -12,19 +12,13 @@
 #include <cstdio>
 #include <string>
 
+#include "fakes/cpu_time.h"
 #include "panel/panel_port.h"
 #include "serial/serial_comm.h"
 
 namespace {
 
-double CpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-  };
-  return seconds(kernel) + seconds(user);
-}
+using orvex_test::CpuSeconds;
 
 double WallSeconds() {
   return GetTickCount64() / 1000.0;

@@ -1,7 +1,6 @@
 #include "panel/encodings.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "panel/panel_errors.h"
 #include "support/text_codec.h"
@@ -18,12 +17,11 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-void AppendHexByte(std::string& out, uint8_t value) {
-  out += kHexDigits[value >> 4];
-  out += kHexDigits[value & 0x0F];
-}
-
 }  // namespace
+
+std::string HexPair(uint8_t value) {
+  return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+}
 
 uint8_t HexPairValue(std::string_view pair) {
   // "$" alone, or "$" with anything but one or two hexadecimal digits, is
@@ -58,7 +56,7 @@ std::string ReverseKeyBytes(std::string_view text) {
 std::string EncodeNumber(std::string_view number) {
   std::string digits;
   digits.reserve(std::max<size_t>(32, number.size() * 2));
-  for (char c : number) AppendHexByte(digits, static_cast<uint8_t>(c));
+  for (char c : number) digits += HexPair(static_cast<uint8_t>(c));
   if (digits.size() < 32) digits.append(32 - digits.size(), '0');
   return digits;
 }
@@ -83,7 +81,7 @@ std::string EncodeFlagByte(const EventTicks& ticks) {
     if (ticks[k]) value = static_cast<uint8_t>(value | (1u << k));
   }
   std::string digits;
-  AppendHexByte(digits, value);
+  digits += HexPair(value);
   return digits;
 }
 
@@ -96,6 +94,8 @@ FlagBytes DecodeFlagBytes(std::string_view data) {
 
 std::string AsciiUpper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  // Not toupper: under a code-page locale it would change Cyrillic bytes too.
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return out;
 }

@@ -48,6 +48,9 @@ FlagBytes DecodeFlagBytes(std::string_view data);
 // integer value".
 uint8_t HexPairValue(std::string_view pair);
 
+// The byte as two upper-case hexadecimal digits.
+std::string HexPair(uint8_t value);
+
 // The text with the letters a to z made upper case and every other byte as it
 // is: hexadecimal digits compared and sent as the panel sends them.
 std::string AsciiUpper(std::string_view text);

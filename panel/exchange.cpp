@@ -66,7 +66,7 @@ struct LateAnswerWatch {
   uint64_t port = 0;  // OpenSerial of the port; 0: nothing owed
   uint32_t failedAt = 0;
 };
-LateAnswerWatch g_late;
+LateAnswerWatch g_lastFailedAttempt;
 
 // Reads away what the queue holds into late, no more than kStaleLimit bytes
 // in all; true when anything was queued.
@@ -249,8 +249,8 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
   for (int32_t attempt = 1; attempt <= attempts; ++attempt) {
     const uint64_t port = comm.OpenSerial();
     std::optional<uint32_t> quietSince;
-    if (g_late.port == port) quietSince = g_late.failedAt;
-    g_late.port = 0;
+    if (g_lastFailedAttempt.port == port) quietSince = g_lastFailedAttempt.failedAt;
+    g_lastFailedAttempt.port = 0;
     DiscardLateBytes(host, command, label, quietSince);
     comm.SendString(line);  // a short write only shows as a missing "OK"
     std::fill(buffer.begin(), buffer.end(), 0);
@@ -269,7 +269,7 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
       }
       WriteLog("error", true, EmptyData);
     }
-    if (!accepted) g_late = {port, TickMs()};
+    if (!accepted) g_lastFailedAttempt = {port, TickMs()};
     if (accepted) {
       host.SetConnected(true);
       WriteLog(SentLine(label, attempt), true, EmptyData);

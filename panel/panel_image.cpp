@@ -81,7 +81,6 @@ std::string ReplyFault(const std::string& reply, char shape) {
 }
 
 std::string EscapedBytes(const std::string& bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : bytes) {
     if (c == '\r') {
@@ -95,8 +94,7 @@ std::string EscapedBytes(const std::string& bytes) {
       out += static_cast<char>(c);
     } else {
       out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
+      out += HexPair(c);
     }
   }
   return out;

@@ -35,7 +35,7 @@ TSerialCommValues Comm1Values() {
   return v;
 }
 
-void OpenPort(TCustomComm& comm, const std::string& deviceName) {
+void ReopenForPanel(TCustomComm& comm, const std::string& deviceName) {
   try {
     if (comm.Opened()) comm.CloseDevice();
     comm.SetBaudRate(br19200);

@@ -16,4 +16,4 @@ TSerialCommValues Comm1Values();
 // flow control, opens it and logs "Открыли устройство <name> на скорости
 // 19200". Any error ends these steps silently: the port then stays closed and
 // the next exchange fails.
-void OpenPort(TCustomComm& comm, const std::string& deviceName);
+void ReopenForPanel(TCustomComm& comm, const std::string& deviceName);

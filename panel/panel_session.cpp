@@ -43,12 +43,6 @@ EPortNotOpen::EPortNotOpen(const std::string& port)
     : std::runtime_error("Порт " + port + " не открыт: в охранную панель ничего не записано"),
       port_(port) {}
 
-std::vector<std::string> StandardPortList() {
-  std::vector<std::string> ports;
-  for (int n = 1; n <= 8; ++n) ports.push_back("COM" + std::to_string(n));
-  return ports;
-}
-
 std::vector<std::string> ScanOrder(const std::string& first, const std::vector<std::string>& list) {
   std::vector<std::string> order{first};
   order.insert(order.end(), list.begin(), list.end());
@@ -94,7 +88,7 @@ void PanelSession::RequireQuietAfterRead() {
 }
 
 bool PanelSession::Probe(const std::string& name) {
-  OpenPort(host_.Comm1(), name);
+  ReopenForPanel(host_.Comm1(), name);
   return SendProbe();
 }
 

@@ -27,9 +27,6 @@ class EPortNotOpen : public std::runtime_error {
   std::string port_;
 };
 
-// The port list of the window and of the scan: "COM1" to "COM8".
-std::vector<std::string> StandardPortList();
-
 // The probe order: the given port first, then every listed one, also when it
 // is the given port again (it is probed afresh on a reopened port).
 std::vector<std::string> ScanOrder(const std::string& first, const std::vector<std::string>& list);

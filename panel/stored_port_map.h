@@ -3,6 +3,7 @@
 // the port map that the user keeps in the store (support/port_map_store.h).
 // Every program that opens ports by name installs it at start.
 
+#include "serial/com_name.h"
 #include "serial/comm_device.h"
 #include "support/port_map_store.h"
 
@@ -11,4 +12,10 @@
 inline void InstallStoredPortMap() {
   SetPortMapLookup(
       [](const std::string& name) { return LookUpStoredPort(DefaultRegistryStore(), name); });
+}
+
+// The COM names that the store maps, with their device paths, in number
+// order; nothing when the store cannot be read. Never raises.
+inline std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store) {
+  return ReadStoredPortMap(store, AllComNames());
 }

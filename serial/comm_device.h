@@ -141,8 +141,9 @@ OpenFailure CheckDeviceAccess(const std::string& name);
 
 // The device path a port name stands for. Windows: "\\.\" and the name.
 // POSIX: a name beginning with "/" is a path; otherwise the port map may name
-// one; otherwise "COMn" (any case) is /dev/ttyS(n-1). Nothing when the name
-// stands for no device.
+// one (a COM name is looked up as "COMn"); otherwise a COM name
+// (serial/com_name.h) is /dev/ttyS(n-1). Nothing when the name stands for no
+// device.
 std::optional<std::string> ResolveDevicePath(const std::string& name);
 
 // Where the port map is looked up ("COM5" -> "/dev/ttyUSB0"); the settings

@@ -544,6 +544,9 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure&
     RefuseOpen(failure, number == EWOULDBLOCK ? EBUSY : number);
     return nullptr;
   }
+  // Its result is not looked at: it fails only on a descriptor that is no
+  // terminal, refused above, and the lock already keeps out every program
+  // that asks for it.
   ioctl(fd, TIOCEXCL);
   auto device = std::make_unique<PosixCommDevice>(fd);
   if (const int number = device->DoorbellError()) {

@@ -3,13 +3,13 @@
 // made before and after opening.
 
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
+#include "serial/com_name.h"
 #include "serial/comm_device.h"
 #include "serial/device_holders.h"
 #include "serial/open_diagnosis.h"
@@ -17,17 +17,11 @@
 std::optional<std::string> ResolveDevicePath(const std::string& name) {
   if (name.empty()) return std::nullopt;
   if (name.front() == '/') return name;
-  if (auto mapped = LookUpPortMap(name)) return mapped;
-  if (name.size() < 4 || name.size() > 7) return std::nullopt;
-  const std::string prefix = name.substr(0, 3);
-  if (strcasecmp(prefix.c_str(), "COM") != 0) return std::nullopt;
-  unsigned number = 0;
-  for (char c : name.substr(3)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (number == 0) return std::nullopt;
-  return "/dev/ttyS" + std::to_string(number - 1);
+  const auto number = ComNumber(name);
+  // The map is asked for a COM name as the tool writes it there.
+  if (auto mapped = LookUpPortMap(number ? ComName(*number) : name)) return mapped;
+  if (!number) return std::nullopt;
+  return "/dev/ttyS" + std::to_string(*number - 1);
 }
 
 namespace {

@@ -1,6 +1,13 @@
 #include "serial/port_choice.h"
 
+#include "serial/com_name.h"
 #include "serial/port_discovery.h"
+
+std::vector<std::string> StandardPortList() {
+  std::vector<std::string> ports;
+  for (unsigned number = 1; number <= 8; ++number) ports.push_back(ComName(number));
+  return ports;
+}
 
 std::vector<std::string> AdapterDevices(const std::string& root) {
   std::vector<std::string> adapters;

@@ -7,6 +7,9 @@
 
 #include "serial/open_failure.h"
 
+// The port list of the window and of the scan: "COM1" to "COM8".
+std::vector<std::string> StandardPortList();
+
 // The kernel paths of the USB and ACM adapters found under root ("/" for the
 // system's own tree), in the order listed.
 std::vector<std::string> AdapterDevices(const std::string& root);

@@ -5,7 +5,8 @@ void RaiseDeviceError(const std::string& message, int32_t code) {
 }
 
 void RaiseWin32DeviceError(const std::string& message, int32_t code, const SystemError& error) {
-  RaiseDeviceError(message + " (Win32 error " + std::to_string(error.number) + ": " +
-                       TrimSystemText(error.text) + ")",
-                   code);
+  const SystemError cause{error.number, TrimSystemText(error.text)};
+  throw EDeviceError(
+      message + " (Win32 error " + std::to_string(cause.number) + ": " + cause.text + ")", code,
+      cause);
 }

@@ -2,8 +2,10 @@
 // The serial subsystem's one exception type and the two ways it is raised.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/system_text.h"  // TrimSystemText, SystemErrorText
 
@@ -33,11 +35,28 @@ enum DeviceErrorCode : int32_t {
   kErrCannotOpen = 65535,
 };
 
+// An operating-system error: its number (GetLastError on Windows, errno on
+// POSIX) and the system's text for it.
+struct SystemError {
+  int number = 0;
+  std::string text;
+};
+
 class EDeviceError : public std::runtime_error {
  public:
   EDeviceError(const std::string& message, int32_t code)
       : std::runtime_error(message), ErrorCode(code) {}
+  EDeviceError(const std::string& message, int32_t code, SystemError cause)
+      : std::runtime_error(message), ErrorCode(code), cause_(std::move(cause)) {}
   int32_t ErrorCode;
+
+  // The system's error behind a failed read or write, as data: callers that
+  // tell the user the system's words need not take the message apart.
+  // Nothing for the component's own refusals.
+  const std::optional<SystemError>& Cause() const { return cause_; }
+
+ private:
+  std::optional<SystemError> cause_;
 };
 
 // The toolkit's assignment error, raised when a settings object is given an
@@ -45,13 +64,6 @@ class EDeviceError : public std::runtime_error {
 class EAssignError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-// An operating-system error: its number (GetLastError on Windows, errno on
-// POSIX) and the system's text for it.
-struct SystemError {
-  int number = 0;
-  std::string text;
 };
 
 // The error numbered number, with the system's text for it.
@@ -62,7 +74,7 @@ inline SystemError SystemErrorOf(int number) {
 [[noreturn]] void RaiseDeviceError(const std::string& message, int32_t code);
 
 // "%s (Win32 error %d: %s)": the message, the system's error number and its
-// text. The name stays the same on every platform; on POSIX the number is
-// errno's.
+// text; the error also keeps the number and text as its Cause. The name stays
+// the same on every platform; on POSIX the number is errno's.
 [[noreturn]] void RaiseWin32DeviceError(const std::string& message, int32_t code,
                                         const SystemError& error);

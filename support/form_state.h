@@ -25,6 +25,11 @@ inline constexpr std::string_view RegistryRoot = "\\SOFTWARE\\NolvarGSM";
 // The key that holds the state of the window of that name.
 std::string FormStateKeyPath(std::string_view windowName);
 
+// The main window's name, and the value of its state that holds the port box's
+// text: the command-line tool reads and sets the port the window starts with.
+inline constexpr const char* kMainWindowName = "fOrvex";
+inline constexpr const char* kPortBoxTextValue = "cb1.Text";
+
 struct FormBounds {
   int left = 0;
   int top = 0;

@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-// Debug mode: false at start, set once at start-up by the debug switch.
+// Debug mode: false at start, set once at start-up: by the window's debug
+// switch, or by the command-line tool from its --debug option.
 extern bool DebugMode;
 
 // The empty byte array passed with message lines.

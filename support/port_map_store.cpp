@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int kHighestComPort = 256;
-
 // The store speaks UTF-8, as the system spells file names: a path goes in and
 // comes out as it is.
 std::optional<std::string> MappedPath(RegistryKey& key, const std::string& portName) {
@@ -28,13 +26,13 @@ std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::str
   }
 }
 
-std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store) {
+std::vector<std::pair<std::string, std::string>> ReadStoredPortMap(
+    RegistryStore& store, const std::vector<std::string>& names) {
   std::vector<std::pair<std::string, std::string>> map;
   try {
     const auto key = store.OpenKey(std::string(PortMapKeyPath), false);
-    // The store lists no value names: the COM names are asked for one by one.
-    for (int number = 1; number <= kHighestComPort; ++number) {
-      const std::string name = "COM" + std::to_string(number);
+    // The store lists no value names: the names are asked for one by one.
+    for (const std::string& name : names) {
       try {
         if (auto path = MappedPath(*key, name)) map.emplace_back(name, std::move(*path));
       } catch (const std::exception&) {

@@ -23,9 +23,12 @@ inline constexpr std::string_view PortMapKeyPath = "\\SOFTWARE\\NolvarGSM\\Ports
 // file that cannot be read. Never raises.
 std::optional<std::string> LookUpStoredPort(RegistryStore& store, const std::string& portName);
 
-// The port names COM1 to COM256 that the store maps, with their device paths,
-// in number order; nothing when the store cannot be read. Never raises.
-std::vector<std::pair<std::string, std::string>> ReadStoredComMap(RegistryStore& store);
+// Those of names that the store maps, with their device paths, in the order
+// of names; nothing when the store cannot be read. Never raises. What a COM
+// name is belongs to the serial code: ReadStoredComMap in
+// panel/stored_port_map.h asks for every one.
+std::vector<std::pair<std::string, std::string>> ReadStoredPortMap(
+    RegistryStore& store, const std::vector<std::string>& names);
 
 // Why the store's port map cannot be read (the store's message, naming the
 // settings file and, for a file that cannot be understood, its line); empty

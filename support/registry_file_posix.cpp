@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system_text.h"
 #include "support/registry_file.h"
 #include "support/registry_text.h"
 
@@ -29,8 +30,9 @@ constexpr off_t kMaxFileSize = 16 << 20;
 // long is stopped, and waiting on would hang the window.
 constexpr auto kLockWait = std::chrono::seconds(10);
 
-std::string SystemText(const std::string& path, int error) {
-  return path + ": " + std::strerror(error);
+// "path: the system's text".
+std::string PathError(const std::string& path, int error) {
+  return path + ": " + SystemErrorText(error);
 }
 
 // A settings file that is a link is changed where the link points, so that
@@ -57,13 +59,13 @@ class FileLock {
     const std::string path = file + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-      error = SystemText(path, errno);
+      error = PathError(path, errno);
       return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     while (flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
       if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline) {
-        error = SystemText(path, errno == EWOULDBLOCK ? ETIMEDOUT : errno);
+        error = PathError(path, errno == EWOULDBLOCK ? ETIMEDOUT : errno);
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -84,7 +86,7 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::strin
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return ReadOutcome::kMissing;
-    error = SystemText(path, errno);
+    error = PathError(path, errno);
     return ReadOutcome::kFailed;
   }
   struct stat info {};
@@ -103,7 +105,7 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::strin
     const ssize_t n = read(fd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      error = SystemText(path, errno);
+      error = PathError(path, errno);
       close(fd);
       return ReadOutcome::kFailed;
     }
@@ -138,14 +140,14 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string& 
   const int fd =
       open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
-    error = SystemText(temporary, errno);
+    error = PathError(temporary, errno);
     return false;
   }
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
   const int writeError = errno;
   ok = close(fd) == 0 && ok;
   if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
-    error = SystemText(temporary, ok ? errno : writeError);
+    error = PathError(temporary, ok ? errno : writeError);
     unlink(temporary.c_str());
     return false;
   }

@@ -24,7 +24,7 @@ std::string Utf8(const wchar_t* wide, size_t length) {
   return Utf8FromWide(wide, length);
 }
 
-std::string SystemText(LONG error) {
+std::string RegistryErrorText(LONG error) {
   return SystemErrorText(static_cast<int>(error));
 }
 
@@ -51,7 +51,7 @@ class Win32Key : public RegistryKey {
     if (type != REG_DWORD || size != sizeof value) throw InvalidDataType(name);
     const LONG result = RegQueryValueExW(key_, Wide(name).c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(&value), &size);
-    if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
+    if (result != ERROR_SUCCESS) throw FailedToGetData(name, RegistryErrorText(result));
     if (type != REG_DWORD || size != sizeof value) throw InvalidDataType(name);
     return static_cast<int32_t>(value);
   }
@@ -71,13 +71,13 @@ class Win32Key : public RegistryKey {
                                            reinterpret_cast<BYTE*>(data.data()), &got);
       // The value grew between the two calls: ask for its size again.
       if (result == ERROR_MORE_DATA) continue;
-      if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
+      if (result != ERROR_SUCCESS) throw FailedToGetData(name, RegistryErrorText(result));
       if (type != REG_SZ && type != REG_EXPAND_SZ) throw InvalidDataType(name);
       data.resize(got / sizeof(wchar_t));
       const size_t end = data.find(L'\0');
       return Utf8(data.c_str(), end == std::wstring::npos ? data.size() : end);
     }
-    throw FailedToGetData(name, SystemText(ERROR_MORE_DATA));
+    throw FailedToGetData(name, RegistryErrorText(ERROR_MORE_DATA));
   }
 
   void WriteInteger(const std::string& name, int32_t value) override {
@@ -98,7 +98,7 @@ class Win32Key : public RegistryKey {
     if (!writable_) throw FailedToSetData(name, "opened for reading only");
     const LONG result = RegDeleteValueW(key_, Wide(name).c_str());
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-      throw FailedToSetData(name, SystemText(result));
+      throw FailedToSetData(name, RegistryErrorText(result));
   }
 
   void Commit() override {}
@@ -107,14 +107,14 @@ class Win32Key : public RegistryKey {
   void Query(const std::string& name, DWORD& type, DWORD& size) {
     if (key_ == nullptr) throw FailedToGetData(name, whyNotOpen_);
     const LONG result = RegQueryValueExW(key_, Wide(name).c_str(), nullptr, &type, nullptr, &size);
-    if (result != ERROR_SUCCESS) throw FailedToGetData(name, SystemText(result));
+    if (result != ERROR_SUCCESS) throw FailedToGetData(name, RegistryErrorText(result));
   }
 
   void Set(const std::string& name, DWORD type, const BYTE* data, DWORD size) {
     if (key_ == nullptr) throw FailedToSetData(name, whyNotOpen_);
     if (!writable_) throw FailedToSetData(name, "opened for reading only");
     const LONG result = RegSetValueExW(key_, Wide(name).c_str(), 0, type, data, size);
-    if (result != ERROR_SUCCESS) throw FailedToSetData(name, SystemText(result));
+    if (result != ERROR_SUCCESS) throw FailedToSetData(name, RegistryErrorText(result));
   }
 
   HKEY key_;
@@ -134,7 +134,7 @@ class Win32Store : public RegistryStore {
                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr)
                   : RegOpenKeyExW(HKEY_CURRENT_USER, relative.c_str(), 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS) {
-      return std::make_unique<Win32Key>(nullptr, false, SystemText(result));
+      return std::make_unique<Win32Key>(nullptr, false, RegistryErrorText(result));
     }
     return std::make_unique<Win32Key>(key, canCreate, std::string());
   }

@@ -7,8 +7,6 @@
 //     CPU time per wall second. The last line is "cpu/wall RATIO".
 // Runs on the platform Qt is given (offscreen when none is set).
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -18,10 +16,13 @@
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/prompter.h"
+#include "fakes/cpu_time.h"
+#include "fakes/sim_process.h"
 #include "serial/comm_device.h"
-#include "sim_process.h"
 
 namespace {
+
+using orvex_test::CpuSeconds;
 
 // Answers every question with a fixed answer and shows nothing.
 class QuietPrompter : public Prompter {
@@ -39,13 +40,6 @@ class QuietPrompter : public Prompter {
     std::fprintf(stderr, "error: %s\n", text.toUtf8().constData());
   }
 };
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 void MapEveryPortTo(const std::string& path) {
   SetPortMapLookup([path](const std::string&) -> std::optional<std::string> { return path; });

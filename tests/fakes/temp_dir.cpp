@@ -1,5 +1,7 @@
 #include "fakes/temp_dir.h"
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace orvex_test {
@@ -29,3 +31,13 @@ ScratchDir::~ScratchDir() {
 }
 
 }  // namespace orvex_test
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace orvex_test {
 
@@ -40,3 +41,8 @@ class ScratchDir {
 };
 
 }  // namespace orvex_test
+
+// The whole file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& path);
+// Replaces the file with bytes.
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);

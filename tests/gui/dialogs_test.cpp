@@ -13,8 +13,8 @@
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
-#include "sim_process.h"
 
 using namespace orvex_test;
 

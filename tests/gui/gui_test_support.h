@@ -16,7 +16,7 @@
 
 #include "app/main_window.h"
 #include "app/prompter.h"
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 
 class QCheckBox;
 class QLineEdit;

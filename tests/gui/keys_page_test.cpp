@@ -8,9 +8,9 @@
 #include "app/key_grid.h"
 #include "app/keys_page.h"
 #include "app/window_metrics.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
 #include "panel/panel_errors.h"
-#include "sim_process.h"
 
 using namespace orvex_test;
 

@@ -14,9 +14,9 @@
 #include "app/keys_page.h"
 #include "app/number_key_filter.h"
 #include "app/numbers_page.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
 #include "panel/reply_checks.h"
-#include "sim_process.h"
 #include "support/log.h"
 
 using namespace orvex_test;

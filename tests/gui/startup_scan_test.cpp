@@ -14,8 +14,8 @@
 #include "fakes/fake_sysfs.h"
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
-#include "sim_process.h"
 
 using namespace orvex_test;
 

@@ -17,8 +17,8 @@
 #include "app/keys_page.h"
 #include "app/numbers_page.h"
 #include "app/wait_window.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
-#include "sim_process.h"
 #include "support/log.h"
 #include "support/text_codec.h"
 
@@ -221,10 +221,8 @@ class WholePanelTest : public QObject {
     QCOMPARE(bench.prompter.Texts(Prompt::kError).size(), 2);
     QCOMPARE(bench.prompter.Texts(Prompt::kError).last(), QString::fromUtf8(kWriteFailed) + report);
     // The log holds the message in code page 1251.
-    std::ifstream log(logDir.File("log.txt"), std::ios::binary);
-    std::stringstream bytes;
-    bytes << log.rdbuf();
-    QVERIFY(bytes.str().find(Utf8ToCp1251(report.toStdString())) != std::string::npos);
+    QVERIFY(ReadFileBytes(logDir.File("log.txt")).find(Utf8ToCp1251(report.toStdString())) !=
+            std::string::npos);
   }
 
   void writeWithThePortClosedSaysNothingWasWritten() {

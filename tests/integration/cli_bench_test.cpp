@@ -14,7 +14,7 @@
 
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 #include "tools/cli/cli.h"
 
 namespace {

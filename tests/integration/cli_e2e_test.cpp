@@ -12,8 +12,8 @@
 
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
+#include "fakes/sim_process.h"
 #include "serial/comm_device.h"
-#include "sim_process.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/settings_file.h"
 

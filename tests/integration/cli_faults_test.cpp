@@ -17,7 +17,7 @@
 
 #include "cli_run.h"
 #include "serial/comm_device.h"
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 #include "tools/cli/cli.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
 #include "serial/comm_device.h"
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/settings_file.h"
 

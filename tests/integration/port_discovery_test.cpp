@@ -7,8 +7,8 @@
 #include <ostream>
 
 #include "fakes/fake_sysfs.h"
+#include "fakes/sim_process.h"
 #include "serial/port_discovery.h"
-#include "sim_process.h"
 
 void PrintTo(const SerialPortInfo& p, std::ostream* out) {
   *out << "{" << p.device << " | " << p.by_id << " | " << p.vendor_id << ":" << p.product_id

@@ -35,7 +35,7 @@ TEST(PanelPortLog, TheOpenedDeviceIsNamedInTheLogInCodePage1251) {
   std::filesystem::create_symlink(pty.SlavePath(), link);
   TSerialComm comm;
   DebugMode = true;
-  OpenPort(comm, link);
+  ReopenForPanel(comm, link);
   DebugMode = false;
   ASSERT_TRUE(comm.Opened());
   EXPECT_NE(ReadFileBytes(scratch.path() / "log.txt")

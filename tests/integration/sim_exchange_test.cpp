@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "fakes/sim_process.h"
 #include "panel/exchange.h"
 #include "panel/panel_port.h"
 #include "serial/comm_values.h"
 #include "serial/serial_comm.h"
-#include "sim_process.h"
 #include "support/log.h"
 #include "support/text_codec.h"
 
@@ -29,7 +29,7 @@ class PortHost : public ExchangeHost {
  public:
   explicit PortHost(const std::string& path) {
     RestorePublishedValues(comm_, Comm1Values());
-    OpenPort(comm_, path);
+    ReopenForPanel(comm_, path);
   }
   TCustomComm& Comm1() override { return comm_; }
   void SetConnected(bool checked) override { connected.push_back(checked); }
@@ -51,12 +51,7 @@ class SimExchange : public ::testing::Test {
     DebugMode = false;
     std::filesystem::current_path(old_dir_);
   }
-  static std::string Log() {
-    std::ifstream in("log.txt", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  static std::string Log() { return ReadFileBytes("log.txt"); }
   static bool Has(const std::string& log, const std::string& utf8) {
     return log.find(Utf8ToCp1251(utf8)) != std::string::npos;
   }

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 
 extern char** environ;
 
@@ -46,13 +46,6 @@ RunResult RunSim(const std::string& args) {
   int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Kilobytes of resident memory, or -1 where /proc is missing.
@@ -97,7 +90,7 @@ TEST(SimLifecycle, ReplacesAStaleLinkButNeverAFile) {
   RunResult run = RunSim("--link " + file);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find(file), std::string::npos) << run.output;
-  EXPECT_EQ(FileText(file), "keep me");
+  EXPECT_EQ(ReadFileBytes(file), "keep me");
 }
 
 TEST(SimLifecycle, ServesAClientThatOpensAndClosesTheLineRepeatedly) {
@@ -181,7 +174,7 @@ TEST(SimLifecycle, MalformedStateFileIsReportedLeftAloneAndFactorySettingsUsed) 
     EXPECT_EQ(line.Exchange("+T01"), kKey1Answer) << where;
     EXPECT_EQ(line.Exchange("+T020123456789ABCDEF"), "OK\r\n");
     EXPECT_NE(sim.Stderr().find(state + ": " + where), std::string::npos) << sim.Stderr();
-    EXPECT_EQ(FileText(state), content) << "the bad file was overwritten";
+    EXPECT_EQ(ReadFileBytes(state), content) << "the bad file was overwritten";
   }
 }
 

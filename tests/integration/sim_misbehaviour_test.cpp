@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "fakes/sim_process.h"
 #include "fakes/test_clock.h"
-#include "sim_process.h"
 
 namespace orvex_test {
 namespace {

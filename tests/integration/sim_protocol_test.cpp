@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_process.h"
+#include "fakes/sim_process.h"
 
 namespace orvex_test {
 namespace {

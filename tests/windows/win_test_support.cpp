@@ -14,6 +14,7 @@
 #include <iterator>
 #include <thread>
 
+#include "fakes/temp_dir.h"
 #include "platform/wide_text.h"
 #include "serial/sync_queue.h"
 
@@ -120,11 +121,6 @@ class InheritedFile {
   HANDLE handle_;
 };
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 std::string TempFileName(const char* prefix) {
   char folder[MAX_PATH];
   char name[MAX_PATH];
@@ -171,8 +167,8 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
       CloseHandle(process.hProcess);
     }
   }
-  run.out = ReadWhole(outPath);
-  run.err += ReadWhole(errPath);
+  run.out = ReadFileBytes(outPath);
+  run.err += ReadFileBytes(errPath);
   DeleteFileA(inPath.c_str());
   DeleteFileA(outPath.c_str());
   DeleteFileA(errPath.c_str());

@@ -77,16 +77,7 @@ constexpr const char* kUsage =
     ": tab-separated fields, for scripts\n"
     "  -h, --help        this text\n"
     "  -V, --version     the tool's version\n"
-    "\n"
-    "Exit status:\n"
-    "  0  done\n"
-    "  1  the output, log.txt or the settings store could not be written\n"
-    "  2  bad arguments, or a settings file refused (nothing was sent)\n"
-    "  3  the panel did not answer the probe\n"
-    "  4  a command was not accepted, or its reply was refused (each is named)\n"
-    "  5  the port cannot be opened (the cause is given)\n"
-    "  6  the panel read back differs from what was written, or from FILE for diff\n"
-    "     (each field is named with both values)\n";
+    "\n";
 
 constexpr int kOptVerify = 256;
 constexpr int kOptNoVerify = 257;
@@ -126,9 +117,9 @@ std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
   if (storeUnreadable) return "COM2";
   try {
-    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false);
-    if (key->ValueExists("cb1.Text")) {
-      const std::string saved = key->ReadString("cb1.Text");
+    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath(kMainWindowName), false);
+    if (key->ValueExists(kPortBoxTextValue)) {
+      const std::string saved = key->ReadString(kPortBoxTextValue);
       if (!saved.empty()) return saved;
     }
   } catch (const std::exception& e) {
@@ -277,7 +268,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         cx.quiet = true;
         break;
       case 'h':
-        out << kUsage;
+        out << kUsage << ExitStatusHelp();
         return Delivered(out, err, kExitOk);
       case 'V':
         out << "orvex-gsm-cli " << ORVEX_VERSION << "\n";

@@ -57,13 +57,9 @@ int CannotOpen(Link& link, const CliContext& cx) {
 // The serial component's message is its own ("Unable to read from port.
 // (Win32 error 5: ...)"); the user is told the system's words alone.
 std::string SystemCause(const std::exception& error) {
-  const std::string text = error.what();
-  const size_t at = text.find("(Win32 error ");
-  if (at == std::string::npos) return text;
-  const size_t colon = text.find(": ", at);
-  const size_t end = text.rfind(')');
-  if (colon == std::string::npos || end == std::string::npos || end < colon) return text;
-  return text.substr(colon + 2, end - colon - 2);
+  const auto* device = dynamic_cast<const EDeviceError*>(&error);
+  if (device == nullptr || !device->Cause()) return error.what();
+  return device->Cause()->text;
 }
 
 // What to do after a line lost during a read of one's own.
@@ -384,7 +380,7 @@ int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
 int ReadKeyCommand(const CliContext& cx) {
   if (const int code = StartLog(cx, "read-key")) return code;
   Link link(cx);
-  OpenPort(link.port.Comm1(), cx.port);
+  ReopenForPanel(link.port.Comm1(), cx.port);
   if (!link.session.PortOpen()) return CannotOpen(link, cx);
   std::string key;
   if (const int code = PresentedKey(link, cx, key)) return code;

@@ -22,14 +22,9 @@
 #include <unistd.h>
 #endif
 
+#include "platform/system_text.h"
 #include "tools/cli/exit_codes.h"
 #include "tools/cli/settings_file.h"
-
-// The C library's errno (files and streams), which on Windows numbers other
-// errors than GetLastError: not the system formatter of the serial port.
-std::string SystemText(int code) {
-  return std::strerror(code);
-}
 
 // The offset is worked out from the two calendars, since strftime's %z gives
 // the zone's name on Windows.
@@ -84,7 +79,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
     const int fd =
         _open(temporary.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
-      reason = SystemText(errno);
+      reason = CLibraryErrorText(errno);
       return false;
     }
     bool written = true;
@@ -95,7 +90,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
     }
     const int code = errno;
     if (_close(fd) != 0 || !written) {
-      reason = SystemText(written ? errno : code);
+      reason = CLibraryErrorText(written ? errno : code);
       std::remove(temporary.c_str());
       return false;
     }
@@ -132,13 +127,13 @@ bool WriteAll(int fd, const std::string& text) {
 bool WriteInto(const std::string& path, const std::string& text, bool append, std::string& reason) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0));
   if (fd < 0) {
-    reason = SystemText(errno);
+    reason = CLibraryErrorText(errno);
     return false;
   }
   const bool written = WriteAll(fd, text);
   const int code = errno;
   if (::close(fd) != 0 || !written) {
-    reason = SystemText(written ? errno : code);
+    reason = CLibraryErrorText(written ? errno : code);
     return false;
   }
   return true;
@@ -153,7 +148,7 @@ bool ReplaceFile(const std::string& path, const std::string& text, bool exclusiv
       (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
-    reason = SystemText(errno);
+    reason = CLibraryErrorText(errno);
     return false;
   }
   // mkstemp gives 0600; a settings file is as readable as any other file the
@@ -186,7 +181,7 @@ bool ReplaceFile(const std::string& path, const std::string& text, bool exclusiv
   }
   if (!done) {
     ::unlink(name.c_str());
-    reason = SystemText(code);
+    reason = CLibraryErrorText(code);
   }
   return done;
 }
@@ -206,22 +201,22 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
   struct stat link {};
   if (::lstat(path.c_str(), &link) != 0) {
     if (errno != ENOENT) {
-      reason = SystemText(errno);
+      reason = CLibraryErrorText(errno);
       return false;
     }
     return ReplaceFile(path, text, exclusive, reason);
   }
   if (exclusive) {
-    reason = SystemText(EEXIST);
+    reason = CLibraryErrorText(EEXIST);
     return false;
   }
   struct stat target {};
   if (::stat(path.c_str(), &target) != 0) {
-    reason = S_ISLNK(link.st_mode) ? "a link to nothing" : SystemText(errno);
+    reason = S_ISLNK(link.st_mode) ? "a link to nothing" : CLibraryErrorText(errno);
     return false;
   }
   if (S_ISDIR(target.st_mode)) {
-    reason = SystemText(EISDIR);
+    reason = CLibraryErrorText(EISDIR);
     return false;
   }
   if (!S_ISREG(target.st_mode)) return WriteInto(path, text, false, reason);
@@ -230,7 +225,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
   if (OneOfOurDescriptors(path)) return WriteInto(path, text, true, reason);
   char* resolved = ::realpath(path.c_str(), nullptr);
   if (resolved == nullptr) {
-    reason = SystemText(errno);
+    reason = CLibraryErrorText(errno);
     return false;
   }
   const std::string real = resolved;
@@ -284,7 +279,7 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
     }
     opened.open(file, std::ios::binary);
     if (!opened) {
-      Tell(*cx.err, "cannot read " + shown + ": " + SystemText(errno));
+      Tell(*cx.err, "cannot read " + shown + ": " + CLibraryErrorText(errno));
       return kExitUsage;
     }
     stream = &opened;

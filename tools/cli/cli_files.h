@@ -28,6 +28,3 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 // The text to cx.output, or standard output when none was given; 0, or exit 1
 // after a message.
 int Emit(const std::string& text, const CliContext& cx);
-
-// What the system said for errno code.
-std::string SystemText(int code);

@@ -1,7 +1,6 @@
 #include "tools/cli/cli_ports.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -9,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "panel/stored_port_map.h"
+#include "serial/com_name.h"
 #include "serial/comm_device.h"
 #include "serial/port_choice.h"
 #include "serial/port_discovery.h"
@@ -19,8 +20,6 @@
 #include "tools/cli/exit_codes.h"
 
 namespace {
-
-constexpr unsigned kHighestComPort = 256;
 
 std::string SysfsRoot() {
   const char* root = std::getenv("ORVEX_GSM_SYSFS_ROOT");
@@ -58,21 +57,12 @@ std::vector<SerialPortInfo> PortsPresent() {
   return ports;
 }
 
-// "COM5" for "com5"; nothing for anything but COM1 to COM256 (no leading
-// zeros: "COM05" would be a second name for the same port).
-std::optional<std::string> ComName(const std::string& text) {
-  if (text.size() < 4 || text.size() > 6) return std::nullopt;
-  std::string upper = text;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  if (upper.compare(0, 3, "COM") != 0 || upper[3] == '0') return std::nullopt;
-  unsigned number = 0;
-  for (size_t i = 3; i < upper.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(upper[i]))) return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(upper[i] - '0');
-  }
-  if (number < 1 || number > kHighestComPort) return std::nullopt;
-  return upper;
+// "COM5" for "com5": the spelling the port map keeps; nothing for a text
+// that is no COM name.
+std::optional<std::string> PortMapName(const std::string& text) {
+  const auto number = ComNumber(text);
+  if (!number) return std::nullopt;
+  return ComName(*number);
 }
 
 std::string Holders(const std::vector<PortHolder>& holders) {
@@ -290,9 +280,9 @@ int ListPortMap(bool plain, bool storeUnreadable, std::ostream& out, std::ostrea
 }
 
 int MapPort(const std::string& com, const std::string& path, std::ostream& out, std::ostream& err) {
-  const auto name = ComName(com);
+  const auto name = PortMapName(com);
   if (!name) {
-    Tell(err, "not a port name: " + com + " (COM1 to COM256)");
+    Tell(err, "not a port name: " + com + " (COM1 to " + ComName(kHighestComNumber) + ")");
     return kExitUsage;
   }
   // A path is what the serial code takes as one: it begins with "/".
@@ -313,9 +303,9 @@ int MapPort(const std::string& com, const std::string& path, std::ostream& out, 
 }
 
 int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
-  const auto name = ComName(com);
+  const auto name = PortMapName(com);
   if (!name) {
-    Tell(err, "not a port name: " + com + " (COM1 to COM256)");
+    Tell(err, "not a port name: " + com + " (COM1 to " + ComName(kHighestComNumber) + ")");
     return kExitUsage;
   }
   // An unreadable map would look like one without this name.
@@ -338,7 +328,7 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
 
 std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure) {
   // A typing slip ("-p foo") is no missing device: say what a name can be.
-  if (failure.kind == OpenFailureKind::kNoDevice && !ComName(port) &&
+  if (failure.kind == OpenFailureKind::kNoDevice && !ComNumber(port) &&
       (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
 #ifdef _WIN32
     return "cannot open " + port + ": \"" + port + "\" is not a COM name (COM1 to COM256)\n" +
@@ -377,8 +367,8 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
   try {
     // Saved as the window saves its state: the lock taken, the file read
     // again, this one value changed.
-    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), true);
-    key->WriteString("cb1.Text", name);
+    auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath(kMainWindowName), true);
+    key->WriteString(kPortBoxTextValue, name);
     key->Commit();
   } catch (const ERegistryException& error) {
     return StoreFailed(error, "window's port", err);

@@ -6,12 +6,36 @@
 #include <string>
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitCannotWrite = 1;  // the output, the log or the settings store
-inline constexpr int kExitUsage = 2;        // bad arguments or a refused settings file
-inline constexpr int kExitNoAnswer = 3;     // the panel did not answer the probe
-inline constexpr int kExitNotAccepted = 4;  // a command not accepted, or its reply refused
-inline constexpr int kExitCannotOpen = 5;   // the port cannot be opened
-inline constexpr int kExitDiffers = 6;      // the panel read back differs
+inline constexpr int kExitCannotWrite = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoAnswer = 3;
+inline constexpr int kExitNotAccepted = 4;
+inline constexpr int kExitCannotOpen = 5;
+inline constexpr int kExitDiffers = 6;
+
+struct ExitCodeMeaning {
+  int code;
+  const char* meaning;
+};
+
+// What each exit code means, worded once: --help prints it, and a test holds
+// the manual page and README to the same words.
+inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
+    {kExitOk, "done"},
+    {kExitCannotWrite, "the output, log.txt or the settings store could not be written"},
+    {kExitUsage, "bad arguments, or a settings file refused (nothing was sent)"},
+    {kExitNoAnswer, "the panel did not answer the probe"},
+    {kExitNotAccepted,
+     "a command was not accepted, its reply was refused, or the line was lost during an "
+     "exchange (each is named)"},
+    {kExitCannotOpen, "the port cannot be opened (the cause is given)"},
+    {kExitDiffers,
+     "the panel read back differs from what was written, or from FILE for diff (each field is "
+     "named with both values)"},
+};
+
+// The "Exit status:" part of --help: one code a line, wrapped to 80 columns.
+std::string ExitStatusHelp();
 
 inline constexpr const char* kProgramName = "orvex-gsm-cli";
 

@@ -2,10 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "platform/system_text.h"
 
 namespace {
 
@@ -176,7 +177,7 @@ bool SaveStateFile(const std::string& path, const PanelState& state, std::string
     }
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = path + ": " + std::strerror(errno);
+    error = path + ": " + SystemErrorText(errno);
     std::remove(temporary.c_str());
     return false;
   }

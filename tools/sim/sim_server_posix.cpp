@@ -17,6 +17,7 @@
 
 #include "command_log.h"
 #include "panel_state.h"
+#include "platform/system_text.h"
 #include "sim_engine.h"
 #include "sim_server.h"
 
@@ -52,8 +53,10 @@ int64_t NowMs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-std::string SystemText(const std::string& what) {
-  return what + ": " + std::strerror(errno);
+// "what: the system's text for errno".
+std::string ErrnoMessage(const std::string& what) {
+  const int error = errno;
+  return what + ": " + SystemErrorText(error);
 }
 
 class Fd {
@@ -120,29 +123,29 @@ struct Terminal {
 bool OpenTerminal(Terminal& t, std::string& error) {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0) {
-    error = SystemText("posix_openpt");
+    error = ErrnoMessage("posix_openpt");
     return false;
   }
   t.master.Reset(master);
   const char* name = nullptr;
   if (grantpt(master) != 0 || unlockpt(master) != 0 || (name = ptsname(master)) == nullptr) {
-    error = SystemText("pseudo-terminal setup");
+    error = ErrnoMessage("pseudo-terminal setup");
     return false;
   }
   t.slavePath = name;
   if (!SetFlags(master)) {
-    error = SystemText("pseudo-terminal master");
+    error = ErrnoMessage("pseudo-terminal master");
     return false;
   }
   MakeRaw(master, false);  // some systems keep no settings on the master
   int slave = open(t.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (slave < 0) {
-    error = SystemText(t.slavePath);
+    error = ErrnoMessage(t.slavePath);
     return false;
   }
   t.heldSlave.Reset(slave);
   if (!MakeRaw(slave, true)) {
-    error = SystemText(t.slavePath + ": terminal settings");
+    error = ErrnoMessage(t.slavePath + ": terminal settings");
     return false;
   }
   return true;
@@ -164,7 +167,7 @@ class Link {
       unlink(path.c_str());  // left behind by an earlier run
     }
     if (symlink(target.c_str(), path.c_str()) != 0) {
-      error = SystemText(path);
+      error = ErrnoMessage(path);
       return false;
     }
     path_ = path;
@@ -188,13 +191,13 @@ class Link {
 bool InstallSignals(Fd& readEnd, Fd& writeEnd, std::string& error) {
   int fds[2];
   if (pipe(fds) != 0) {
-    error = SystemText("signal pipe");
+    error = ErrnoMessage("signal pipe");
     return false;
   }
   readEnd.Reset(fds[0]);
   writeEnd.Reset(fds[1]);
   if (!SetFlags(fds[0]) || !SetFlags(fds[1])) {
-    error = SystemText("signal pipe");
+    error = ErrnoMessage("signal pipe");
     return false;
   }
   signalPipe = fds[1];
@@ -277,7 +280,7 @@ class Server {
       };
       if (poll(fds, 3, timeout) < 0) {
         if (errno == EINTR) continue;
-        CommandLog::Warn(SystemText("poll"));
+        CommandLog::Warn(ErrnoMessage("poll"));
         return 1;
       }
       if (fds[0].revents != 0) {
@@ -297,7 +300,7 @@ class Server {
     if (n > 0) {
       out_.erase(0, static_cast<size_t>(n));
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      log_.Note(SystemText("answer not sent"));
+      log_.Note(ErrnoMessage("answer not sent"));
       out_.clear();
     }
   }

@@ -15,8 +15,8 @@
 #include <QThread>
 
 #include "app/form_state_adapter.h"
+#include "fakes/sim_process.h"
 #include "gui_test_support.h"
-#include "sim_process.h"
 
 using namespace orvex_test;
 

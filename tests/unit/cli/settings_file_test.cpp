@@ -45,9 +45,7 @@ TEST(SettingsFile, EveryNumberThePanelCanHoldRoundTrips) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.digits);
     EXPECT_EQ(NumberFileText(c.digits), c.shown);
-    std::string upper = c.digits;
-    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    EXPECT_EQ(NumberDigits(c.shown), upper);
+    EXPECT_EQ(NumberDigits(c.shown), AsciiUpper(c.digits));
   }
 }
 

@@ -126,12 +126,7 @@ class LogDirTest : public ::testing::Test {
 
   // log.txt with every stamp replaced by "STAMP", so that lines compare byte
   // for byte.
-  std::string Log() const {
-    std::ifstream in(dir_ / "log.txt", std::ios::binary);
-    std::stringstream file;
-    file << in.rdbuf();
-    return WithoutStamps(file.str());
-  }
+  std::string Log() const { return WithoutStamps(ReadFileBytes(dir_ / "log.txt")); }
 
   // Each "# <stamp> # " (a stamp holds no "#" and no line end) becomes
   // "# STAMP # ".

@@ -4,23 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_comm_device.h"
+#include "panel/panel_port.h"
 #include "serial/comm_values.h"
 #include "serial/serial_comm.h"
 
 namespace {
-
-// The settings the configurator's main window gives its component.
-TSerialCommValues WindowValues() {
-  TSerialCommValues v;
-  v.BaudRate = br19200;
-  v.BaudValue = 19200;
-  v.BuffersInputSize = 250;
-  v.BuffersOutputSize = 250;
-  v.DeviceName = "COM1";
-  v.DTRSettings = {fsDTREnabled};
-  v.Options = {coDiscardNull, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen};
-  return v;
-}
 
 struct OpenComm {
   std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
@@ -83,7 +71,7 @@ TEST(SerialSettings, SetBitsMatchTheSystemEventMask) {
 
 TEST(SerialSettings, WindowSettingsReachTheDeviceAsTheWorkedExample) {
   OpenComm c;
-  RestorePublishedValues(c.comm, WindowValues());
+  RestorePublishedValues(c.comm, Comm1Values());
   c.comm.OpenDevice();
 
   ASSERT_EQ(c.line->states_set.size(), 1u);
@@ -393,7 +381,7 @@ TEST(SerialSettings, WholeSettingsObjectsCopyAndRefuseOtherClasses) {
 }
 
 TEST(SerialSettings, RestoringACustomFlowTakesOnlyTheSetsWrittenAfterIt) {
-  TSerialCommValues stored = WindowValues();
+  TSerialCommValues stored = Comm1Values();
   stored.FlowControl = fcCustom;
   stored.RTSSettings = {fsRTSEnabled};
   stored.DTRSettings = {fsDSROut};
@@ -409,7 +397,7 @@ TEST(SerialSettings, RestoringACustomFlowTakesOnlyTheSetsWrittenAfterIt) {
 
 TEST(SerialSettings, RestoringTheWindowValuesNeverOpensTheDevice) {
   OpenComm c;
-  RestorePublishedValues(c.comm, WindowValues());
+  RestorePublishedValues(c.comm, Comm1Values());
   EXPECT_EQ(c.line->opens, 0);
   EXPECT_EQ(c.comm.DTRSettings(), (TDTRSettings{fsDTREnabled}));
   EXPECT_EQ(c.comm.DeviceName(), "COM1");

@@ -149,6 +149,9 @@ TEST(SerialTransfer, FailedReadAndWriteCarryTheSystemText) {
   } catch (const EDeviceError& e) {
     EXPECT_EQ(e.ErrorCode, 10);
     EXPECT_STREQ(e.what(), "Unable to read from port. (Win32 error 5: Access is denied)");
+    ASSERT_TRUE(e.Cause());
+    EXPECT_EQ(e.Cause()->number, 5);
+    EXPECT_EQ(e.Cause()->text, "Access is denied");
   }
   o.line->fail_write = true;
   try {
@@ -287,7 +290,11 @@ TEST(SerialErrors, SystemTextLosesTrailingStopsAndBlanks) {
   } catch (const EDeviceError& e) {
     EXPECT_STREQ(e.what(), "Unable to write to port. (Win32 error 5: Access is denied)");
     EXPECT_EQ(e.ErrorCode, 11);
+    ASSERT_TRUE(e.Cause());
+    EXPECT_EQ(e.Cause()->text, "Access is denied");
   }
+  // The component's own refusals have no system cause.
+  EXPECT_FALSE(EDeviceError(sDeviceNotOpened, kErrNotOpened).Cause());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "config_home.h"
+#include "fakes/store_errors.h"
 #include "support/registry_text.h"
 
 namespace {
@@ -28,15 +29,6 @@ const std::string kPortMapFile =
     "\"COM5\"=\"/dev/ttyUSB0\"\n"
     "\"Multi\"=hex(7):61,00,00\n"
     "\n";
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERegistryException& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 // A value of the file as text, or what stands in for a missing one.
 std::string TextIn(const RegDocument& doc, const std::string& key, const std::string& name) {

@@ -8,21 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "fakes/store_errors.h"
 #include "form_window_double.h"
 #include "store_sandbox.h"
 #include "support/form_state.h"
 #include "support/registry_key.h"
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERegistryException& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 // A value name: a letter and a number (built so, not by "n" + to_string, which
 // mingw's GCC warns about falsely at -O3).

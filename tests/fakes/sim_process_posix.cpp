@@ -11,7 +11,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +18,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "sim_process.h"
+#include "fakes/sim_process.h"
+
+#include "panel/encodings.h"
 
 extern char** environ;
 
@@ -31,13 +32,6 @@ using Clock = std::chrono::steady_clock;
 int RemainingMs(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 int HexDigit(char c) {
@@ -156,7 +150,7 @@ std::optional<std::string> SimProcess::ReadStdoutLine(int timeout_ms) {
 
 std::vector<std::string> SimProcess::ReceivedCommands() const {
   std::vector<std::string> commands;
-  std::istringstream log(ReadWholeFile(log_path_));
+  std::istringstream log(ReadFileBytes(log_path_));
   std::string line;
   while (std::getline(log, line)) {
     size_t start = line.find('\t');
@@ -178,7 +172,7 @@ bool SimProcess::WaitForCommands(size_t count, int timeout_ms) const {
 }
 
 std::string SimProcess::Stderr() const {
-  return ReadWholeFile(stderr_path_);
+  return ReadFileBytes(stderr_path_);
 }
 
 std::string SimProcess::Control(const std::string& line) {
@@ -190,9 +184,7 @@ std::string SimProcess::Control(const std::string& line) {
 }
 
 bool SimProcess::PresentKey(const std::string& key) {
-  std::string upper = key;
-  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return Control("present " + key) == "presented " + upper;
+  return Control("present " + key) == "presented " + AsciiUpper(key);
 }
 
 bool SimProcess::RemoveKey() {
@@ -344,7 +336,7 @@ void WriteSimState(const std::string& path, const std::map<std::string, std::str
 
 std::map<std::string, std::string> ReadSimState(const std::string& path) {
   std::map<std::string, std::string> fields;
-  std::istringstream text(ReadWholeFile(path));
+  std::istringstream text(ReadFileBytes(path));
   std::string line;
   while (std::getline(text, line)) {
     size_t equals = line.find('=');
