@@ -12,10 +12,10 @@
 
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
+#include "panel/settings_file.h"
 #include "serial/comm_device.h"
 #include "sim_process.h"
 #include "tools/cli/cli.h"
-#include "tools/cli/settings_file.h"
 
 namespace {
 

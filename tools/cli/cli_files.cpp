@@ -10,8 +10,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "panel/settings_file.h"
 #include "tools/cli/exit_codes.h"
-#include "tools/cli/settings_file.h"
 
 // The C library's errno (files and streams), which on Windows numbers other
 // errors than GetLastError: not the system formatter of the serial port.
