@@ -1,11 +1,15 @@
 #include "app/message_boxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
+
+const char* const kFileFilter = "Файлы настроек (*.txt);;Все файлы (*)";
 
 // A box whose only button is Yes has no cancel button: neither Esc nor the
 // title bar's close button may end it. Qt would make a lone button the
@@ -50,8 +54,9 @@ bool TMessageBoxes::AskYesNo(const QString& text) {
   return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
-void TMessageBoxes::Confirm(const QString& text) {
+void TMessageBoxes::Confirm(const QString& text, const QString& details) {
   TBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes, true);
+  if (!details.isEmpty()) box.setDetailedText(details);
   box.setDefaultButton(QMessageBox::Yes);
   box.exec();
 }
@@ -66,6 +71,22 @@ void TMessageBoxes::Inform(const QString& text) {
   TBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok, false);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
+}
+
+void TMessageBoxes::Warn(const QString& text) {
+  TBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, false);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+}
+
+QString TMessageBoxes::AskSaveFileName(const QString& title, const QString& suggested) {
+  return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested,
+                                      QString::fromUtf8(kFileFilter));
+}
+
+QString TMessageBoxes::AskOpenFileName(const QString& title, const QString& folder) {
+  return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder,
+                                      QString::fromUtf8(kFileFilter));
 }
 
 void TMessageBoxes::ShowDefaultError(const QString& text) {
