@@ -190,6 +190,7 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(wait->minimumSize(), wait->maximumSize());
     const Qt::WindowFlags flags = wait->windowFlags();
     QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);  // no sizing border on Windows
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
