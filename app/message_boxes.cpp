@@ -6,6 +6,9 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextEdit>
+
+#include "app/window_metrics.h"
 
 namespace {
 
@@ -56,7 +59,12 @@ bool TMessageBoxes::AskYesNo(const QString& text) {
 
 void TMessageBoxes::Confirm(const QString& text, const QString& details) {
   TBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes, true);
-  if (!details.isEmpty()) box.setDetailedText(details);
+  if (!details.isEmpty()) {
+    box.setDetailedText(details);
+    // A line for each port tried: as narrow as the short text, the details
+    // would wrap every one of them.
+    if (auto* lines = box.findChild<QTextEdit*>()) lines->setMinimumWidth(Dip(480));
+  }
   box.setDefaultButton(QMessageBox::Yes);
   box.exec();
 }
