@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <string>
@@ -57,10 +58,15 @@ std::string BackupHeader(const QString& port) {
 // The settings file at path, checked whole before anything is sent: empty
 // with the image, else why it was refused.
 QString LoadSettings(const QString& path, PanelImage& image) {
+  // A pipe would block the opening and a device never end: only a file is
+  // read.
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile())
+    return QString::fromUtf8("это не файл настроек, а папка или устройство");
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))
     return QString::fromUtf8("файл не открывается: ") + file.errorString();
-  // Endless input (a device) stops at the limit.
+  // A file that grows while it is read stops at the limit.
   const QByteArray bytes = file.read(static_cast<qint64>(kSettingsFileLimit) + 1);
   if (file.error() != QFileDevice::NoError)
     return QString::fromUtf8("файл не читается: ") + file.errorString();

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "app/key_grid.h"
 #include "app/wait_window.h"
 #include "cli_run.h"
@@ -210,6 +212,18 @@ class PanelFileTest : public QObject {
                                   .arg(Quoted(file)) +
                               reason,
                           QString::fromUtf8("Файл %1 не принят:\n").arg(Quoted(file)) + reason}));
+    QCOMPARE(bench.CommandsSinceStart(), QStringList());
+
+    // A folder, or a pipe that would block the reading, is no settings file.
+    const std::string pipe = bench.files.File("pipe");
+    QCOMPARE(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {bench.files.path(), pipe}) {
+      bench.prompter.ChooseFile(QString::fromStdString(path));
+      bench.window->CompareBClick();
+      QVERIFY(bench.prompter.Texts(Prompt::kWarn)
+                  .back()
+                  .endsWith(QString::fromUtf8("это не файл настроек, а папка или устройство")));
+    }
     QCOMPARE(bench.CommandsSinceStart(), QStringList());
   }
 
