@@ -53,20 +53,13 @@ bool Fits(const QFont& font) {
          Dip(215);
 }
 
-// The first face and size at which the layout's texts fit. On Windows the
-// system's own face, as every other program there shows it (under Wine too,
-// which would otherwise find the host's DejaVu). Elsewhere DejaVu Sans, which
-// has Cyrillic but at 11 pixels is wider than the design font: its condensed
-// face, or a smaller size where that face is missing, takes over.
+// The first face and size at which the layout's texts fit: DejaVu Sans at
+// 11 pixels is wider than the design font, so its condensed face, or a
+// smaller size where that face is missing, takes over.
 const FontChoice& ChosenFont() {
   static const FontChoice chosen = [] {
-#ifdef Q_OS_WIN
-    const QStringList regular{"Tahoma", "MS Sans Serif"};
-    const QStringList condensed = regular;
-#else
     const QStringList regular{"DejaVu Sans", "Tahoma", "MS Sans Serif"};
     const QStringList condensed{"DejaVu Sans Condensed", "DejaVu Sans", "Tahoma"};
-#endif
     const FontChoice choices[] = {{regular, 11}, {condensed, 11}, {regular, 10}, {regular, 9}};
     for (const FontChoice& choice : choices) {
       if (Fits(MakeFont(choice))) return choice;
