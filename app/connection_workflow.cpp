@@ -86,6 +86,7 @@ void TfOrvex::Connect() {
   for (int entry = 0; entry < cb1->count(); ++entry)
     listed.push_back(cb1->itemText(entry).toStdString());
   const std::vector<std::string> order = ScanOrder(remembered.toStdString(), listed);
+  std::vector<PortTry> tries;
   for (size_t i = 0; i < order.size(); ++i) {
     // After the box's own text come the list's entries: each is selected, so
     // that the box's text becomes the entry's text.
@@ -95,9 +96,11 @@ void TfOrvex::Connect() {
     }
     Button1Click();
     if (xCon->isChecked()) return;
+    tries.push_back({order[i], comm1_.Opened(), comm1_.LastOpenFailure()});
   }
   cb1->setEditText(remembered);
-  CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection));
+  CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection),
+                            QString::fromUtf8("Опрошены порты:\n") + PortTriesText(tries));
   const QString notice = PortNotice(port_refusals_);
   if (!notice.isEmpty()) CurrentPrompter().Inform(notice);
 }

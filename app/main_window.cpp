@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMoveEvent>
 #include <QPushButton>
@@ -140,6 +141,43 @@ void TfOrvex::BuildTopStrip() {
   Button2->setGeometry(DipRect(8, 80, 225, 25));
   Button2->setAutoDefault(false);
   connect(Button2, &QPushButton::clicked, this, [this] { RunHandler([this] { Button2Click(); }); });
+  BuildFileButtons();
+}
+
+void TfOrvex::BuildFileButtons() {
+  // The second column of the strip, right of the connection box, its buttons
+  // on the rows of the read and write buttons.
+  FileGB = new QGroupBox(QStringLiteral("Копия панели в файле"), Panel1);
+  FileGB->setObjectName(QStringLiteral("FileGB"));
+  FileGB->setGeometry(DipRect(296, 24, 241, 121));
+  const struct {
+    QPushButton*& button;
+    const char* name;
+    const char* caption;
+    QKeySequence keys;
+    void (TfOrvex::*handler)();
+    int top;
+  } buttons[] = {
+      {BackupB, "BackupB", "Сохранить копию панели в файл…", QKeySequence(Qt::CTRL | Qt::Key_S),
+       &TfOrvex::BackupBClick, 24},
+      {RestoreB, "RestoreB", "Записать в панель из файла…", QKeySequence(Qt::CTRL | Qt::Key_O),
+       &TfOrvex::RestoreBClick, 56},
+      {CompareB, "CompareB", "Сравнить панель с файлом…", QKeySequence(), &TfOrvex::CompareBClick,
+       88},
+  };
+  for (const auto& b : buttons) {
+    b.button = new QPushButton(QString::fromUtf8(b.caption), FileGB);
+    b.button->setObjectName(QString::fromLatin1(b.name));
+    b.button->setGeometry(DipRect(8, b.top, 225, 25));
+    b.button->setAutoDefault(false);
+    if (!b.keys.isEmpty()) {
+      b.button->setShortcut(b.keys);
+      b.button->setToolTip(b.keys.toString(QKeySequence::NativeText));
+    }
+    const auto handler = b.handler;
+    connect(b.button, &QPushButton::clicked, this,
+            [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+  }
 }
 
 void TfOrvex::BuildSettingsColumn() {
@@ -189,9 +227,9 @@ void TfOrvex::SetTabOrder() {
   const auto named = [this](const char* name) {
     return findChild<QWidget*>(QString::fromLatin1(name));
   };
-  QWidget* order[] = {
-      cb1,        xCon,          Button1, Button2, named("e1"), named("Button3"), named("TouchSTR"),
-      SettingsTV, named("NumE1")};
+  QWidget* order[] = {cb1,        xCon,          Button1,     Button2,          BackupB,
+                      RestoreB,   CompareB,      named("e1"), named("Button3"), named("TouchSTR"),
+                      SettingsTV, named("NumE1")};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 

@@ -56,6 +56,13 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void Button2Click();
   void xConMouseDown();
 
+  // The panel copied to and from a settings file (file_workflow.cpp): a
+  // backup read exactly, a restore written whole and read back, a comparison
+  // that writes nothing.
+  void BackupBClick();
+  void RestoreBClick();
+  void CompareBClick();
+
   // ExchangeHost.
   TCustomComm& Comm1() override { return comm1_; }
   // The panel behind Comm1, as the pages and the workflow talk to it.
@@ -74,6 +81,10 @@ class TfOrvex : public QWidget, public ExchangeHost {
   TConnectionBox* xCon = nullptr;
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
+  QGroupBox* FileGB = nullptr;
+  QPushButton* BackupB = nullptr;
+  QPushButton* RestoreB = nullptr;
+  QPushButton* CompareB = nullptr;
   QGroupBox* SettingsGB = nullptr;
   QTreeWidget* SettingsTV = nullptr;
   QFrame* Panel3 = nullptr;
@@ -87,6 +98,7 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void SaveWindowState();
 
   void BuildTopStrip();
+  void BuildFileButtons();
   void BuildSettingsColumn();
   QWidget* BuildPageArea();
   void SetTabOrder();
@@ -97,6 +109,11 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void ApplyRestoredOuterSize();
   void AwaitFrame(int looksLeft);
   void FillKeyPlaceholders();
+  // Opens the port box's port and probes it; false, after telling the user
+  // why, when the panel cannot be reached there.
+  bool ReachPanel(const QString& failedLead);
+  // The pages show a copy of the panel.
+  void ShowImage(const PanelImage& image);
 
   TSerialComm comm1_;
   PanelSession session_{*this};

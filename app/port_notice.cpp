@@ -15,7 +15,69 @@ QString HolderList(const std::vector<PortHolder>& holders) {
   return names.join(QStringLiteral(", "));
 }
 
+// What a member of no group, or of the group already, can do: the
+// administrator decides.
+QString PermissionRemedy(const std::string& group) {
+  const QString name = QString::fromStdString(group);
+  if (!group.empty()) {
+    switch (UserGroupMembership(group)) {
+      case GroupMembership::kNotListed:
+        return QString::fromUtf8(
+                   "Добавьте пользователя в группу %1 (sudo usermod -aG %1 $USER) и войдите в "
+                   "систему заново.")
+            .arg(name);
+      case GroupMembership::kNotInSession:
+        return QString::fromUtf8(
+                   "Вы уже в группе %1, но этот сеанс начат раньше: войдите в систему заново или "
+                   "выполните newgrp %1.")
+            .arg(name);
+      case GroupMembership::kInSession:
+        break;
+    }
+  }
+  return QString::fromUtf8("Попросите администратора дать вам права на чтение и запись порта.");
+}
+
 }  // namespace
+
+QString OpenFailureText(const OpenFailure& failure) {
+  const QString cause =
+      failure.text.empty() ? QString() : " (" + QString::fromStdString(failure.text) + ")";
+  switch (failure.kind) {
+    case OpenFailureKind::kNone:
+      return QString::fromUtf8("открыт.");
+    case OpenFailureKind::kNoDevice:
+      return QString::fromUtf8("такого порта нет%1.").arg(cause);
+    case OpenFailureKind::kPermission:
+      return QString::fromUtf8("нет прав доступа%1. ").arg(cause) + PermissionRemedy(failure.group);
+    case OpenFailureKind::kBusy:
+      if (failure.holders.empty())
+        return QString::fromUtf8("занят другой программой%1. Закройте её.").arg(cause);
+      return QString::fromUtf8("занят программой %1. Закройте её.")
+          .arg(HolderList(failure.holders));
+    case OpenFailureKind::kNotSerialPort:
+      return QString::fromUtf8("это не последовательный порт%1.").arg(cause);
+    case OpenFailureKind::kOther:
+      break;
+  }
+  return QString::fromUtf8("не открывается%1.").arg(cause);
+}
+
+QString PortTriesText(const std::vector<PortTry>& tries) {
+  QStringList lines;
+  for (const PortTry& tried : tries) {
+    QString line = QString::fromStdString(tried.name);
+    const std::string& device = tried.failure.device;
+    // "\\.\COM2" says no more than "COM2".
+    if (!device.empty() && device != tried.name && device != "\\\\.\\" + tried.name)
+      line += " (" + QString::fromStdString(device) + ")";
+    line += ": ";
+    line += tried.opened ? QString::fromUtf8("открыт, охранная панель не ответила.")
+                         : OpenFailureText(tried.failure);
+    lines << line;
+  }
+  return lines.join(QChar('\n'));
+}
 
 QString PortNotice(const std::vector<OpenFailure>& refusals) {
   QStringList lines;

@@ -12,9 +12,21 @@ class TUnattendedPrompter : public Prompter {
     Tell(text);
     return false;
   }
-  void Confirm(const QString& text) override { Tell(text); }
+  void Confirm(const QString& text, const QString& details) override {
+    Tell(text);
+    if (!details.isEmpty()) Tell(details);
+  }
   void ShowError(const QString& text) override { Tell(text); }
   void Inform(const QString& text) override { Tell(text); }
+  void Warn(const QString& text) override { Tell(text); }
+  QString AskSaveFileName(const QString& title, const QString&) override {
+    Tell(title);
+    return {};
+  }
+  QString AskOpenFileName(const QString& title, const QString&) override {
+    Tell(title);
+    return {};
+  }
   void ShowDefaultError(const QString& text) override { Tell(text); }
 
  private:

@@ -19,9 +19,11 @@ constexpr int kExposeLimitMs = 500;
 }  // namespace
 
 TfWait::TfWait(QWidget* owner)
+    // Fixed size on Windows needs its own hint: without it the dialog frame
+    // keeps a sizing border there, whatever the fixed size says.
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint) {
+                         Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("fWait"));
   setWindowTitle(QStringLiteral("Обмен данными"));
   setFont(WindowFont());
@@ -40,13 +42,22 @@ void TfWait::ShowDrawn() {
   QElapsedTimer waited;
   waited.start();
   const auto flags = QEventLoop::ExcludeUserInputEvents;
+  // Exposed is not yet drawn: under Wine the system's first paint of the new
+  // window comes tens of milliseconds after it is exposed, and whatever was
+  // drawn before it is lost. The window waits for that paint.
+  painted_ = false;
   while (waited.elapsed() < kExposeLimitMs) {
     QCoreApplication::processEvents(flags);
-    if (windowHandle() && windowHandle()->isExposed()) break;
+    if (windowHandle() && windowHandle()->isExposed() && painted_) break;
     QThread::msleep(2);
   }
   QCoreApplication::processEvents(flags);
   repaint();
+}
+
+void TfWait::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (windowHandle() && windowHandle()->isExposed()) painted_ = true;
 }
 
 void TfWait::Animate() {

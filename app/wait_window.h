@@ -22,9 +22,12 @@ class TfWait : public QWidget {
  protected:
   // FormClose: a close request only hides the window.
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   TCopyAnimation* Animate1 = nullptr;
+  // A paint of the exposed window has happened since ShowDrawn began.
+  bool painted_ = false;
 };
 
 // The wait window of one operation: created, shown and drawn when the scope

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "tools/cli/settings_file.h"
+#include "panel/settings_file.h"
 
 namespace {
 

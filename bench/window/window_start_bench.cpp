@@ -29,13 +29,18 @@ class QuietPrompter : public Prompter {
  public:
   bool yes = false;
   bool AskYesNo(const QString&) override { return yes; }
-  void Confirm(const QString&) override {}
+  void Confirm(const QString&, const QString&) override {}
   void ShowError(const QString& text) override {
     std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData());
   }
   void Inform(const QString& text) override {
     std::fprintf(stderr, "notice: %s\n", text.toUtf8().constData());
   }
+  void Warn(const QString& text) override {
+    std::fprintf(stderr, "warning: %s\n", text.toUtf8().constData());
+  }
+  QString AskSaveFileName(const QString&, const QString&) override { return {}; }
+  QString AskOpenFileName(const QString&, const QString&) override { return {}; }
   void ShowDefaultError(const QString& text) override {
     std::fprintf(stderr, "error: %s\n", text.toUtf8().constData());
   }

@@ -69,10 +69,16 @@ Section "${PRODUCT}"
   ; Program Files is read-only for users: the shortcut starts it in the
   ; shared Documents folder, which exists for every user, which every user
   ; may write, where the installer finds the log to send, and which an
-  ; uninstall leaves alone.
+  ; uninstall leaves alone. The list of what was done would name it
+  ; "Папка установки", as if the programs went there: it says what the
+  ; folder is for instead.
+  SetDetailsPrint none
   SetOutPath "$DOCUMENTS"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\orvex-gsm.exe" "" "$INSTDIR\orvex-gsm.exe" 0 \
     SW_SHOWNORMAL "" "Настройка охранной панели Orvex GSM"
+  SetDetailsPrint both
+  DetailPrint "Ярлык в меню «Пуск»: ${SHORTCUT}"
+  DetailPrint "Журнал отладки log.txt программа пишет в общую папку «Документы»: $DOCUMENTS"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

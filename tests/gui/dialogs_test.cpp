@@ -24,6 +24,7 @@ namespace {
 struct BoxSeen {
   QString title;
   QString text;
+  QString details;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;  // texts, in the order of the box's list
   QString defaultButton;
@@ -47,6 +48,7 @@ void OnNextBox(BoxSeen& seen, bool tryEscapeAndClose, std::function<void(QMessag
     timer->deleteLater();
     seen.title = box->windowTitle();
     seen.text = box->text();
+    seen.details = box->detailedText();
     seen.icon = box->icon();
     for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
     seen.defaultButton = TextOf(box->defaultButton());
@@ -154,6 +156,24 @@ class DialogsTest : public QObject {
     QCOMPARE(int(seen.icon), icon);
     QCOMPARE(seen.text, text);  // line feeds and carriage returns as given
     QCOMPARE(seen.buttons, QStringList{"&Yes"});
+    QCOMPARE(seen.defaultButton, QString("&Yes"));
+    QVERIFY(seen.openAfterEscape);
+    QVERIFY(seen.openAfterClose);
+  }
+
+  void theNoConnectionBoxKeepsItsOneYesAndShowsThePortsAsDetails() {
+    TMessageBoxes boxes;
+    const QString text = QString::fromUtf8("Нет связи с охранной панелью \"Orvex-GSM\"!");
+    const QString details = QString::fromUtf8("Опрошены порты:\nCOM1: такого порта нет.");
+    BoxSeen seen;
+    OnNextBox(seen, true, [](QMessageBox* box) { Click(box, QMessageBox::Yes); });
+    boxes.Confirm(text, details);
+    QCOMPARE(seen.text, text);
+    QCOMPARE(seen.details, details);
+    QCOMPARE(seen.icon, QMessageBox::Question);
+    // Yes, and the toolkit's own button that shows the details.
+    QCOMPARE(seen.buttons.size(), 2);
+    QVERIFY(seen.buttons.contains("&Yes"));
     QCOMPARE(seen.defaultButton, QString("&Yes"));
     QVERIFY(seen.openAfterEscape);
     QVERIFY(seen.openAfterClose);

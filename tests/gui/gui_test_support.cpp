@@ -10,11 +10,27 @@
 namespace orvex_test {
 
 bool ScriptedPrompter::AskYesNo(const QString& text) {
-  Show({Prompt::kQuestion, text});
+  Show({Prompt::kQuestion, text, {}});
   if (answers_.empty()) return false;
   const bool yes = answers_.front();
   answers_.pop_front();
   return yes;
+}
+
+QString ScriptedPrompter::AskSaveFileName(const QString& title, const QString& suggested) {
+  Show({Prompt::kSaveFile, title, suggested});
+  if (files_.empty()) return {};
+  const QString path = files_.front();
+  files_.pop_front();
+  return path;
+}
+
+QString ScriptedPrompter::AskOpenFileName(const QString& title, const QString& folder) {
+  Show({Prompt::kOpenFile, title, folder});
+  if (files_.empty()) return {};
+  const QString path = files_.front();
+  files_.pop_front();
+  return path;
 }
 
 QStringList ScriptedPrompter::Texts(Prompt::Kind kind) const {

@@ -41,9 +41,10 @@ QCheckBox* Call(QWidget& root, int event);
 QCheckBox* H24(QWidget& root, int event);
 
 struct Prompt {
-  enum Kind { kQuestion, kConfirm, kError, kDefaultError, kInform };
+  enum Kind { kQuestion, kConfirm, kError, kDefaultError, kInform, kWarn, kSaveFile, kOpenFile };
   Kind kind;
-  QString text;
+  QString text;     // a file dialog's title
+  QString details;  // a file dialog's suggested name or folder
 };
 
 // Installed while it lives. Questions take the next scripted answer; with
@@ -54,12 +55,19 @@ class ScriptedPrompter : public Prompter {
   ~ScriptedPrompter() override { SetPrompter(previous_); }
 
   void AnswerNext(bool yes) { answers_.push_back(yes); }
+  // The next file dialog's answer; with none left a dialog is cancelled.
+  void ChooseFile(const QString& path) { files_.push_back(path); }
 
   bool AskYesNo(const QString& text) override;
-  void Confirm(const QString& text) override { Show({Prompt::kConfirm, text}); }
-  void ShowError(const QString& text) override { Show({Prompt::kError, text}); }
-  void Inform(const QString& text) override { Show({Prompt::kInform, text}); }
-  void ShowDefaultError(const QString& text) override { Show({Prompt::kDefaultError, text}); }
+  void Confirm(const QString& text, const QString& details) override {
+    Show({Prompt::kConfirm, text, details});
+  }
+  void ShowError(const QString& text) override { Show({Prompt::kError, text, {}}); }
+  void Inform(const QString& text) override { Show({Prompt::kInform, text, {}}); }
+  void Warn(const QString& text) override { Show({Prompt::kWarn, text, {}}); }
+  QString AskSaveFileName(const QString& title, const QString& suggested) override;
+  QString AskOpenFileName(const QString& title, const QString& folder) override;
+  void ShowDefaultError(const QString& text) override { Show({Prompt::kDefaultError, text, {}}); }
 
   // The texts shown of one kind, in order.
   QStringList Texts(Prompt::Kind kind) const;
@@ -76,6 +84,7 @@ class ScriptedPrompter : public Prompter {
 
   Prompter* previous_;
   std::deque<bool> answers_;
+  std::deque<QString> files_;
 };
 
 // Port names resolve through this map while it lives: a mapped name to its

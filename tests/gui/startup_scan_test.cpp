@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
+#include <fstream>
 
 #include "app/connection_box.h"
 #include "app/keys_page.h"
@@ -15,6 +16,7 @@
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
 #include "fakes/sim_process.h"
+#include "fakes/temp_dir.h"
 #include "gui_test_support.h"
 
 using namespace orvex_test;
@@ -194,6 +196,51 @@ class StartupScanTest : public QObject {
                                "Чтобы работать с портом, добавьте пользователя в группу dialout "
                                "командой\nsudo usermod -aG dialout $USER\nи войдите в систему "
                                "заново."));
+  }
+
+  void theNoConnectionMessageDetailsEveryPortTriedWithItsCause() {
+    PtyPair quiet;  // a port with nothing behind it
+    PtyPair held;
+    HolderProcess terminal(held.SlavePath());
+    TempDir dir;
+    const std::string plainFile = dir.File("not-a-port");
+    std::ofstream(plainFile) << "x";
+    ScriptedPrompter prompter;
+    PortMapScript ports(
+        {{"COM1", quiet.SlavePath()}, {"COM3", plainFile}, {"COM4", held.SlavePath()}});
+    WindowUnderTest window;
+
+    window->FormCreate();
+
+    QCOMPARE(prompter.prompts[0].text, kNoConnection);
+    const auto missing = [](int n) {
+      return QString::fromUtf8(
+                 "COM%1 (/nonexistent/orvex-gui-test/COM%1): такого порта нет (No "
+                 "such file or directory).")
+          .arg(n);
+    };
+    QStringList expected{
+        QString::fromUtf8("Опрошены порты:"),
+        missing(2),
+        QString::fromUtf8("COM1: открыт, охранная панель не ответила."),
+        missing(2),
+        QString::fromUtf8(
+            "COM3 (%1): это не последовательный порт (Inappropriate ioctl for device).")
+            .arg(QString::fromStdString(plainFile)),
+        QString::fromUtf8("COM4 (%1): занят программой sleep (PID %2). Закройте её.")
+            .arg(QString::fromStdString(held.SlavePath()))
+            .arg(terminal.pid())};
+    for (int n = 5; n <= 8; ++n) expected << missing(n);
+    QCOMPARE(prompter.prompts[0].details.split('\n'), expected);
+
+    // Without permission (root opens anything, so the refusal is made up
+    // here): the group to join.
+    const OpenFailure refused{
+        OpenFailureKind::kPermission, 13, "Permission denied", "/dev/ttyUSB0", {}, "dialout"};
+    QCOMPARE(OpenFailureText(refused),
+             QString::fromUtf8("нет прав доступа (Permission denied). Добавьте пользователя в "
+                               "группу dialout (sudo usermod -aG dialout $USER) и войдите в "
+                               "систему заново."));
   }
 
   void aLostPanelClearsTheMarkThatARestoreLeftTicked() {

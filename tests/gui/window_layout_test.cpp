@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +51,10 @@ class WindowLayoutTest : public QObject {
     row("xCon", "QCheckBox", "Связь с охранной панелью");
     row("Button1", "QPushButton", "Прочитать настройки из \"Orvex GSM\"");
     row("Button2", "QPushButton", "Записать настройки в \"Orvex GSM\"");
+    row("FileGB", "QGroupBox", "Копия панели в файле");
+    row("BackupB", "QPushButton", "Сохранить копию панели в файл…");
+    row("RestoreB", "QPushButton", "Записать в панель из файла…");
+    row("CompareB", "QPushButton", "Сравнить панель с файлом…");
     row("SettingsGB", "QGroupBox", "Настройки");
     row("SettingsTV", "QTreeWidget", "");
     row("Panel3", "QFrame", "");
@@ -100,6 +105,16 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(window.Control<QCheckBox>("xCon")->geometry(), DipRect(104, 18, 177, 17));
     QCOMPARE(window.Control<QPushButton>("Button1")->geometry(), DipRect(8, 48, 225, 25));
     QCOMPARE(window.Control<QPushButton>("Button2")->geometry(), DipRect(8, 80, 225, 25));
+    // The copy's buttons: right of the connection box, on the rows of the
+    // read and write buttons and the one below, inside the strip.
+    QCOMPARE(window.Control<QGroupBox>("FileGB")->geometry(), DipRect(296, 24, 241, 121));
+    const char* const fileButtons[] = {"BackupB", "RestoreB", "CompareB"};
+    for (int i = 0; i < 3; ++i) {
+      QCOMPARE(window.Control<QPushButton>(fileButtons[i])->geometry(),
+               DipRect(8, 24 + 32 * i, 225, 25));
+    }
+    QCOMPARE(window.Control<QPushButton>("BackupB")->shortcut(), QKeySequence("Ctrl+S"));
+    QCOMPARE(window.Control<QPushButton>("RestoreB")->shortcut(), QKeySequence("Ctrl+O"));
     QVERIFY(window.Control<QComboBox>("cb1")->isEditable());
     QCOMPARE(window.Control<QComboBox>("cb1")->currentText(), QString("COM2"));
     QStringList ports;
@@ -148,10 +163,11 @@ class WindowLayoutTest : public QObject {
     window->ShowPage(window.Control<TNumbersPage>("NumbersGB"));
     window.Control<TKeysPage>("TMGB")->show();  // both pages take part, as they are laid out
     const QStringList expected{
-        "cb1",        "xCon",  "Button1", "Button2", "e1",    "Button3",    "TouchSTR",
-        "SettingsTV", "NumE1", "NumE2",   "NumE3",   "NumE4", "NumE5",      "NumE6",
-        "Call1",      "Call2", "Call3",   "Call4",   "Call5", "Call6",      "H241",
-        "H242",       "H243",  "H244",    "H245",    "H246",  "WriteNumsB", "ReadNumsB"};
+        "cb1",   "xCon",       "Button1",  "Button2",    "BackupB", "RestoreB", "CompareB",
+        "e1",    "Button3",    "TouchSTR", "SettingsTV", "NumE1",   "NumE2",    "NumE3",
+        "NumE4", "NumE5",      "NumE6",    "Call1",      "Call2",   "Call3",    "Call4",
+        "Call5", "Call6",      "H241",     "H242",       "H243",    "H244",     "H245",
+        "H246",  "WriteNumsB", "ReadNumsB"};
     QStringList order;
     QWidget* widget = window.Control<QComboBox>("cb1");
     for (int step = 0; step < 200 && order.size() < expected.size(); ++step) {
@@ -174,6 +190,7 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(wait->minimumSize(), wait->maximumSize());
     const Qt::WindowFlags flags = wait->windowFlags();
     QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);  // no sizing border on Windows
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));

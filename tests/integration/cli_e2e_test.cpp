@@ -13,9 +13,9 @@
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
 #include "fakes/sim_process.h"
+#include "panel/settings_file.h"
 #include "serial/comm_device.h"
 #include "tools/cli/cli.h"
-#include "tools/cli/settings_file.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "serial/comm_device.h"
 #include "fakes/sim_process.h"
 #include "tools/cli/cli.h"
-#include "tools/cli/settings_file.h"
+#include "panel/settings_file.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "panel/encodings.h"
 #include "panel/panel_errors.h"
 #include "panel/panel_port.h"
+#include "panel/settings_file.h"
 #include "serial/port_choice.h"
 #include "serial/serial_error.h"
 #include "support/log.h"
@@ -16,7 +17,6 @@
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/cli_ports.h"
 #include "tools/cli/exit_codes.h"
-#include "tools/cli/settings_file.h"
 
 namespace {
 

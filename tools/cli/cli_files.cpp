@@ -23,8 +23,8 @@
 #endif
 
 #include "platform/system_text.h"
+#include "panel/settings_file.h"
 #include "tools/cli/exit_codes.h"
-#include "tools/cli/settings_file.h"
 
 // The offset is worked out from the two calendars, since strftime's %z gives
 // the zone's name on Windows.

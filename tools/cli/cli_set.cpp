@@ -11,7 +11,7 @@
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/exit_codes.h"
-#include "tools/cli/settings_file.h"
+#include "panel/settings_file.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // What only a real window manager shows: the window framed by openbox on a
 // virtual display (run_under_wm.sh). The saved size across restarts, the
 // centring with the real frame, the maximized state, and the captions as the
-// title bars read them, of the program itself.
+// title bars read them, of the program itself; a backup through the real
+// file dialog.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -255,6 +256,43 @@ class WindowFrameTest : public QObject {
              qPrintable(QString("light %1, dark %2 of the box").arg(light).arg(dark)));
 
     PressIn("Error", "Return");
+    Tool("wmctrl", {"-c", mainCaption});
+    QVERIFY(program.waitForFinished(10000));
+  }
+
+  // Ctrl+S in the program itself: the wait window, the file dialog under its
+  // title, the file saved whole, the box that says where.
+  void ctrlSSavesTheWholePanelThroughTheFileDialog() {
+    TempDir state;
+    WriteSimState(state.File("state"), {{"key2", "1111111111111111"}, {"dial", "01"}});
+    SimProcess sim({"--state", state.File("state")});
+    TempDir home;
+    MapCom2(home, sim.SlavePath());
+    QProcess program;
+    Start(program, home);
+    QVERIFY(program.waitForStarted());
+    const QString mainCaption = QString::fromUtf8("Настройка Охранной Панели \"Orvex GSM\"");
+    QVERIFY2(WaitForTitle("Confirm", 15000), qPrintable(Titles().join(" | ")));
+    PressIn("Confirm", "Escape");
+    QVERIFY2(WaitForTitle(mainCaption, 15000), qPrintable(Titles().join(" | ")));
+    QTest::qWait(300);
+
+    PressIn(mainCaption, "ctrl+s");
+    const QString dialog = QString::fromUtf8("Сохранить копию панели в файл");
+    QVERIFY2(WaitForTitle(dialog, 15000), qPrintable(Titles().join(" | ")));
+    QTest::qWait(300);
+    const std::string saved = home.File("site-12.txt");
+    PressIn(dialog, "ctrl+a");
+    Tool("xdotool", {"type", "--delay", "20", QString::fromStdString(saved)});
+    Tool("xdotool", {"key", "Return"});
+    QVERIFY2(WaitForTitle("Information", 15000), qPrintable(Titles().join(" | ")));
+    QFile file(QString::fromStdString(saved));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("\nkey2=1111111111111111\n") && text.contains("\nday6=0\n"),
+             text.constData());
+
+    PressIn("Information", "Return");
     Tool("wmctrl", {"-c", mainCaption});
     QVERIFY(program.waitForFinished(10000));
   }

@@ -1,4 +1,4 @@
-#include "tools/cli/settings_file.h"
+#include "panel/settings_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
-// The command-line tool's settings file: what it accepts, what it refuses and
+// The settings file: what it accepts, what it refuses and
 // that every panel state survives a file written and read back.
 
 #include <gtest/gtest.h>
 
 #include "panel/encodings.h"
-#include "tools/cli/settings_file.h"
+#include "panel/settings_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The command-line tool's settings file: one panel copied exactly, as UTF-8
+// The settings file of the tool and the window: one panel copied exactly, as UTF-8
 // text, one "name=value" a line, "#" comments and blank lines ignored.
 //
 //   key1..key4        16 hexadecimal digits, in the key list's order

@@ -1,0 +1,248 @@
+// The main window's copy of the panel in a settings file: the backup, the
+// restore and the comparison, over the exact whole-panel read and write that
+// the command-line tool uses, and in its file format.
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <string>
+#include <string_view>
+
+#include "app/error_display.h"
+#include "app/image_report.h"
+#include "app/keys_page.h"
+#include "app/main_window.h"
+#include "app/numbers_page.h"
+#include "app/port_notice.h"
+#include "app/prompter.h"
+#include "app/wait_window.h"
+#include "panel/image_pages.h"
+#include "panel/panel_errors.h"
+#include "panel/settings_file.h"
+#include "support/log.h"
+#include "support/text_codec.h"
+
+namespace {
+
+QString Shown(const QString& path) {
+  return "«" + QDir::toNativeSeparators(path) + "»";
+}
+
+// Where a backup goes unless the user says otherwise: the documents folder,
+// named after the moment, so that no earlier backup is replaced unasked.
+QString SuggestedBackupPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (folder.isEmpty()) folder = QDir::homePath();
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+  return QDir(folder).filePath(QStringLiteral("orvex-gsm-%1.txt").arg(stamp));
+}
+
+QString DocumentsFolder() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+// The header the tool writes too: program, port and the moment of the read
+// with its offset from UTC.
+std::string BackupHeader(const QString& port) {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QString read = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
+  return "orvex-gsm " ORVEX_VERSION ", the \"Orvex GSM\" panel\nport: " + port.toStdString() +
+         "\nread: " + read.toStdString();
+}
+
+// The settings file at path, checked whole before anything is sent: empty
+// with the image, else why it was refused.
+QString LoadSettings(const QString& path, PanelImage& image) {
+  // A pipe would block the opening and a device never end: only a file is
+  // read.
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile())
+    return QString::fromUtf8("это не файл настроек, а папка или устройство");
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return QString::fromUtf8("файл не открывается: ") + file.errorString();
+  // A file that grows while it is read stops at the limit.
+  const QByteArray bytes = file.read(static_cast<qint64>(kSettingsFileLimit) + 1);
+  if (file.error() != QFileDevice::NoError)
+    return QString::fromUtf8("файл не читается: ") + file.errorString();
+  if (static_cast<size_t>(bytes.size()) > kSettingsFileLimit)
+    return QString::fromUtf8("файл больше 1 МиБ, это не файл настроек");
+  try {
+    image =
+        ParseSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  } catch (const SettingsFileError& error) {
+    // The parser's reason, which the tool shows as well, after its line.
+    std::string reason = error.what();
+    if (const size_t colon = reason.find(": "); reason.starts_with("line ") && colon != reason.npos)
+      reason.erase(0, colon + 2);
+    return QString::fromUtf8("строка %1: %2").arg(error.line()).arg(QString::fromStdString(reason));
+  }
+  return {};
+}
+
+// Writes text to path whole or not at all: a backup cut short by a full disk
+// must not replace the one before it. Empty when done, else the reason.
+QString SaveSettings(const QString& path, const std::string& text) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  const auto size = static_cast<qint64>(text.size());
+  if (file.write(text.data(), size) != size || !file.commit()) return file.errorString();
+  return {};
+}
+
+void LogError(const std::exception& error) {
+  WriteLog(Utf8ToCp1251(error.what()), true, EmptyData);
+}
+
+}  // namespace
+
+bool TfOrvex::ReachPanel(const QString& failedLead) {
+  OpenPort();
+  const QString port = cb1->currentText();
+  if (!session_.PortOpen()) {
+    CurrentPrompter().Warn(failedLead + ":\n" +
+                           PortTriesText({{port.toStdString(), false, comm1_.LastOpenFailure()}}));
+    return false;
+  }
+  if (!session_.SendProbe()) {
+    CurrentPrompter().Warn(
+        failedLead + QString::fromUtf8(":\nохранная панель не отвечает на порту %1.").arg(port));
+    return false;
+  }
+  return true;
+}
+
+void TfOrvex::ShowImage(const PanelImage& image) {
+  ShowPanelImage(image, *TMGB, *NumbersGB, DebugMode);
+}
+
+void TfOrvex::BackupBClick() {
+  const QString lead = QString::fromUtf8("Копия охранной панели не сохранена");
+  const QString port = cb1->currentText();
+  PanelImage image;
+  try {
+    if (!ReachPanel(lead)) return;
+    repaint();
+    TWaitScope wait(this, fWait);
+    image = session_.ReadImage();
+  } catch (const std::exception& error) {
+    LogError(error);
+    CurrentPrompter().Warn(lead + ":\n" + ExchangeFailureText(error, port));
+    return;
+  }
+  const QString path = CurrentPrompter().AskSaveFileName(
+      QString::fromUtf8("Сохранить копию панели в файл"), SuggestedBackupPath());
+  if (path.isEmpty()) return;
+  const QString failed = SaveSettings(path, FormatSettingsFile(image, BackupHeader(port)));
+  if (!failed.isEmpty()) {
+    CurrentPrompter().Warn(QString::fromUtf8("Файл %1 не сохранён: %2.\nПрежний файл, если он был, "
+                                             "остался без изменений.")
+                               .arg(Shown(path), failed));
+    return;
+  }
+  ShowImage(image);
+  CurrentPrompter().Inform(
+      QString::fromUtf8("Копия охранной панели с порта %1 сохранена в файл\n%2.")
+          .arg(port, Shown(path)));
+}
+
+void TfOrvex::RestoreBClick() {
+  const QString path = CurrentPrompter().AskOpenFileName(
+      QString::fromUtf8("Записать в панель из файла"), DocumentsFolder());
+  if (path.isEmpty()) return;
+  PanelImage file;
+  if (const QString refused = LoadSettings(path, file); !refused.isEmpty()) {
+    CurrentPrompter().Warn(
+        QString::fromUtf8("Файл %1 не принят, в охранную панель ничего не записано:\n%2")
+            .arg(Shown(path), refused));
+    return;
+  }
+  const QString port = cb1->currentText();
+  QString unconfirmed;
+  PanelImage back;
+  try {
+    if (!ReachPanel(QString::fromUtf8("Файл не записан в охранную панель"))) return;
+    repaint();
+    TWaitScope wait(this, fWait);
+    try {
+      session_.WriteImage(file);
+    } catch (const EPanelWriteError& error) {
+      // The read-back still tells in which state the refusal left the panel.
+      LogError(error);
+      unconfirmed = ErrorMessage(error) + ".\n";
+    } catch (const std::exception& error) {
+      LogError(error);
+      CurrentPrompter().Warn(
+          QString::fromUtf8("Запись файла %1 прервана: %2\nОхранная панель может хранить запись "
+                            "не до конца: запишите файл ещё раз.")
+              .arg(Shown(path), ExchangeFailureText(error, port)));
+      return;
+    }
+    back = session_.ReadImage();
+  } catch (const std::exception& error) {
+    LogError(error);
+    CurrentPrompter().Warn(unconfirmed +
+                           QString::fromUtf8("Файл %1 записан, но прочитать панель обратно не "
+                                             "удалось:\n%2")
+                               .arg(Shown(path), ExchangeFailureText(error, port)));
+    return;
+  }
+  ShowImage(back);
+  const QString differences =
+      DifferenceLines(file, back, QString::fromUtf8("в файле"), QString::fromUtf8("в панели"));
+  if (unconfirmed.isEmpty() && differences.isEmpty()) {
+    CurrentPrompter().Inform(
+        QString::fromUtf8("Файл %1 записан в охранную панель на порту %2 и прочитан обратно: "
+                          "панель хранит то же, что файл.")
+            .arg(Shown(path), port));
+    return;
+  }
+  QString text = unconfirmed;
+  if (differences.isEmpty())
+    text +=
+        QString::fromUtf8("Прочитанная обратно панель хранит то же, что файл %1.").arg(Shown(path));
+  else
+    text += QString::fromUtf8("Прочитанная обратно панель отличается от файла %1:\n%2")
+                .arg(Shown(path), differences);
+  CurrentPrompter().Warn(text);
+}
+
+void TfOrvex::CompareBClick() {
+  const QString path = CurrentPrompter().AskOpenFileName(
+      QString::fromUtf8("Сравнить панель с файлом"), DocumentsFolder());
+  if (path.isEmpty()) return;
+  PanelImage file;
+  if (const QString refused = LoadSettings(path, file); !refused.isEmpty()) {
+    CurrentPrompter().Warn(QString::fromUtf8("Файл %1 не принят:\n%2").arg(Shown(path), refused));
+    return;
+  }
+  const QString lead = QString::fromUtf8("Панель не сравнена с файлом");
+  const QString port = cb1->currentText();
+  PanelImage panel;
+  try {
+    if (!ReachPanel(lead)) return;
+    repaint();
+    TWaitScope wait(this, fWait);
+    panel = session_.ReadImage();
+  } catch (const std::exception& error) {
+    LogError(error);
+    CurrentPrompter().Warn(lead + ":\n" + ExchangeFailureText(error, port));
+    return;
+  }
+  const QString differences =
+      DifferenceLines(file, panel, QString::fromUtf8("в файле"), QString::fromUtf8("в панели"));
+  if (differences.isEmpty()) {
+    CurrentPrompter().Inform(
+        QString::fromUtf8("Охранная панель на порту %1 хранит то же, что файл %2.")
+            .arg(port, Shown(path)));
+    return;
+  }
+  CurrentPrompter().Warn(
+      QString::fromUtf8("Охранная панель на порту %1 отличается от файла %2:\n%3")
+          .arg(port, Shown(path), differences));
+}
