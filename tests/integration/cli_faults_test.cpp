@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "cli_run.h"
-#include "serial/comm_device.h"
 #include "fakes/sim_process.h"
+#include "serial/comm_device.h"
 #include "tools/cli/cli.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include "fakes/fake_sysfs.h"
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
-#include "serial/comm_device.h"
 #include "fakes/sim_process.h"
-#include "tools/cli/cli.h"
 #include "panel/settings_file.h"
+#include "serial/comm_device.h"
+#include "tools/cli/cli.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <unistd.h>
 #endif
 
-#include "platform/system_text.h"
 #include "panel/settings_file.h"
+#include "platform/system_text.h"
 #include "tools/cli/exit_codes.h"
 
 // The offset is worked out from the two calendars, since strftime's %z gives

@@ -7,11 +7,11 @@
 #include <ostream>
 
 #include "panel/panel_image.h"
+#include "panel/settings_file.h"
 #include "support/text_codec.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/exit_codes.h"
-#include "panel/settings_file.h"
 
 namespace {
 
