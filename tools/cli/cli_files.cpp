@@ -66,7 +66,12 @@ std::string TemporaryName(const std::string& path) {
   char suffix[24];
   std::snprintf(suffix, sizeof suffix, ".%08x%08x", random(), random());
   const std::filesystem::path target(path);
-  return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+  // Appended, not summed: mingw's GCC 12 misreads the sum as an overlapping
+  // copy (-Wrestrict).
+  std::string name(".");
+  name += target.filename().string();
+  name += suffix;
+  return (target.parent_path() / name).string();
 }
 
 }  // namespace

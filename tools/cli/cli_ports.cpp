@@ -26,12 +26,6 @@ std::string SysfsRoot() {
   return root != nullptr && *root != '\0' ? root : "/";
 }
 
-#ifdef _WIN32
-// COM2 before COM10.
-unsigned ComNumber(const std::string& name) {
-  return name.size() > 3 ? static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10)) : 0;
-}
-#endif
 
 std::vector<SerialPortInfo> PortsPresent() {
   std::vector<SerialPortInfo> ports = ListSerialPorts(SysfsRoot());
@@ -40,8 +34,7 @@ std::vector<SerialPortInfo> PortsPresent() {
   // driver that does not register there; under Wine, a COM name linked after
   // the prefix started): each name that is not "no such device" is a port.
   // Only names missing from the list are opened, and closed again at once.
-  for (unsigned number = 1; number <= kHighestComPort; ++number) {
-    const std::string name = "COM" + std::to_string(number);
+  for (const std::string& name : AllComNames()) {
     if (std::any_of(ports.begin(), ports.end(),
                     [&](const SerialPortInfo& p) { return p.device == name; }))
       continue;
@@ -50,8 +43,9 @@ std::vector<SerialPortInfo> PortsPresent() {
     port.device = name;
     ports.push_back(port);
   }
+  // COM2 before COM10.
   std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
-    return ComNumber(a.device) < ComNumber(b.device);
+    return ComNumber(a.device).value_or(0) < ComNumber(b.device).value_or(0);
   });
 #endif
   return ports;
