@@ -13,23 +13,11 @@
 
 namespace {
 
-// "key2" -> ('k', 2); ('?', 0) for anything else.
+// "key2" -> ('k', 2), the index counted from 1 as captions count; ('?', 0)
+// for anything else.
 std::pair<char, int> Field(std::string_view name) {
-  struct Family {
-    std::string_view prefix;
-    char kind;
-    int count;
-  };
-  static constexpr Family kFamilies[] = {{"key", 'k', kKeySlots},
-                                         {"number", 'n', kEventCount},
-                                         {"dial", 'd', kEventCount},
-                                         {"day", 'h', kEventCount}};
-  for (const Family& f : kFamilies) {
-    if (name.size() != f.prefix.size() + 1 || !name.starts_with(f.prefix)) continue;
-    const int index = name.back() - '0';
-    if (index >= 1 && index <= f.count) return {f.kind, index};
-  }
-  return {'?', 0};
+  const auto slot = SettingsFieldSlot(name);
+  return slot ? std::make_pair(slot->first, slot->second + 1) : std::make_pair('?', 0);
 }
 
 QString EventCaption(int event) {
@@ -60,15 +48,10 @@ QString CommandCaption(const std::string& command) {
   return QString::fromStdString(command);
 }
 
-// The system's words in the serial component's message: "Unable to read
-// from port. (Win32 error 5: Access is denied.)" gives "Access is denied.".
-QString SystemWords(const std::string& message) {
-  const size_t at = message.find("(Win32 error ");
-  const size_t colon = at == std::string::npos ? at : message.find(": ", at);
-  const size_t end = message.rfind(')');
-  if (colon == std::string::npos || end == std::string::npos || end < colon)
-    return QString::fromStdString(message);
-  return QString::fromStdString(message.substr(colon + 2, end - colon - 2));
+// The system's words behind a lost line ("Access is denied."), else the
+// serial component's own message.
+QString SystemWords(const EDeviceError& error) {
+  return QString::fromStdString(error.Cause() ? error.Cause()->text : error.what());
 }
 
 }  // namespace
@@ -132,8 +115,7 @@ QString ExchangeFailureText(const std::exception& error, const QString& port) {
     return ErrorMessage(error);
   if (dynamic_cast<const EInOutError*>(&error) != nullptr)
     return QString::fromUtf8("Не удалось записать журнал log.txt: ") + ErrorMessage(error);
-  if (dynamic_cast<const EDeviceError*>(&error) != nullptr)
-    return QString::fromUtf8("Связь через порт %1 прервалась: %2")
-        .arg(port, SystemWords(error.what()));
+  if (const auto* device = dynamic_cast<const EDeviceError*>(&error))
+    return QString::fromUtf8("Связь через порт %1 прервалась: %2").arg(port, SystemWords(*device));
   return ErrorMessage(error);
 }

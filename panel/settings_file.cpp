@@ -30,25 +30,6 @@ bool Dialable(std::string_view text) {
                      [](char c) { return (c >= '0' && c <= '9') || c == '+'; });
 }
 
-// name -> (kind, index): 'k' key, 'n' number, 'd' dial, 'h' 24-hour.
-std::optional<std::pair<char, int>> Slot(std::string_view name) {
-  struct Family {
-    std::string_view prefix;
-    char kind;
-    int count;
-  };
-  static constexpr Family kFamilies[] = {{"key", 'k', kKeySlots},
-                                         {"number", 'n', kEventCount},
-                                         {"dial", 'd', kEventCount},
-                                         {"day", 'h', kEventCount}};
-  for (const Family& f : kFamilies) {
-    if (name.size() != f.prefix.size() + 1 || name.substr(0, f.prefix.size()) != f.prefix) continue;
-    const int index = name.back() - '1';
-    if (index >= 0 && index < f.count) return std::make_pair(f.kind, index);
-  }
-  return std::nullopt;
-}
-
 void SetFlag(uint8_t& byte, int index, bool on) {
   const auto bit = static_cast<uint8_t>(1u << index);
   byte = on ? static_cast<uint8_t>(byte | bit) : static_cast<uint8_t>(byte & ~bit);
@@ -79,6 +60,24 @@ std::string MissingNames(const std::map<std::string, int>& seen) {
 }
 
 }  // namespace
+
+std::optional<std::pair<char, int>> SettingsFieldSlot(std::string_view name) {
+  struct Family {
+    std::string_view prefix;
+    char kind;
+    int count;
+  };
+  static constexpr Family kFamilies[] = {{"key", 'k', kKeySlots},
+                                         {"number", 'n', kEventCount},
+                                         {"dial", 'd', kEventCount},
+                                         {"day", 'h', kEventCount}};
+  for (const Family& f : kFamilies) {
+    if (name.size() != f.prefix.size() + 1 || name.substr(0, f.prefix.size()) != f.prefix) continue;
+    const int index = name.back() - '1';
+    if (index >= 0 && index < f.count) return std::make_pair(f.kind, index);
+  }
+  return std::nullopt;
+}
 
 std::string NumberFileText(std::string_view digits) {
   const std::string upper = AsciiUpper(digits);
@@ -133,7 +132,7 @@ PanelImage ParseSettingsFile(std::string_view text) {
           lineNumber, "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
     const std::string name(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
-    const auto slot = Slot(name);
+    const auto slot = SettingsFieldSlot(name);
     if (!slot) throw SettingsFileError(lineNumber, "unknown name \"" + EscapedBytes(name) + "\"");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError(lineNumber, "\"" + name + "\" is given twice");

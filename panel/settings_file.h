@@ -10,9 +10,11 @@
 //   day1..day6        0 or 1, the 24-hour flag of each event
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "panel/panel_image.h"
 
@@ -40,6 +42,11 @@ PanelImage ParseSettingsFile(std::string_view text);
 // twenty-two names in the order key1..key4, number1..number6, dial1..dial6,
 // day1..day6.
 std::string FormatSettingsFile(const PanelImage& image, std::string_view header = {});
+
+// A field's name as its kind ('k' key, 'n' number, 'd' dial, 'h' 24-hour)
+// and its index counted from 0: "key2" is ('k', 1); nothing for any other
+// name.
+std::optional<std::pair<char, int>> SettingsFieldSlot(std::string_view name);
 
 // The value of one named field ("key2", "number1", "dial5") as the file
 // shows it.
