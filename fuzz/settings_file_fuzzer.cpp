@@ -1,5 +1,6 @@
-// The command-line tool's settings file: any text either parses or is refused
-// with a SettingsFileError naming a line of the file; what parses formats to a
+// The settings file: any text either parses or is refused with a
+// SettingsFileError naming a line of the file, or line 0 for a fault of the
+// whole file (fields missing, which no one line holds); what parses formats to a
 // file that parses to the same panel, and every value is one the panel holds.
 
 #include <algorithm>
@@ -28,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image = ParseSettingsFile(text);
   } catch (const SettingsFileError& e) {
     const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
-    FUZZ_CHECK(e.line() >= 1 && e.line() <= lines + 1, "a refusal names a line of the file");
+    FUZZ_CHECK(e.line() >= 0 && e.line() <= lines + 1,
+               "a refusal names a line of the file, or none for the whole file");
+    FUZZ_CHECK(e.line() > 0 || std::string_view(e.what()).starts_with("missing "),
+               "only missing fields are a fault of the whole file");
     return 0;
   }
   for (const std::string& key : image.keys)
