@@ -121,20 +121,27 @@ void TfOrvex::ShowImage(const PanelImage& image) {
   ShowPanelImage(image, *TMGB, *NumbersGB, DebugMode);
 }
 
-void TfOrvex::BackupBClick() {
-  const QString lead = QString::fromUtf8("Копия охранной панели не сохранена");
+// The exact whole-panel read behind the wait window; a failure is told
+// under failedLead and gives false.
+bool TfOrvex::ReadWholePanel(const QString& failedLead, PanelImage& image) {
   const QString port = cb1->currentText();
-  PanelImage image;
   try {
-    if (!ReachPanel(lead)) return;
+    if (!ReachPanel(failedLead)) return false;
     repaint();
     TWaitScope wait(this, fWait);
     image = session_.ReadImage();
+    return true;
   } catch (const std::exception& error) {
     LogError(error);
-    CurrentPrompter().Warn(lead + ":\n" + ExchangeFailureText(error, port));
-    return;
+    CurrentPrompter().Warn(failedLead + ":\n" + ExchangeFailureText(error, port));
+    return false;
   }
+}
+
+void TfOrvex::BackupBClick() {
+  const QString port = cb1->currentText();
+  PanelImage image;
+  if (!ReadWholePanel(QString::fromUtf8("Копия охранной панели не сохранена"), image)) return;
   const QString path = CurrentPrompter().AskSaveFileName(
       QString::fromUtf8("Сохранить копию панели в файл"), SuggestedBackupPath());
   if (path.isEmpty()) return;
@@ -221,19 +228,9 @@ void TfOrvex::CompareBClick() {
     CurrentPrompter().Warn(QString::fromUtf8("Файл %1 не принят:\n%2").arg(Shown(path), refused));
     return;
   }
-  const QString lead = QString::fromUtf8("Панель не сравнена с файлом");
   const QString port = cb1->currentText();
   PanelImage panel;
-  try {
-    if (!ReachPanel(lead)) return;
-    repaint();
-    TWaitScope wait(this, fWait);
-    panel = session_.ReadImage();
-  } catch (const std::exception& error) {
-    LogError(error);
-    CurrentPrompter().Warn(lead + ":\n" + ExchangeFailureText(error, port));
-    return;
-  }
+  if (!ReadWholePanel(QString::fromUtf8("Панель не сравнена с файлом"), panel)) return;
   const QString differences =
       DifferenceLines(file, panel, QString::fromUtf8("в файле"), QString::fromUtf8("в панели"));
   if (differences.isEmpty()) {

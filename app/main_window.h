@@ -112,6 +112,7 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // Opens the port box's port and probes it; false, after telling the user
   // why, when the panel cannot be reached there.
   bool ReachPanel(const QString& failedLead);
+  bool ReadWholePanel(const QString& failedLead, PanelImage& image);
   // The pages show a copy of the panel.
   void ShowImage(const PanelImage& image);
 
