@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs README's install lines as a new user types them, in the order given:
 # the code blocks of its "Install" section in a fresh clone of this checkout,
-# then the code block that each installer's guide ("For installers: the panel
-# on Linux" and its Russian twin) gives for the laptop, in a folder that holds
-# only the copied package. After each line that installs or removes, checks
+# then the code block that each installer's guide in docs/ ("For installers:
+# the panel on Linux" and its Russian twin) gives for the laptop, in a folder
+# that holds only the copied package. After each line that installs or removes, checks
 # what it should have done. Leaves the system as it found it (the package
 # purged, the /usr/local install removed).
 #
@@ -109,16 +109,19 @@ run_lines "$work/clone" "${install[@]}"
 # The guides: the package file copied to a laptop's folder, installed there,
 # then removed as the guide says.
 deb=$(ls "$work/clone"/build-package/orvex-gsm_*.deb)
-for guide in "## For installers: the panel on Linux" "## Монтажнику: панель на Linux"; do
-  first=$(grep -m1 -A12 -F "$guide" README.md | grep -o -m1 '^\*\*[^*]*\*\*' || true)
-  mapfile -t lines < <(block_lines README.md "$guide" "$first")
-  [ ${#lines[@]} -ge 1 ] || fail "no install lines in \"$guide\""
+for pair in "docs/installers-en.md|## For installers: the panel on Linux" \
+  "docs/installers-ru.md|## Монтажнику: панель на Linux"; do
+  file=${pair%%|*} guide=${pair#*|}
+  grep -qxF "$guide" "$file" || fail "$file has no heading \"$guide\""
+  first=$(grep -m1 -A12 -F "$guide" "$file" | grep -o -m1 '^\*\*[^*]*\*\*' || true)
+  mapfile -t lines < <(block_lines "$file" "$guide" "$first")
+  [ ${#lines[@]} -ge 1 ] || fail "no install lines in \"$guide\" ($file)"
   mkdir -p "$work/laptop"
   rm -f "$work/laptop"/*
   cp "$deb" "$work/laptop/"
   run_lines "$work/laptop" "${lines[@]}"
   # The guide says how to remove it in its text, not in a block.
-  grep -A20 -F "$guide" README.md | grep -q 'sudo apt purge' || fail "\"$guide\" does not say how to remove it"
+  grep -A20 -F "$guide" "$file" | grep -q 'sudo apt purge' || fail "\"$guide\" ($file) does not say how to remove it"
   run_lines "$work/laptop" "sudo apt purge orvex-gsm"
 done
 note "README's install lines passed as written ($((SECONDS - started)) s)"
