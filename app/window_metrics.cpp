@@ -43,23 +43,32 @@ QFont MakeFont(const FontChoice& choice) {
 }
 
 // Texts the layout leaves the least room for: each event caption ends where
-// its number field begins, 128 pixels further on.
+// its number field begins, 128 pixels further on, and keeps 2 pixels clear of
+// it (Tahoma's longest caption at 11 pixels leaves 3).
 bool Fits(const QFont& font) {
   const QFontMetrics metrics(font);
   for (const PanelEvent& event : kPanelEvents) {
-    if (metrics.horizontalAdvance(QString::fromUtf8(event.caption)) > Dip(124)) return false;
+    if (metrics.horizontalAdvance(QString::fromUtf8(event.caption)) > Dip(126)) return false;
   }
   return metrics.horizontalAdvance(QStringLiteral("Прочитать настройки из \"Orvex GSM\"")) <=
          Dip(215);
 }
 
-// The first face and size at which the layout's texts fit: DejaVu Sans at
-// 11 pixels is wider than the design font, so its condensed face, or a
-// smaller size where that face is missing, takes over.
+// The first face and size at which the layout's texts fit. On Windows the
+// face of the system's dialogs, as other programs there show them (under
+// Wine too, which would otherwise take the host's DejaVu). Elsewhere DejaVu
+// Sans, which has Cyrillic but at 11 pixels is wider than the design font:
+// its condensed face, or a smaller size where that face is missing, takes
+// over.
 const FontChoice& ChosenFont() {
   static const FontChoice chosen = [] {
+#ifdef Q_OS_WIN
+    const QStringList regular{"Tahoma", "MS Sans Serif"};
+    const QStringList condensed = regular;
+#else
     const QStringList regular{"DejaVu Sans", "Tahoma", "MS Sans Serif"};
     const QStringList condensed{"DejaVu Sans Condensed", "DejaVu Sans", "Tahoma"};
+#endif
     const FontChoice choices[] = {{regular, 11}, {condensed, 11}, {regular, 10}, {regular, 9}};
     for (const FontChoice& choice : choices) {
       if (Fits(MakeFont(choice))) return choice;

@@ -63,7 +63,8 @@ shoot() {
 # for a moment.
 press() {
   for _ in 1 2 3 4 5; do
-    xdotool windowactivate --sync "$1" 2>/dev/null && break
+    # --sync waits for ever on a window that never becomes active.
+    timeout 5 xdotool windowactivate --sync "$1" 2>/dev/null && break
     sleep 0.3
   done
   xdotool key "$2"

@@ -90,9 +90,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# One server for the whole run: without it every test waits for a new one.
-"$wineserver" -p
-"$wine" wineboot -i >/dev/null 2>&1
+source "$root/scripts/wine-prefix.sh"
+start_wine_prefix
 
 # The first window program in a prefix starts Wine's desktop process, which
 # keeps the standard handles it inherits: started here, and not by the first
