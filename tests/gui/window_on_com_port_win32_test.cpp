@@ -8,13 +8,18 @@
 #include <windows.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <fstream>
+#include <sstream>
 
 #include "app/connection_box.h"
 #include "app/key_grid.h"
+#include "fakes/temp_dir.h"
 #include "gui_test_support.h"
+#include "panel/settings_file.h"
 
 using namespace orvex_test;
 
@@ -70,6 +75,45 @@ class WindowOnComPortTest : public QObject {
     grid->setCurrentCell(1, 0);
     QTest::mouseClick(window.Control<QPushButton>("Button3"), Qt::LeftButton);
     QCOMPARE(window.Control<QLineEdit>("e1")->text(), QStringLiteral("EFCDAB8967452301"));
+  }
+
+  // The copy in a file through the Win32 backend: saved whole, then the same
+  // file compared with the panel and written back, and the panel holds it.
+  void aBackupOfThePanelComparesAndRestoresAsTheSame() {
+    const QString port = QStringLiteral(ORVEX_TEST_SIM_PORT);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kFormKey);
+    TempDir files;
+    const QString saved = QString::fromStdString(files.File("panel.txt"));
+    ScriptedPrompter prompter;  // declines the read at start
+    WindowUnderTest window;
+    window->FormCreate();
+    window.Control<QComboBox>("cb1")->setEditText(port);
+
+    prompter.ChooseFile(saved);
+    window->BackupBClick();
+    prompter.ChooseFile(saved);
+    window->CompareBClick();
+    prompter.ChooseFile(saved);
+    window->RestoreBClick();
+
+    QCOMPARE(prompter.Texts(Prompt::kWarn), QStringList());
+    QCOMPARE(prompter.Texts(Prompt::kError), QStringList());
+    const QString quoted = QString::fromUtf8("«%1»").arg(QDir::toNativeSeparators(saved));
+    QCOMPARE(
+        prompter.Texts(Prompt::kInform),
+        (QStringList{QString::fromUtf8("Копия охранной панели с порта %1 сохранена в файл\n%2.")
+                         .arg(port, quoted),
+                     QString::fromUtf8("Охранная панель на порту %1 хранит то же, что файл %2.")
+                         .arg(port, quoted),
+                     QString::fromUtf8("Файл %2 записан в охранную панель на порту %1 и прочитан "
+                                       "обратно: панель хранит то же, что файл.")
+                         .arg(port, quoted)}));
+    std::ifstream file(saved.toStdString(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const PanelImage image = ParseSettingsFile(text.str());
+    QCOMPARE(QString::fromStdString(image.keys[1]),
+             window.Control<TKeyGrid>("TouchSTR")->EntryValue(1));
   }
 };
 
