@@ -18,6 +18,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A joined thread can stay in the process's thread list for a moment while
+// the kernel finishes its exit (seen under TSan on a loaded machine).
+constexpr int kThreadLeavesMs = 250;
+
 void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -66,7 +70,7 @@ TEST_F(EventLine, EachOpenRunsExactlyOneEventThread) {
     Open();
     EXPECT_EQ(line.ThreadsStartedEventually(1), 1);
     comm->CloseDevice();
-    EXPECT_EQ(line.ThreadsStarted(), 0);
+    EXPECT_EQ(line.ThreadsStartedEventually(0, kThreadLeavesMs), 0);
   }
 }
 
@@ -87,7 +91,7 @@ TEST_F(EventLine, CloseWhileTheThreadWaitsForTheLineEndsTheWait) {
   const auto start = Clock::now();
   comm->CloseDevice();
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
-  EXPECT_EQ(line.ThreadsStarted(), 0);
+  EXPECT_EQ(line.ThreadsStartedEventually(0, kThreadLeavesMs), 0);
   Open();  // and the port is free again at once
 }
 
@@ -98,7 +102,7 @@ TEST_F(EventLine, DestroyingAnOpenComponentCallsNoHandler) {
   comm.reset();
   EXPECT_EQ(data.size(), 0u);
   EXPECT_TRUE(events.empty());
-  EXPECT_EQ(line.ThreadsStarted(), 0);
+  EXPECT_EQ(line.ThreadsStartedEventually(0, kThreadLeavesMs), 0);
 }
 
 TEST_F(EventLine, AHandlerThatRaisesEndsTheThreadSilently) {
