@@ -78,7 +78,7 @@ Section "${PRODUCT}"
     SW_SHOWNORMAL "" "Настройка охранной панели Orvex GSM"
   SetDetailsPrint both
   DetailPrint "Ярлык в меню «Пуск»: ${SHORTCUT}"
-  DetailPrint "Журнал отладки log.txt программа пишет в общую папку «Документы»: $DOCUMENTS"
+  DetailPrint "Папка для журнала отладки log.txt: $DOCUMENTS"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
