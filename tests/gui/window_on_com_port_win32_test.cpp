@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <fstream>
-#include <sstream>
 
 #include "app/connection_box.h"
 #include "app/key_grid.h"
@@ -108,10 +106,7 @@ class WindowOnComPortTest : public QObject {
                      QString::fromUtf8("Файл %2 записан в охранную панель на порту %1 и прочитан "
                                        "обратно: панель хранит то же, что файл.")
                          .arg(port, quoted)}));
-    std::ifstream file(saved.toStdString(), std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    const PanelImage image = ParseSettingsFile(text.str());
+    const PanelImage image = ParseSettingsFile(ReadFileBytes(saved.toStdString()));
     QCOMPARE(QString::fromStdString(image.keys[1]),
              window.Control<TKeyGrid>("TouchSTR")->EntryValue(1));
   }
