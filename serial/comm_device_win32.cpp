@@ -384,8 +384,13 @@ bool Win32CommDevice::WaitEvent(uint32_t& events) {
   if (WaitCommEvent(handle_, &word, &overlapped) || GetLastError() == ERROR_IO_PENDING) {
     HANDLE handles[2] = {stop_event_, overlapped.hEvent};
     if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+      // The event is signalled, so waiting costs nothing on Windows. Under
+      // Wine the call must wait: its worker can finish the wait and signal
+      // the event before the issuing call writes "pending" into the record,
+      // which then stays there; a look without waiting would answer
+      // ERROR_IO_INCOMPLETE and end the event thread for good.
       DWORD ignored = 0;
-      ok = GetOverlappedResult(handle_, &overlapped, &ignored, FALSE) != 0;
+      ok = GetOverlappedResult(handle_, &overlapped, &ignored, TRUE) != 0;
       if (!ok) Fail(GetLastError());
     } else {
       // A mask of 0 ends the pending wait; the record and the word must

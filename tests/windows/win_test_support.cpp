@@ -150,10 +150,21 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
     startup.hStdError = err.get();
     std::string commandLine = "\"" + program + "\" " + arguments;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    // Wine's loader now and then cannot place a new process's shared page
+    // ("failed to map the shared user data: c0000018") and the start fails
+    // with ERROR_INTERNAL_ERROR before the program runs; the next try lands
+    // elsewhere. Any other failure, and any on Windows, is reported at once.
+    bool started = false;
+    DWORD startError = ERROR_SUCCESS;
+    for (int tries = 0; !started && tries < 3; ++tries) {
+      started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process) != 0;
+      startError = started ? ERROR_SUCCESS : GetLastError();
+      if (startError != ERROR_INTERNAL_ERROR || !RunningUnderWine()) break;
+    }
+    if (!started) {
       run.exitCode = 0xFFFFFFFF;
-      run.err = "cannot start " + program + ": error " + std::to_string(GetLastError());
+      run.err = "cannot start " + program + ": error " + std::to_string(startError);
     } else {
       if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         run.timedOut = true;
