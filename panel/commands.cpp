@@ -34,3 +34,7 @@ std::string NumberReadCommand(int event) {
 std::string NumberWriteCommand(int event, std::string_view digits) {
   return NumberReadCommand(event).append(digits);
 }
+
+std::string CommandName(std::string_view command) {
+  return std::string(command.substr(0, command.starts_with("+s") ? 2 : 4));
+}

@@ -40,6 +40,8 @@ std::string KeyWriteCommand(int slot, std::string_view panelKey);
 std::string FlagsWriteCommand(std::string_view dialDigits, std::string_view dayDigits);
 // "+H0" and the event digit (1 to 6).
 std::string NumberReadCommand(int event);
+// A command without its data, as messages name it: "+T01", "+s", "+H03".
+std::string CommandName(std::string_view command);
 // "+H0", the event digit and the number's hexadecimal digits.
 std::string NumberWriteCommand(int event, std::string_view digits);
 

@@ -14,11 +14,9 @@ constexpr uint32_t kReceiveBufferSize = 1000;
 constexpr uint32_t kFirstReceived = 1;
 constexpr uint32_t kReplyEnd = 255;  // the reply text is made of positions 0 to 254
 constexpr uint32_t kSliceCount = 600;
-constexpr uint32_t kSliceMs = 100;
 constexpr size_t kLabelLimit = 30;
 // A line that never falls silent must not keep a command from being sent.
 constexpr uint64_t kStaleLimit = 64 * 1024;
-constexpr uint32_t kQuietCapMs = 1000;
 
 std::string SentLine(const std::string& label, int32_t attempt) {
   static const std::string head = Utf8ToCp1251("Успешно отправили команду { ");
@@ -206,11 +204,28 @@ std::string ReplyText(const std::vector<uint8_t>& buffer) {
 
 }  // namespace
 
-std::string ReadUntilQuiet(TCustomComm& comm, uint32_t quietMs, uint32_t capMs) {
+std::string WatchLineUntil(TCustomComm& comm, uint32_t until, uint32_t quietFrom) {
   std::vector<uint8_t> came;
   uint64_t total = 0;
-  ReadAwayQueued(comm, came, total);
-  AwaitQuiet(comm, came, total, TickMs(), quietMs, capMs);
+  if (ReadAwayQueued(comm, came, total)) quietFrom = TickMs();
+  const uint32_t start = TickMs();
+  // Budgets are unsigned differences of readings: until may lie behind now.
+  const uint32_t ahead = static_cast<int32_t>(until - start) > 0 ? until - start : 0;
+  const uint32_t cap = ahead + kQuietCapMs;
+  for (;;) {
+    const uint32_t now = TickMs();
+    const uint32_t waited = now - start;
+    const uint32_t quiet = now - quietFrom;
+    uint32_t wait = waited < ahead ? ahead - waited : 0;
+    if (quiet < kSliceMs) wait = std::max(wait, kSliceMs - quiet);
+    if (wait == 0 || waited >= cap || total >= kStaleLimit) break;
+    uint8_t first = 0;
+    if (comm.ReadData(&first, 1, std::min(wait, cap - waited)) == 0) continue;
+    came.push_back(first);
+    ++total;
+    ReadAwayQueued(comm, came, total);
+    quietFrom = TickMs();
+  }
   return std::string(came.begin(), came.end());
 }
 
@@ -253,6 +268,7 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
     g_lastFailedAttempt.port = 0;
     DiscardLateBytes(host, command, label, quietSince);
     comm.SendString(line);  // a short write only shows as a missing "OK"
+    host.NoteSent(command, budget);
     std::fill(buffer.begin(), buffer.end(), 0);
     uint32_t received = 0;
     bool accepted = false;

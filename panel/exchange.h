@@ -15,6 +15,13 @@
 
 // The reply budget of the probe and of the key commands, in milliseconds.
 inline constexpr int32_t DefaultReplyWait = 250;
+// An attempt reads in slices of this many milliseconds; a line must also have
+// been quiet this long before a command follows a failed attempt, and after
+// an operation's last answer.
+inline constexpr uint32_t kSliceMs = 100;
+// No wait for a quiet line lasts longer than this: a line that never falls
+// silent must not stall the link.
+inline constexpr uint32_t kQuietCapMs = 1000;
 
 // What the exchange needs of the main window: its serial port and its
 // connection box "Связь с охранной панелью" (xCon). The window implements it;
@@ -39,6 +46,9 @@ class ExchangeHost {
   // out): it came after the answer of the command before, so a caller that
   // checks replies can refuse that one.
   virtual void NoteReadAway(const std::string& /*command*/, const std::string& /*bytes*/) {}
+  // The command went out, with this budget: until the budget has run out,
+  // an answer to it may still come.
+  virtual void NoteSent(const std::string& /*command*/, int32_t /*budget*/) {}
 };
 
 // Sends command + "\r" up to attempts times, each time collecting the answer
@@ -57,11 +67,12 @@ class ExchangeHost {
 void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempts, int32_t budget,
                  std::string& reply);
 
-// Reads what arrives until the line has been quiet for quietMs, for at most
-// capMs in all (and no more than 64 KiB); returns those bytes, empty when the
-// line stayed quiet. For callers that must know that nothing more followed
-// the last answer.
-std::string ReadUntilQuiet(TCustomComm& comm, uint32_t quietMs, uint32_t capMs);
+// Reads what arrives until the clock has reached until (a TickMs reading) and
+// the line has been quiet for kSliceMs since quietFrom or the last byte that
+// came, whichever is later; never more than kQuietCapMs past until (nor past
+// 64 KiB). Returns those bytes, empty when the line stayed quiet. The end of
+// an operation: nothing more may follow its last answer.
+std::string WatchLineUntil(TCustomComm& comm, uint32_t until, uint32_t quietFrom);
 
 // True when an "O" (0x4F) is directly followed by a "K" (0x4B) anywhere in
 // bytes; zero bytes do not end the scan. Upper case only.

@@ -38,7 +38,7 @@ void ReadPresentedKey(KeyList& list, const DataReader& read) {
   const int row = list.SelectedRow();
   if (row < 1) return;
   const std::string data =
-      read(std::string(kPresentedKeyCommand), kPresentedKeyBudget, ReplyShape::kShortKey);
+      read(std::string(kPresentedKeyCommand), kPresentedKeyBudget, ReplyShape::kKey);
   list.SetReaderKey(ReverseKeyBytes(data));
   if (row - 1 >= list.Count()) RaiseListIndexError(row - 1);
   list.SetEntry(row - 1, std::to_string(row), list.ReaderKey());

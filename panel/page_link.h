@@ -22,6 +22,12 @@ class UnconfirmedWrites {
  public:
   // name: the command without its data ("+T01", "+s", "+H03").
   void Note(const std::string& name, const std::string& reply);
+  // A write whose "OK" may not have been its own: an answer followed it
+  // (came). Named once.
+  void Doubt(const std::string& name, const std::string& came);
+  // The panel answered more often than it was asked: no write from first on
+  // can be taken as confirmed.
+  void DoubtAllFrom(const std::string& first);
   bool Any() const { return !names_.empty(); }
   // Raises EPanelWriteError "Охранная панель не подтвердила команды: " with
   // the names joined by ", " when any write went unconfirmed.
@@ -30,6 +36,7 @@ class UnconfirmedWrites {
  private:
   std::vector<std::string> names_;
   std::vector<std::string> replies_;
+  std::string doubt_from_;
 };
 
 // "List index out of bounds (%d)".

@@ -26,15 +26,20 @@ class EListError : public std::runtime_error {
 // what each got instead of its confirmation (empty when nothing was taken).
 class EPanelWriteError : public std::runtime_error {
  public:
+  // doubtFrom: when the panel answered more often than it was asked, the
+  // first write of the operation: an answer taken as one write's "OK" may
+  // have been another's, so none from it on can be taken as confirmed.
   explicit EPanelWriteError(std::vector<std::string> commands,
-                            std::vector<std::string> replies = {})
+                            std::vector<std::string> replies = {}, std::string doubtFrom = {})
       : std::runtime_error(Message(commands)),
         commands_(std::move(commands)),
-        replies_(std::move(replies)) {
+        replies_(std::move(replies)),
+        doubt_from_(std::move(doubtFrom)) {
     replies_.resize(commands_.size());
   }
   const std::vector<std::string>& Commands() const { return commands_; }
   const std::vector<std::string>& Replies() const { return replies_; }
+  const std::string& DoubtFrom() const { return doubt_from_; }
 
  private:
   static std::string Message(const std::vector<std::string>& commands) {
@@ -47,6 +52,7 @@ class EPanelWriteError : public std::runtime_error {
   }
   std::vector<std::string> commands_;
   std::vector<std::string> replies_;
+  std::string doubt_from_;
 };
 
 // A panel that fell silent in the middle of a write: the command it did not

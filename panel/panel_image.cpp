@@ -1,5 +1,6 @@
 #include "panel/panel_image.h"
 
+#include "panel/answer_ledger.h"
 #include "panel/encodings.h"
 #include "panel/exchange.h"
 #include "panel/panel_errors.h"
@@ -125,11 +126,33 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image, const L
                      const PanelImage* before) {
   UnconfirmedWrites unconfirmed;
   std::string reply;
+  std::string first;     // the first write sent, without its data
+  std::string previous;  // the write sent before this one, without its data
   // A panel that has gone silent takes none of the rest: sending it all and
   // reading it back would only cost the user many seconds.
   const auto check = [&](const std::string& name) {
-    if (reply.empty() && notes != nullptr && notes->Unaccepted().empty())
+    // An answer after the previous write's "OK", before this one went out,
+    // or a second answer in this one's reply: the previous "OK" may have
+    // been a copy, and its own answer the refusal that came later.
+    if (first.empty()) first = name;
+    if (!previous.empty() && notes != nullptr && HoldsAnswer(notes->ReadAway())) {
+      unconfirmed.Doubt(previous, notes->ReadAway());
+      unconfirmed.DoubtAllFrom(first);
+    }
+    const std::string& came = reply.empty() && notes != nullptr ? notes->Unaccepted() : reply;
+    if (!previous.empty() && AnswersIn(came) > 1) {
+      unconfirmed.Doubt(previous, came);
+      unconfirmed.DoubtAllFrom(first);
+    }
+    previous = name;
+    if (reply.empty() && notes != nullptr && notes->Unaccepted().empty()) {
+      // Writes already in doubt are named with it, never left out.
+      if (unconfirmed.Any()) {
+        unconfirmed.Note(name, reply);
+        unconfirmed.RaiseIfAny();
+      }
       throw EPanelStoppedAnswering(name);
+    }
     unconfirmed.Note(name, reply);
   };
   const auto digits = [](const std::string& d) {

@@ -1,5 +1,7 @@
 #include "panel/panel_session.h"
 
+#include <algorithm>
+
 #include "panel/commands.h"
 #include "panel/keys_page_ops.h"
 #include "panel/numbers_page_ops.h"
@@ -69,6 +71,7 @@ PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
 CommandSender PanelSession::Sender() {
   return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
     last_command_ = command;
+    if (!watch_.AnySent()) first_command_ = CommandName(command);
     watch_.Begin();
     SendCommand(watch_, command, attempts, budget, reply);
   };
@@ -93,8 +96,17 @@ bool PanelSession::Probe(const std::string& name) {
 }
 
 bool PanelSession::SendProbe() {
+  watch_.Restart();
+  probe_followed_.clear();
   std::string reply;
   Sender()(std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
+  // A probe answered twice is no panel that can be read.
+  std::string more = reply.empty() ? std::string() : AfterLastAnswer();
+  if (AnswersIn(reply) > 1) more = reply;
+  if (HoldsAnswer(more)) {
+    probe_followed_ = more;
+    reply.clear();
+  }
   host_.SetConnected(!reply.empty());
   return !reply.empty();
 }
@@ -116,6 +128,7 @@ void PanelSession::RequireOpenPort() {
 }
 
 void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
+  watch_.Restart();
   // Read into copies first: a read cut short must not leave the keys of this
   // panel beside the numbers of the last one, nor blanks shown as read.
   numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
@@ -153,6 +166,7 @@ void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
 }
 
 void PanelSession::ReadNumbers(NumbersPage& numbers) {
+  watch_.Restart();
   numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
   PlainNumbersPage numbersRead = CopyOf(numbers);
   ReadNumsBClick(numbersRead, CheckedReader(), debug_mode_);
@@ -167,6 +181,7 @@ void PanelSession::WriteNumbers(NumbersPage& numbers) {
 
 void PanelSession::ReadPresented(KeyList& keys) {
   // Only the reply decides; the edit and the row change once it is taken.
+  watch_.Restart();
   PlainKeyList read;
   for (int i = 0; i < keys.Count(); ++i) read.Append(std::to_string(i + 1), keys.Value(i));
   read.selected_row = keys.SelectedRow();
@@ -187,6 +202,7 @@ void PanelSession::ReadPresented(KeyList& keys) {
 }
 
 PanelImage PanelSession::ReadImage() {
+  watch_.Restart();
   PanelImage image = ReadPanelImage(Sender(), &watch_);
   const std::string more = AfterLastAnswer();
   if (!more.empty())
@@ -196,13 +212,32 @@ PanelImage PanelSession::ReadImage() {
 }
 
 std::string PanelSession::AfterLastAnswer() {
-  constexpr uint32_t kSliceMs = 100;
-  constexpr uint32_t kQuietCapMs = 1000;
-  const uint32_t quiet = host_.EndsAnswersEarly() ? 2 * kSliceMs : kSliceMs;
-  return ReadUntilQuiet(host_.Comm1(), quiet, kQuietCapMs);
+  return watch_.End();
 }
 
 void PanelSession::WriteImage(const PanelImage& image, const PanelImage* before) {
   RequireOpenPort();
-  WritePanelImage(Sender(), image, &watch_, before);
+  watch_.Restart();
+  std::vector<std::string> unconfirmed;
+  std::vector<std::string> replies;
+  std::string doubtFrom;
+  try {
+    WritePanelImage(Sender(), image, &watch_, before);
+  } catch (const EPanelWriteError& error) {
+    unconfirmed = error.Commands();
+    replies = error.Replies();
+    doubtFrom = error.DoubtFrom();
+  }
+  // The last write's "OK" may have been a copy of an earlier one, and its
+  // own answer a refusal that comes after it.
+  const std::string more = AfterLastAnswer();
+  const std::string last = CommandName(last_command_);
+  if (HoldsAnswer(more)) {
+    if (std::find(unconfirmed.begin(), unconfirmed.end(), last) == unconfirmed.end()) {
+      unconfirmed.push_back(last);
+      replies.push_back(more);
+    }
+    if (doubtFrom.empty()) doubtFrom = first_command_;
+  }
+  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed, replies, doubtFrom);
 }

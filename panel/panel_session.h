@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "panel/answer_ledger.h"
 #include "panel/exchange.h"
 #include "panel/page_interfaces.h"
 #include "panel/page_link.h"
@@ -71,10 +72,14 @@ class PanelSession {
   DataReader CheckedReader();
 
   // (Re)opens the port on name and sends the probe "+T01". True when the
-  // panel answered; the host's connection box shows the outcome either way.
+  // panel answered, once, and nothing more followed; the host's connection
+  // box shows the outcome either way.
   bool Probe(const std::string& name);
   // The probe alone, on the port as it is.
   bool SendProbe();
+  // What followed the last probe's answer when that made the probe fail;
+  // empty otherwise.
+  const std::string& ProbeFollowedBy() const { return probe_followed_; }
   // Whether the last open got a device; the name it was asked for.
   bool PortOpen();
   std::string PortName();
@@ -104,12 +109,13 @@ class PanelSession {
   PanelImage ReadImage();
   // EPortNotOpen as WriteAll; EPanelStoppedAnswering when the panel falls
   // silent. With before, only the changed fields' commands (WritePanelImage).
+  // An answer that follows the last write's leaves that write unconfirmed.
   void WriteImage(const PanelImage& image, const PanelImage* before = nullptr);
 
-  // What arrives once the last answer is in, until the line has been quiet
-  // for a slice (two on a link that ends answers early, as those end before
-  // their slice would): empty when nothing followed. A repeated or late
-  // answer to the last command has no following command to show in.
+  // The end of the operation under way (answer_ledger.h): what arrives until
+  // every command's budget has run out and the line has been quiet for a
+  // slice; empty when nothing followed. A repeated or late answer to the last
+  // command has no following command to show in.
   std::string AfterLastAnswer();
 
   // The command sent last (or in flight), for messages about a lost line.
@@ -121,7 +127,9 @@ class PanelSession {
   void RequireQuietAfterRead();
 
   ExchangeHost& host_;
-  ReplyWatch watch_{host_};
+  AnswerLedger watch_{host_};
   bool debug_mode_;
   std::string last_command_;
+  std::string first_command_;  // of the operation under way, without its data
+  std::string probe_followed_;
 };

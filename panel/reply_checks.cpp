@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "panel/answer_ledger.h"
 #include "panel/commands.h"
 #include "panel/panel_image.h"
 
@@ -17,13 +18,6 @@ constexpr size_t kNumberData = 34;  // two characters the panel keeps, then 16 c
 bool AllHex(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](unsigned char c) { return std::isxdigit(c) != 0; });
-}
-
-size_t Occurrences(std::string_view text, std::string_view what) {
-  size_t count = 0;
-  for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
-    ++count;
-  return count;
 }
 
 bool ShapeFits(const std::string& data, ReplyShape shape) {
@@ -47,8 +41,7 @@ ReplyProblem CheckReply(const std::string& reply, ReplyShape shape) {
   // An answer that came late, or twice, shares the reply with this one: which
   // of them belongs to this command cannot be told. A refusal is an answer
   // too: a stale "OK" beside this command's "ERROR" is no acceptance of it.
-  if (Occurrences(reply, "OK") + Occurrences(reply, "ERR") > 1 || Occurrences(reply, ">") > 1)
-    return ReplyProblem::kTwoAnswers;
+  if (AnswersIn(reply) > 1) return ReplyProblem::kTwoAnswers;
   // A reply without its data part is no read's answer, however short a key
   // the window would take.
   if (reply.find('>') == std::string::npos) return ReplyProblem::kWrongShape;
@@ -133,21 +126,6 @@ std::string ReplyProblemTextRu(ReplyProblem problem, ReplyShape shape) {
       break;
   }
   return "ответ не похож на номер (2 знака и 32 шестнадцатеричные цифры)";
-}
-
-void ReplyWatch::Begin() {
-  unaccepted_.clear();
-  read_away_.clear();
-}
-
-void ReplyWatch::NoteUnaccepted(const std::string& command, const std::string& received) {
-  unaccepted_ = received;
-  host_.NoteUnaccepted(command, received);
-}
-
-void ReplyWatch::NoteReadAway(const std::string& command, const std::string& bytes) {
-  read_away_ += bytes;
-  host_.NoteReadAway(command, bytes);
 }
 
 std::string FieldOf(const std::string& command) {

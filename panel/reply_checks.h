@@ -56,26 +56,6 @@ class LineNotes {
   virtual const std::string& ReadAway() const = 0;
 };
 
-// Forwards to the window's or the tool's host and keeps the notes of the
-// command sent last. Begin() before each command.
-class ReplyWatch : public ExchangeHost, public LineNotes {
- public:
-  explicit ReplyWatch(ExchangeHost& host) : host_(host) {}
-  void Begin();
-  TCustomComm& Comm1() override { return host_.Comm1(); }
-  void SetConnected(bool checked) override { host_.SetConnected(checked); }
-  bool EndsAnswersEarly() const override { return host_.EndsAnswersEarly(); }
-  void NoteUnaccepted(const std::string& command, const std::string& received) override;
-  void NoteReadAway(const std::string& command, const std::string& bytes) override;
-  const std::string& Unaccepted() const override { return unaccepted_; }
-  const std::string& ReadAway() const override { return read_away_; }
-
- private:
-  ExchangeHost& host_;
-  std::string unaccepted_;
-  std::string read_away_;
-};
-
 // The field a read command fills, in Russian, for the window's messages:
 // "ключ 2", "ключ у считывателя", "флаги", "номер 3".
 std::string FieldOf(const std::string& command);
