@@ -5,10 +5,11 @@
 //   9 x 300 ms = 2.7 s per scan (a failed probe must not make the next port
 //   wait for a quiet line);
 // - whole-panel reads through the command-line tool's code: probe, 4 keys,
-//   flags and 6 numbers. Each command's answer ends its first 100 ms slice,
-//   and after the last answer the read waits one more slice for a quiet line
-//   (a late copy of that answer would have been taken for data), so the
-//   floor is 12 + 1 slices, 1.3 s per read.
+//   flags and 6 numbers. Each command's answer ends its first 100 ms slice.
+//   An operation ends only once its last command's budget has run out (an
+//   answer still inside it would otherwise go unseen): the probe's 250 ms,
+//   150 ms after its slice, and the sixth number's 500 ms, 400 ms after its
+//   slice. So the floor is 12 slices + 150 + 400 ms, 1.75 s per read.
 // Prints wall time against each floor and the CPU time per wall second; the
 // last line is "cpu/wall RATIO" over both.
 
@@ -125,14 +126,17 @@ int main() {
 
   const double perRead = wall / reads;
   std::printf("%d whole-panel reads: wall %.3f s, %.1f ms per read\n", reads, wall, perRead * 1000);
-  constexpr double kAnswerSlices = 12, kQuietSlices = 1, kSliceS = 0.1;
-  constexpr double floorS = (kAnswerSlices + kQuietSlices) * kSliceS;
+  constexpr double kAnswerSlices = 12, kSliceS = 0.1;
+  // What is left of the probe's and of the last number's budget after the
+  // slice that took their answers.
+  constexpr double kEndsS = (0.25 - kSliceS) + (0.5 - kSliceS);
+  constexpr double floorS = kAnswerSlices * kSliceS + kEndsS;
   std::printf(
-      "floor 12 answer slices + 1 quiet slice x 100 ms = %.1f ms per read: %+.2f%% "
-      "(goal: at most +5%%)\n",
+      "floor 12 answer slices x 100 ms + the ends of the probe and the read (150 + 400 ms) = "
+      "%.1f ms per read: %+.2f%% (goal: at most +5%%)\n",
       floorS * 1000, (perRead / floorS - 1) * 100);
-  std::printf("the quiet slice after the last answer costs %.1f ms, %.1f%% of a read\n",
-              kQuietSlices * kSliceS * 1000, kQuietSlices * kSliceS / perRead * 100);
+  std::printf("the operations' ends cost %.1f ms, %.1f%% of a read\n", kEndsS * 1000,
+              kEndsS / perRead * 100);
   std::printf("reads: tool cpu %.4f s, cpu/wall %.4f\n", cpu, cpu / wall);
   std::printf("simulators' cpu %.4f s over the whole run\n", simCpu);
   std::printf("scans and reads: tool cpu %.4f s over %.1f s (goal: cpu/wall at most 0.02)\n",
