@@ -85,6 +85,19 @@ std::string UnreadableKind(const std::string& text) {
   return {};
 }
 
+// The window's settings store (user.reg, or a registry export on Windows):
+// said to be that, rather than refused by its first line. Looked for in the
+// first line's letters whatever the encoding: UTF-16 puts a zero byte beside
+// each, an editor may put a byte order mark first.
+bool IsSettingsStore(const std::string& text) {
+  std::string head;
+  for (char c : text.substr(0, 64))
+    if (c != '\0') head += c;
+  for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+    if (head.starts_with(mark)) head.erase(0, std::char_traits<char>::length(mark));
+  return head.starts_with("REGEDIT4") || head.starts_with("Windows Registry Editor");
+}
+
 }  // namespace
 
 int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& image) {
@@ -115,6 +128,13 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
   }
   if (stream->bad()) {
     Tell(*cx.err, "cannot read " + shown);
+    return kExitUsage;
+  }
+  if (IsSettingsStore(text)) {
+    Tell(*cx.err, shown +
+                      " is the window's settings store, not a settings file of a panel: nothing "
+                      "was sent\na panel's settings file is made by reading the panel: " +
+                      kProgramName + " read -o FILE");
     return kExitUsage;
   }
   if (const std::string kind = UnreadableKind(text); !kind.empty()) {
