@@ -296,7 +296,7 @@ int ScanCommand(const CliContext& cx) {
     if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
       hints.push_back(hint);
   }
-  // No panel was asked anywhere: every port there is refuses this user, and
+  // No panel was asked anywhere: every port there refuses this user, and
   // the way in is the first thing to read.
   const bool onlyPermission =
       !opened && !refusals.empty() &&
