@@ -6,7 +6,8 @@
 // its writes; Commit takes the lock file beside the settings file
 // ("user.reg.lock"), reads the file again, changes only this key's values
 // written since the last Commit, writes the whole text to "user.reg.tmp",
-// flushes it to the disk and renames it over the old file. Another key of the
+// flushes it to the disk, renames it over the old file and flushes the folder
+// (ReplaceFileWhole of system_io.h, the tool's own writer). Another key of the
 // file (the port map) and a second running copy of the program keep their
 // values, and a crash at any moment leaves the old file or the new one whole.
 // Reads take the same lock, so each opening sees one whole save.

@@ -19,6 +19,7 @@
 #include "platform/system_text.h"
 #include "support/registry_file.h"
 #include "support/registry_text.h"
+#include "support/system_io.h"
 
 namespace {
 
@@ -120,45 +121,18 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::strin
   return ReadOutcome::kRead;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Only under the exclusive lock: then the temporary name is ours alone, and
-// one left behind by a process that died mid-save is simply overwritten.
+// one left behind by a process that died mid-save is simply overwritten. The
+// file keeps its mode; a new one is the user's alone.
 bool ReplaceFile(const std::string& path, const std::string& text, std::string& error) {
-  const std::string temporary = path + ".tmp";
   struct stat old {};
-  const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
-  const int fd =
-      open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
-    error = PathError(temporary, errno);
-    return false;
-  }
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-  const int writeError = errno;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
-    error = PathError(temporary, ok ? errno : writeError);
-    unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself reaches the disk only with its folder.
-  const std::string folder = fs::path(path).parent_path().string();
-  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
+  ReplaceOptions options;
+  options.mode = stat(path.c_str(), &old) == 0 ? static_cast<int>(old.st_mode & 07777) : 0600;
+  options.temporary = path + ".tmp";
+  std::string reason;
+  if (ReplaceFileWhole(path, text, options, reason)) return true;
+  error = options.temporary + ": " + reason;
+  return false;
 }
 
 // Empty when the file's folder is there (made now or before), else why not:

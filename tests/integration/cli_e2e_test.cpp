@@ -277,6 +277,16 @@ TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
   std::string junk = kSettings;  // bytes no terminal should get raw
   junk.replace(junk.find("dial3=0"), 7, std::string("dial3=\x01\0\xFF", 9));
   std::ofstream(dir.File("huge.txt")) << std::string(2 * 1024 * 1024, '#');
+  // The window's settings store, and its Windows cousin (a registry export in
+  // UTF-16), taken for a panel's settings file.
+  const std::string store =
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM\\Ports]\n\"COM5\"=\"/dev/ttyUSB0\"\n";
+  std::string exported = "\xFF\xFE";
+  for (char c : std::string("Windows Registry Editor Version 5.00\r\n")) exported += {c, '\0'};
+  const std::string storeWords =
+      " is the window's settings store, not a settings file of a panel: nothing was sent\n"
+      "orvex-gsm-cli: a panel's settings file is made by reading the panel: orvex-gsm-cli read "
+      "-o FILE\n";
   const struct {
     std::vector<std::string> args;
     std::string input;
@@ -287,6 +297,8 @@ TEST(CliEndToEnd, AFileThatIsNoSettingsFileSendsNothing) {
       {{"write", dir.path()}, "", "is a directory"},
       {{"write", dir.File("huge.txt")}, "", "larger than 1 MiB"},
       {{"write", "-"}, junk, "dial3 must be 0 or 1, is \"\\x01\\x00\\xFF\""},
+      {{"write", "-"}, store, "standard input" + storeWords},
+      {{"diff", "-"}, exported, "standard input" + storeWords},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"--port", sim.SlavePath()};

@@ -168,6 +168,39 @@ TEST(CliFaults, OutputFileIsReplacedWholeThroughNoPlantedLinkAndDevicesAreWritte
                                              "panel.txt.tmp", "pipe", "site.txt", "victim"}));
 }
 
+// Outputs that cannot take the settings fail at once with exit 1 and a word:
+// a FIFO that nothing reads (it used to hold the tool for ever), and standard
+// output named by a path while it is closed (it used to be opened anew on
+// /dev/null and the reading reported as saved).
+TEST(CliFaults, AnOutputThatCannotTakeTheSettingsFailsAtOnceAndSaysWhy) {
+  SimProcess sim;
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("unread").c_str(), 0600), 0);
+  const struct {
+    std::string output;
+    std::string redirect;
+    int code;
+    std::string words;
+  } cases[] = {
+      {dir.File("unread"), ">/dev/null", kExitCannotWrite, "nothing reads this FIFO"},
+      {"/dev/stdout", ">&-", kExitCannotWrite, "/dev/stdout (standard output): it is closed"},
+      {"/dev/fd/1", ">&-", kExitCannotWrite, "/dev/fd/1 (standard output): it is closed"},
+      {"/proc/self/fd/1", ">&-", kExitCannotWrite, "(standard output): it is closed"},
+      {"/dev/stdout", ">" + dir.File("out.txt"), kExitOk, "into /dev/stdout, every reply checked"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output + " " + c.redirect);
+    // timeout's 124 is a tool that waited for ever.
+    const std::string shell = "timeout 60 " + std::string(ORVEX_GSM_CLI_PATH) + " --fast --port " +
+                              sim.SlavePath() + " read -o " + c.output + " " + c.redirect + " 2>" +
+                              dir.File("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(shell.c_str())), c.code);
+    EXPECT_NE(Slurp(dir.File("err")).find(c.words), std::string::npos) << Slurp(dir.File("err"));
+  }
+  EXPECT_NE(Slurp(dir.File("out.txt")).find("key1="), std::string::npos);
+  EXPECT_EQ(std::filesystem::status(dir.File("unread")).type(), std::filesystem::file_type::fifo);
+}
+
 // Panels swapped faster than the old loop's two probes a second apart.
 TEST(CliFaults, RepeatNoticesAPanelSwappedForTheNextWithinHalfASecond) {
   TempDir dir;

@@ -1,16 +1,21 @@
 // The tool's single-field change against the panel simulator, and the
 // messages that tell an installer what happened and what to do next.
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "cli_run.h"
 #include "fakes/fake_sysfs.h"
 #include "fakes/holder_process.h"
 #include "fakes/pty_pair.h"
 #include "fakes/sim_process.h"
+#include "fakes/unprivileged.h"
 #include "panel/settings_file.h"
 #include "serial/comm_device.h"
 #include "tools/cli/cli.h"
@@ -28,6 +33,33 @@ size_t Count(const std::string& text, const std::string& what) {
   size_t count = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
   return count;
+}
+
+// The tool run in folder by a user without rights over the ports and the
+// folder ("nobody" when the tests run as root), and without a settings file;
+// its exit code and standard error.
+CliRun CliUnprivileged(const std::vector<std::string>& args, const std::string& folder = ".") {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {-1, "", "no pipe"};
+  const int code = orvex_test::RunUnprivileged([&] {
+    close(pipeFds[0]);
+    if (chdir(folder.c_str()) != 0) return 99;
+    setenv("XDG_CONFIG_HOME", "/nonexistent/orvex-config", 1);
+    const CliRun run = Cli(args);
+    for (size_t done = 0; done < run.err.size();) {
+      const ssize_t n = write(pipeFds[1], run.err.data() + done, run.err.size() - done);
+      if (n <= 0) return 98;
+      done += static_cast<size_t>(n);
+    }
+    return run.code;
+  });
+  close(pipeFds[1]);
+  std::string err;
+  char chunk[4096];
+  for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof chunk)) > 0;)
+    err.append(chunk, static_cast<size_t>(n));
+  close(pipeFds[0]);
+  return {code, "", err};
 }
 
 // The settings file with the given lines replaced ("dial3=1").
@@ -166,6 +198,59 @@ TEST(CliSet, AFailedScanNamesEachPortOnceWithoutEmptyLines) {
   EXPECT_EQ(Count(run.err, "cannot open " + first.SlavePath()), 1u) << run.err;
   EXPECT_EQ(Count(run.err, "cannot open " + second.SlavePath()), 1u) << run.err;
   EXPECT_EQ(Count(run.err, "close it first"), 2u) << run.err;
+}
+
+// Every port there refuses this user: no panel was asked, so the way in comes
+// first, and the exit status is the one of a port that cannot be opened.
+TEST(CliSet, AScanThatNoPortLetsInSaysHowToGetInAndExitsFive) {
+  PtyPair first, second;
+  for (const PtyPair* pty : {&first, &second}) {
+    if (geteuid() == 0) {
+      // Open to its group, as a serial port is to dialout.
+      const group* dialout = getgrnam("dialout");
+      ASSERT_NE(dialout, nullptr);
+      ASSERT_EQ(chown(pty->SlavePath().c_str(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
+      ASSERT_EQ(chmod(pty->SlavePath().c_str(), 0660), 0);
+    } else {
+      ASSERT_EQ(chmod(pty->SlavePath().c_str(), 0), 0);
+    }
+  }
+  SetPortMapLookup([&](const std::string& name) -> std::optional<std::string> {
+    if (name == "COM3") return first.SlavePath();
+    if (name == "COM4") return second.SlavePath();
+    return "/no/such/" + name;
+  });
+  ::setenv("ORVEX_GSM_SYSFS_ROOT", "/nonexistent", 1);
+  const CliRun run = CliUnprivileged({"-p", "COM3", "scan"});
+  ::unsetenv("ORVEX_GSM_SYSFS_ROOT");
+  SetPortMapLookup(nullptr);
+  EXPECT_EQ(run.code, kExitCannotOpen) << run.err;
+  EXPECT_TRUE(run.err.starts_with(
+      "orvex-gsm-cli: no port can be opened by this user: permission denied on " +
+      first.SlavePath() + ", " + second.SlavePath() + "\norvex-gsm-cli: "))
+      << run.err;
+  EXPECT_NE(
+      run.err.find(geteuid() == 0 ? "sudo usermod -aG dialout $USER" : "ask the administrator"),
+      std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("no answer"), std::string::npos) << run.err;
+  EXPECT_TRUE(run.err.ends_with("orvex-gsm-cli: then scan again: no panel was asked yet\n"))
+      << run.err;
+}
+
+TEST(CliSet, ALogThatCannotBeMadeNamesTheFolderAndTheWayOut) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+  const CliRun run = CliUnprivileged({"-d", "-p", "/nonexistent/tty", "probe"}, dir.path());
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(run.code, kExitCannotWrite) << run.err;
+  EXPECT_NE(run.err.find("cannot write log.txt in " +
+                         std::filesystem::canonical(dir.path()).string() + ": "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("run the command from a folder you can write"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("or leave out -d"), std::string::npos) << run.err;
 }
 
 }  // namespace

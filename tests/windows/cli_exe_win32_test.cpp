@@ -111,10 +111,17 @@ TEST(WinCliExe, PortsListsEveryComPortAndTheHelpSpeaksOfWindowsPorts) {
   EXPECT_NE(map.err.find("on Windows the COM names are the system's own"), std::string::npos)
       << map.err;
 
+  // The table has no Linux columns.
+  const ProgramRun table = RunCli("ports");
+  EXPECT_EQ(table.exitCode, 0u) << table.err;
+  EXPECT_TRUE(table.out.starts_with("DEVICE ")) << table.out;
+  EXPECT_EQ(table.out.find("BY-ID"), std::string::npos) << table.out;
+  EXPECT_EQ(table.out.find("MAPPED"), std::string::npos) << table.out;
+
   const ProgramRun help = RunCli("--help");
   EXPECT_EQ(help.exitCode, 0u);
-  EXPECT_EQ(help.out.find("/dev/"), std::string::npos) << help.out;
-  EXPECT_EQ(help.out.find("unmap"), std::string::npos) << help.out;
+  for (const char* word : {"/dev/", "unmap", "$ORVEX_GSM_PORT", "manual page"})
+    EXPECT_EQ(help.out.find(word), std::string::npos) << word << "\n" << help.out;
 }
 
 TEST(WinCliExe, BadArgumentsAreRefused) {

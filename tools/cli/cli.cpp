@@ -10,74 +10,56 @@
 #include "support/log.h"
 #include "support/port_map_store.h"
 #include "support/registry_key.h"
+#include "support/system_io.h"
 #include "tools/cli/cli_commands.h"
+#include "tools/cli/cli_platform.h"
 #include "tools/cli/cli_ports.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
-// The port lines of the help, in the system's own terms: Windows names its
-// ports itself, Linux has device paths and the port map.
-#ifdef _WIN32
-#define ORVEX_CLI_PORT_COMMANDS                                                     \
-  "  ports             the COM ports this system has, whether this user can open\n" \
-  "                    them, and what to do when not\n"
-#define ORVEX_CLI_PLAIN_MAP ""
-#define ORVEX_CLI_PORT_OPTION                                                      \
-  "  -p, --port=NAME   the port: COMn, as the Device Manager names it (default:\n" \
-  "                    $ORVEX_GSM_PORT, else the window's port box, else COM2)\n"
-#else
-#define ORVEX_CLI_PORT_COMMANDS                                                          \
-  "  ports             the serial ports present, whether this user can open them,\n"     \
-  "                    and what to do when not\n"                                        \
-  "  map COMn PATH     the port map: COMn opens PATH (use a /dev/serial/by-id/ name,\n"  \
-  "                    which survives replugging)\n"                                     \
-  "  map               the port map: each COM name, its path, whether it is there now\n" \
-  "  unmap COMn        COMn means /dev/ttyS(n-1) again\n"
-#define ORVEX_CLI_PLAIN_MAP ", map"
-#define ORVEX_CLI_PORT_OPTION                                                        \
-  "  -p, --port=NAME   the port: COMn or a device path (default: $ORVEX_GSM_PORT,\n" \
-  "                    else the window's port box, else COM2)\n"
-#endif
-
-constexpr const char* kUsage =
-    "usage: orvex-gsm-cli [OPTION]... COMMAND [ARG]...\n"
-    "\n"
-    "Commands:\n"
-    "  probe             does the panel answer on the port?\n"
-    "  scan              the port, then COM1 to COM8, then the adapters found: prints\n"
-    "                    the name of the port where the panel answers\n"
-    "  read              the panel's keys, numbers and flags as a settings file\n"
-    "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
-    "                    then the panel read back and compared\n"
-    "  diff FILE         the panel read and compared with FILE; nothing is written\n"
-    "  set FIELD=VALUE...\n"
-    "                    the named fields of the settings file changed on the panel\n"
-    "                    (number3=+79161234567 dial3=1; key2=presented takes the key\n"
-    "                    held to the reader); the panel read back and compared\n"
-    "  read-key          the key presented to the panel's reader\n" ORVEX_CLI_PORT_COMMANDS
-    "  set-port NAME     the port the window's port box starts with\n"
-    "\n"
-    "Options:\n" ORVEX_CLI_PORT_OPTION
-    "  -d, --debug       trace every exchange to log.txt in the current directory\n"
-    "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
-    "      --verify      read: read the panel twice and compare\n"
-    "      --no-verify   write, set: do not read the panel back\n"
-    "      --fast        end each exchange as soon as its answer is complete, not at\n"
-    "                    the end of its 100 ms slice (see the manual page)\n"
-    "      --repeat      write, read -o DIR: one panel after another on the port,\n"
-    "                    until Ctrl-C\n"
-    "  -q, --quiet       write, read -o, diff, set: no line saying what was done\n"
-    "      --plain       ports" ORVEX_CLI_PLAIN_MAP
-    ": tab-separated fields, for scripts\n"
-    "  -h, --help        this text\n"
-    "  -V, --version     the tool's version\n"
-    "\n";
+// The port lines are the system's own: Windows names its ports itself, Linux
+// has device paths and the port map.
+std::string Usage() {
+  const PortHelp& ports = HelpOnPorts();
+  return std::string(
+             "usage: orvex-gsm-cli [OPTION]... COMMAND [ARG]...\n"
+             "\n"
+             "Commands:\n"
+             "  probe             does the panel answer on the port?\n"
+             "  scan              the port, then COM1 to COM8, then the adapters found: prints\n"
+             "                    the name of the port where the panel answers\n"
+             "  read              the panel's keys, numbers and flags as a settings file\n"
+             "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
+             "                    then the panel read back and compared\n"
+             "  diff FILE         the panel read and compared with FILE; nothing is written\n"
+             "  set FIELD=VALUE...\n"
+             "                    the named fields of the settings file changed on the panel\n"
+             "                    (number3=+79161234567 dial3=1; key2=presented takes the key\n"
+             "                    held to the reader); the panel read back and compared\n"
+             "  read-key          the key presented to the panel's reader\n") +
+         ports.commands +
+         "  set-port NAME     the port the window's port box starts with\n"
+         "\n"
+         "Options:\n" +
+         ports.portOption +
+         "  -d, --debug       trace every exchange to log.txt in the current directory\n"
+         "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
+         "      --verify      read: read the panel twice and compare\n"
+         "      --no-verify   write, set: do not read the panel back\n"
+         "      --fast        end each exchange as soon as its answer is complete, not at\n"
+         "                    the end of its 100 ms slice" +
+         ports.fastMore +
+         "\n"
+         "      --repeat      write, read -o DIR: one panel after another on the port,\n"
+         "                    until Ctrl-C\n"
+         "  -q, --quiet       write, read -o, diff, set: no line saying what was done\n"
+         "      --plain       " +
+         ports.plainCommands +
+         ": tab-separated fields, for scripts\n"
+         "  -h, --help        this text\n"
+         "  -V, --version     the tool's version\n"
+         "\n";
+}
 
 constexpr int kOptVerify = 256;
 constexpr int kOptNoVerify = 257;
@@ -128,14 +110,6 @@ std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   return "COM2";
 }
 
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-  return _isatty(2) != 0;
-#else
-  return isatty(2) != 0;
-#endif
-}
-
 // Output that never arrived is no success (a full disk, /dev/full, a closed
 // standard output).
 int Delivered(std::ostream& out, std::ostream& err, int code) {
@@ -155,7 +129,8 @@ bool TellUnreadableMap(bool portGiven, std::ostream& err) {
   if (fault.empty()) return false;
   Tell(err, "the port map is not used: " + fault +
                 "\nuntil that file is repaired or moved away, COMn means /dev/ttyS(n-1)" +
-                (portGiven ? "" : " and the window's saved port is not looked at"));
+                (portGiven ? "" : " and the window's saved port is not looked at") + "\n" +
+                StoreUnreadableHint());
   return true;
 }
 
@@ -175,24 +150,18 @@ int Run(const std::string& command, const std::vector<char*>& argv, bool portGiv
         CliContext& cx) {
   std::ostream& out = *cx.out;
   std::ostream& err = *cx.err;
-#ifdef _WIN32
-  // The map makes Linux device paths answer to COM names; on Windows the
-  // names are the system's own, and a mapping would change nothing.
-  if (command == "map" || command == "unmap") {
-    Tell(err, command +
-                  " is for Linux only: on Windows the COM names are the system's own. To give an\n"
-                  "adapter another number: Device Manager, Ports (COM & LPT), the adapter's\n"
-                  "Properties, Port Settings, Advanced, COM Port Number");
+  if (!HasPortMap() && (command == "map" || command == "unmap")) {
+    Tell(err, NoPortMapText(command));
     return kExitUsage;
   }
-#endif
   // The port map's own commands and the list need no port. Those that change
   // the store say themselves when it cannot be read.
   if (command == "map" && argv[optind + 1] != nullptr)
     return MapPort(argv[optind + 1], argv[optind + 2], out, err);
   if (command == "unmap") return UnmapPort(argv[optind + 1], out, err);
   if (command == "set-port") return SetWindowPort(argv[optind + 1], out, err);
-  const bool storeUnreadable = TellUnreadableMap(portGiven, err);
+  // Where COM names are the system's own, no map can change what they open.
+  const bool storeUnreadable = HasPortMap() && TellUnreadableMap(portGiven, err);
   if (command == "map") return ListPortMap(cx.plain, storeUnreadable, out, err);
   if (command == "ports") return ListPorts(cx.plain, out, err);
   if (!portGiven) cx.port = DefaultPort(err, storeUnreadable);
@@ -230,7 +199,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   cx.out = &out;
   cx.err = &err;
   // A progress line only where a person watches it.
-  cx.progress = &err == &std::cerr && StandardErrorIsTerminal();
+  cx.progress = &err == &std::cerr && IsTerminal(2);
   bool portGiven = false;
   // Our own messages, not getopt's: they go to `err`, and name the option.
   opterr = 0;
@@ -268,7 +237,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         cx.quiet = true;
         break;
       case 'h':
-        out << kUsage << ExitStatusHelp();
+        out << Usage() << ExitStatusHelp();
         return Delivered(out, err, kExitOk);
       case 'V':
         out << "orvex-gsm-cli " << ORVEX_VERSION << "\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 
 #include "panel/commands.h"
@@ -144,7 +145,12 @@ int StartLog(const CliContext& cx, const std::string& what) {
     WriteLog(Utf8ToCp1251(std::string(kProgramName) + " " + what + " " + cx.port), true, EmptyData);
     return kExitOk;
   } catch (const EInOutError& e) {
-    Tell(*cx.err, std::string("cannot write log.txt: ") + e.what());
+    std::error_code ec;
+    std::string folder = std::filesystem::current_path(ec).string();
+    if (ec) folder = "the current folder";
+    Tell(*cx.err, "cannot write log.txt in " + folder + ": " + e.what() +
+                      "\n-d keeps its log in the current folder: run the command from a folder "
+                      "you can write\n(your home folder, for one), or leave out -d");
     return kExitCannotWrite;
   }
 }
@@ -260,12 +266,14 @@ int ScanCommand(const CliContext& cx) {
   std::vector<OpenFailure> refusals;
   std::vector<std::string> answered;  // ports where something came, but no "OK"
   std::vector<std::string> scanned;
+  bool opened = false;  // a port that was asked, whether it answered or not
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
     link.port.ForgetUnaccepted();
     if (link.session.Probe(candidate)) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
+    opened = opened || link.session.LastOpenFailure().kind == OpenFailureKind::kNone;
     NoteRemediableRefusal(refusals, link.session.LastOpenFailure());
     const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
     const bool again = std::find(scanned.begin(), scanned.end(), candidate) != scanned.end();
@@ -276,27 +284,37 @@ int ScanCommand(const CliContext& cx) {
   }
   // A port the user could reach with a remedy is named, once the scan failed:
   // one line each, and each remedy once (eight ports of one group share it).
-  std::string text =
-      "no answer from the panel on " + cx.port +
-      (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
-  for (const std::string& line : answered) {
-    text += '\n';
-    text += line;
-  }
+  std::vector<std::string> lines;
   std::vector<std::string> hints;
+  std::string refused;
   for (const OpenFailure& refusal : refusals) {
     const std::string described = DescribeOpenFailure(refusal.device, refusal);
     const size_t end = described.find('\n');
-    text += '\n';
-    text += described.substr(0, end);
+    lines.push_back(described.substr(0, end));
+    refused += (refused.empty() ? "" : ", ") + refusal.device;
     const std::string hint = end == std::string::npos ? "" : described.substr(end + 1);
     if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
       hints.push_back(hint);
   }
-  for (const std::string& hint : hints) {
-    text += '\n';
-    text += hint;
+  // No panel was asked anywhere: every port there refuses this user, and
+  // the way in is the first thing to read.
+  const bool onlyPermission =
+      !opened && !refusals.empty() &&
+      std::all_of(refusals.begin(), refusals.end(), [](const OpenFailure& refusal) {
+        return refusal.kind == OpenFailureKind::kPermission;
+      });
+  if (onlyPermission) {
+    std::string text = "no port can be opened by this user: permission denied on " + refused;
+    for (const std::string& hint : hints) text += "\n" + hint;
+    Tell(*cx.err, text + "\nthen scan again: no panel was asked yet");
+    return kExitCannotOpen;
   }
+  std::string text =
+      "no answer from the panel on " + cx.port +
+      (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
+  for (const std::string& line : answered) text += "\n" + line;
+  for (const std::string& line : lines) text += "\n" + line;
+  for (const std::string& hint : hints) text += "\n" + hint;
   Tell(*cx.err, text);
   return kExitNoAnswer;
 }

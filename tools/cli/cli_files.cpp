@@ -3,42 +3,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <system_error>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-
-#include <random>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "panel/settings_file.h"
 #include "platform/system_text.h"
+#include "support/system_io.h"
 #include "tools/cli/exit_codes.h"
 
 // The offset is worked out from the two calendars, since strftime's %z gives
 // the zone's name on Windows.
 std::string IsoTimeNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  std::tm utc{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-  gmtime_s(&utc, &now);
-#else
-  localtime_r(&now, &local);
-  gmtime_r(&now, &utc);
-#endif
+  const std::tm local = LocalCalendar(now);
+  const std::tm utc = UtcCalendar(now);
   int days = local.tm_yday - utc.tm_yday;
   if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
   const int minutes = days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
@@ -56,201 +37,36 @@ std::string BackupText(const PanelImage& image, const CliContext& cx) {
   return FormatSettingsFile(image, header);
 }
 
-#ifdef _WIN32
-
 namespace {
 
-// A name nobody can guess beside path, so that nothing can be planted there.
-std::string TemporaryName(const std::string& path) {
-  std::random_device random;
-  char suffix[24];
-  std::snprintf(suffix, sizeof suffix, ".%08x%08x", random(), random());
-  const std::filesystem::path target(path);
-  // Appended, not summed: mingw's GCC 12 misreads the sum as an overlapping
-  // copy (-Wrestrict).
-  std::string name(".");
-  name += target.filename().string();
-  name += suffix;
-  return (target.parent_path() / name).string();
-}
+// After any output that failed: the panel is unchanged, only its reading is
+// lost.
+constexpr const char* kReadAgain =
+    "the panel was read, but its settings were not saved: read again once the output can take "
+    "them";
 
 }  // namespace
-
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason,
-                         bool exclusive) {
-  const std::string temporary = TemporaryName(path);
-  {
-    // Created here or not at all.
-    const int fd =
-        _open(temporary.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-      reason = CLibraryErrorText(errno);
-      return false;
-    }
-    bool written = true;
-    for (size_t done = 0; written && done < text.size();) {
-      const int n = _write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-      written = n > 0;
-      if (written) done += static_cast<size_t>(n);
-    }
-    const int code = errno;
-    if (_close(fd) != 0 || !written) {
-      reason = CLibraryErrorText(written ? errno : code);
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  if (exclusive && std::filesystem::exists(path, ec))
-    ec = std::make_error_code(std::errc::file_exists);
-  else
-    std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    reason = ec.message();
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-#else
-
-namespace {
-
-bool WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A device, a FIFO, or one of this process's descriptors (/dev/stdout,
-// /proc/self/fd/1): written into as it is, never replaced by a file.
-bool WriteInto(const std::string& path, const std::string& text, bool append, std::string& reason) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0));
-  if (fd < 0) {
-    reason = CLibraryErrorText(errno);
-    return false;
-  }
-  const bool written = WriteAll(fd, text);
-  const int code = errno;
-  if (::close(fd) != 0 || !written) {
-    reason = CLibraryErrorText(written ? errno : code);
-    return false;
-  }
-  return true;
-}
-
-// A name of its own beside path that nobody can foresee, created here and
-// nowhere else (mkstemp: O_CREAT | O_EXCL, which follows no link).
-bool ReplaceFile(const std::string& path, const std::string& text, bool exclusive,
-                 std::string& reason) {
-  const std::filesystem::path target(path);
-  std::string name =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    reason = CLibraryErrorText(errno);
-    return false;
-  }
-  // mkstemp gives 0600; a settings file is as readable as any other file the
-  // user makes.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  bool done = WriteAll(fd, text) && ::fsync(fd) == 0;
-  int code = errno;
-  if (::close(fd) != 0 && done) {
-    done = false;
-    code = errno;
-  }
-  if (done) {
-    if (exclusive) {
-      // Not over a name taken meanwhile; where the file system cannot say
-      // (EINVAL), looked at just before the rename.
-      done = ::renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
-      if (!done && errno == EINVAL) {
-        struct stat taken {};
-        if (::lstat(path.c_str(), &taken) == 0)
-          errno = EEXIST;
-        else
-          done = ::rename(name.c_str(), path.c_str()) == 0;
-      }
-    } else {
-      done = ::rename(name.c_str(), path.c_str()) == 0;
-    }
-    code = errno;
-  }
-  if (!done) {
-    ::unlink(name.c_str());
-    reason = CLibraryErrorText(code);
-  }
-  return done;
-}
-
-bool OneOfOurDescriptors(const std::string& path) {
-  return path.starts_with("/dev/std") || path.starts_with("/dev/fd/") || path.starts_with("/proc/");
-}
-
-}  // namespace
-
-// A regular file appears whole or not at all: a backup cut short by a full
-// disk must not replace the one before it. A link is followed: the file it
-// names is replaced in its own folder and the link stays, as "sed -i
-// --follow-symlinks" does; a link to nothing is refused.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason,
-                         bool exclusive) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0) {
-    if (errno != ENOENT) {
-      reason = CLibraryErrorText(errno);
-      return false;
-    }
-    return ReplaceFile(path, text, exclusive, reason);
-  }
-  if (exclusive) {
-    reason = CLibraryErrorText(EEXIST);
-    return false;
-  }
-  struct stat target {};
-  if (::stat(path.c_str(), &target) != 0) {
-    reason = S_ISLNK(link.st_mode) ? "a link to nothing" : CLibraryErrorText(errno);
-    return false;
-  }
-  if (S_ISDIR(target.st_mode)) {
-    reason = CLibraryErrorText(EISDIR);
-    return false;
-  }
-  if (!S_ISREG(target.st_mode)) return WriteInto(path, text, false, reason);
-  if (!S_ISLNK(link.st_mode)) return ReplaceFile(path, text, false, reason);
-  // Standard output as a file: what the shell opened is written into.
-  if (OneOfOurDescriptors(path)) return WriteInto(path, text, true, reason);
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) {
-    reason = CLibraryErrorText(errno);
-    return false;
-  }
-  const std::string real = resolved;
-  std::free(resolved);
-  return ReplaceFile(real, text, false, reason);
-}
-
-#endif
 
 int Emit(const std::string& text, const CliContext& cx) {
-  if (cx.output.empty()) {
+  // -o /dev/stdout is standard output itself, with its checks: opened anew,
+  // a standard output that was closed (and is kept on /dev/null) would take
+  // the settings and lose them.
+  if (cx.output.empty() || DescriptorNamed(cx.output) == 1) {
+    errno = 0;
     *cx.out << text;
     cx.out->flush();
     if (*cx.out) return kExitOk;
-    Tell(*cx.err, "cannot write the settings to standard output");
+    // A closed standard output is kept on /dev/null for reading only.
+    const int code = errno;
+    const std::string why = code == 0 || code == EBADF ? "it is closed" : CLibraryErrorText(code);
+    const std::string shown =
+        cx.output.empty() ? "standard output" : cx.output + " (standard output)";
+    Tell(*cx.err, "cannot write the settings to " + shown + ": " + why + "\n" + kReadAgain);
     return kExitCannotWrite;
   }
   std::string reason;
-  if (WriteFileAtomically(cx.output, text, reason)) return kExitOk;
-  Tell(*cx.err, "cannot write " + cx.output + ": " + reason);
+  if (WriteOutputFile(cx.output, text, false, reason)) return kExitOk;
+  Tell(*cx.err, "cannot write " + cx.output + ": " + reason + "\n" + kReadAgain);
   return kExitCannotWrite;
 }
 
@@ -267,6 +83,19 @@ std::string UnreadableKind(const std::string& text) {
   if (text.find('\r') != std::string::npos && text.find('\n') == std::string::npos)
     return "has CR-only line ends";
   return {};
+}
+
+// The window's settings store (user.reg, or a registry export on Windows):
+// said to be that, rather than refused by its first line. Looked for in the
+// first line's letters whatever the encoding: UTF-16 puts a zero byte beside
+// each, an editor may put a byte order mark first.
+bool IsSettingsStore(const std::string& text) {
+  std::string head;
+  for (char c : text.substr(0, 64))
+    if (c != '\0') head += c;
+  for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+    if (head.starts_with(mark)) head.erase(0, std::char_traits<char>::length(mark));
+  return head.starts_with("REGEDIT4") || head.starts_with("Windows Registry Editor");
 }
 
 }  // namespace
@@ -299,6 +128,13 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
   }
   if (stream->bad()) {
     Tell(*cx.err, "cannot read " + shown);
+    return kExitUsage;
+  }
+  if (IsSettingsStore(text)) {
+    Tell(*cx.err, shown +
+                      " is the window's settings store, not a settings file of a panel: nothing "
+                      "was sent\na panel's settings file is made by reading the panel: " +
+                      kProgramName + " read -o FILE");
     return kExitUsage;
   }
   if (const std::string kind = UnreadableKind(text); !kind.empty()) {

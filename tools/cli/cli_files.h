@@ -17,14 +17,7 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
 // The settings file of a read of cx.port, with its header.
 std::string BackupText(const PanelImage& image, const CliContext& cx);
 
-// The text to path: a regular file (or one a link names) is replaced only
-// once all of it is written, through a temporary file of an unforeseeable
-// name beside it; a device, a FIFO or /dev/stdout is written into and never
-// replaced. False with the reason otherwise. With exclusive, an existing
-// path is not replaced.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& reason,
-                         bool exclusive = false);
-
-// The text to cx.output, or standard output when none was given; 0, or exit 1
-// after a message.
+// The text to cx.output (support/system_io.h's WriteOutputFile), or to
+// cx.out when none was given or it names standard output; 0, or exit 1 after
+// a message.
 int Emit(const std::string& text, const CliContext& cx);

@@ -17,6 +17,7 @@
 #include "support/group_membership.h"
 #include "support/port_map_store.h"
 #include "support/registry_key.h"
+#include "tools/cli/cli_platform.h"
 #include "tools/cli/exit_codes.h"
 
 namespace {
@@ -24,31 +25,6 @@ namespace {
 std::string SysfsRoot() {
   const char* root = std::getenv("ORVEX_GSM_SYSFS_ROOT");
   return root != nullptr && *root != '\0' ? root : "/";
-}
-
-
-std::vector<SerialPortInfo> PortsPresent() {
-  std::vector<SerialPortInfo> ports = ListSerialPorts(SysfsRoot());
-#ifdef _WIN32
-  // The system's list leaves out ports that still open by their name (a port
-  // driver that does not register there; under Wine, a COM name linked after
-  // the prefix started): each name that is not "no such device" is a port.
-  // Only names missing from the list are opened, and closed again at once.
-  for (const std::string& name : AllComNames()) {
-    if (std::any_of(ports.begin(), ports.end(),
-                    [&](const SerialPortInfo& p) { return p.device == name; }))
-      continue;
-    if (CheckDeviceAccess(name).kind == OpenFailureKind::kNoDevice) continue;
-    SerialPortInfo port;
-    port.device = name;
-    ports.push_back(port);
-  }
-  // COM2 before COM10.
-  std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
-    return ComNumber(a.device).value_or(0) < ComNumber(b.device).value_or(0);
-  });
-#endif
-  return ports;
 }
 
 // "COM5" for "com5": the spelling the port map keeps; nothing for a text
@@ -144,7 +120,7 @@ std::string Hint(const OpenFailure& failure) {
       return "held by " + Holders(failure.holders) + ": close it first\n";
     case OpenFailureKind::kNoDevice: {
       std::string present;
-      for (const SerialPortInfo& port : PortsPresent())
+      for (const SerialPortInfo& port : PortsPresent(SysfsRoot()))
         present += (present.empty() ? "" : ", ") + port.device;
       return present.empty() ? "no serial ports are present\n" : "ports present: " + present + "\n";
     }
@@ -171,11 +147,37 @@ std::string Reason(const OpenFailure& failure) {
   }
 }
 
-// The store's own message, with what the system said where it said anything.
-int StoreFailed(const ERegistryException& error, const char* what, std::ostream& err) {
+// The store's own message, with what the system said where it said anything,
+// then how to mend it; again: the step after that.
+int StoreFailed(const ERegistryException& error, const char* what, const std::string& again,
+                std::ostream& err) {
+  const bool unreadable = dynamic_cast<const ESettingsFileError*>(&error) != nullptr;
   Tell(err, std::string("cannot write the ") + what + ": " + error.what() +
-                (error.Detail().empty() ? "" : " (" + error.Detail() + ")"));
+                (error.Detail().empty() ? "" : " (" + error.Detail() + ")") + "\n" +
+                (unreadable ? StoreUnreadableHint() : StoreUnwritableHint(again)));
   return kExitCannotWrite;
+}
+
+// The absolute path a relative one most likely means: "ttyUSB0" and
+// "serial/by-id/..." are under /dev, "dev/ttyUSB0" lacks its first "/".
+std::string AbsolutePathMeant(const std::string& path) {
+  if (path.empty()) return "/dev/ttyUSB0";
+  if (path.starts_with("dev/")) return "/" + path;
+  if (path.starts_with("./") || path.starts_with("../"))
+    return std::filesystem::absolute(path).lexically_normal().string();
+  return "/dev/" + path;
+}
+
+// The cells of a row of ports, in the columns this system shows.
+std::vector<std::string> InColumns(const std::vector<std::string>& all) {
+  static const std::vector<std::string> names = {"DEVICE", "BY-ID",  "IDS",   "DESCRIPTION",
+                                                 "MAPPED", "ACCESS", "REMEDY"};
+  std::vector<std::string> cells;
+  for (const std::string& column : PortColumns()) {
+    const auto at = std::find(names.begin(), names.end(), column);
+    cells.push_back(all[static_cast<size_t>(at - names.begin())]);
+  }
+  return cells;
 }
 
 // Rows as a table with a header, or tab-separated without it.
@@ -215,52 +217,46 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-#ifdef _WIN32
-constexpr const char* kNoPortsHint =
-    "no serial ports found: plug the adapter in and look for it in the Device Manager\n"
-    "(Win+X, Device Manager, Ports (COM & LPT)); install its driver when it is listed\n"
-    "under Other devices";
-#else
-constexpr const char* kNoPortsHint =
-    "no serial ports found: check that the adapter is plugged in, then look at what the\n"
-    "kernel said when it was (sudo dmesg | tail): no line at all is a cable or adapter\n"
-    "fault, a line without ttyUSB or ttyACM a missing driver";
-#endif
-
 }  // namespace
 
 int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
-  const auto ports = PortsPresent();
-  const auto map = ReadStoredComMap(DefaultRegistryStore());
+  const auto ports = PortsPresent(SysfsRoot());
+  const auto map = HasPortMap() ? ReadStoredComMap(DefaultRegistryStore())
+                                : std::vector<std::pair<std::string, std::string>>();
   std::vector<std::vector<std::string>> rows;
-  rows.push_back({"DEVICE", "BY-ID", "IDS", "DESCRIPTION", "MAPPED", "ACCESS", "REMEDY"});
+  rows.push_back(PortColumns());
   for (const SerialPortInfo& port : ports) {
     const std::string ids =
         port.vendor_id.empty() ? std::string() : port.vendor_id + ":" + port.product_id;
     const OpenFailure access = CheckDeviceAccess(port.device);
-    rows.push_back({port.device, port.by_id, ids, port.description, MappedNames(map, port),
-                    Access(access), Remedy(access)});
+    rows.push_back(InColumns({port.device, port.by_id, ids, port.description,
+                              MappedNames(map, port), Access(access), Remedy(access)}));
   }
   // A mapping to an adapter that is not plugged in is what a user looks for
   // when COM5 does not open.
   for (const auto& [name, path] : map) {
     if (PortOf(path, ports) != nullptr || Exists(path)) continue;
-    rows.push_back({path, "", "", "mapped, not present now", name, "absent",
-                    "plug the adapter in, or unmap " + name});
+    rows.push_back(InColumns({path, "", "", "mapped, not present now", name, "absent",
+                              "plug the adapter in, or unmap " + name}));
   }
-  if (ports.empty() && !plain) Tell(err, kNoPortsHint);
+  if (ports.empty() && !plain) Tell(err, NoPortsHint());
   if (rows.size() > 1) PrintRows(std::move(rows), plain, out);
   return kExitOk;
 }
 
 int ListPortMap(bool plain, bool storeUnreadable, std::ostream& out, std::ostream& err) {
-  if (storeUnreadable) return kExitCannotWrite;
+  if (storeUnreadable) {
+    Tell(err,
+         "no port map to list: mend the settings file or move it away as said above, then "
+         "list the map again");
+    return kExitCannotWrite;
+  }
   const auto map = ReadStoredComMap(DefaultRegistryStore());
   if (map.empty()) {
     if (!plain) Tell(err, "no COM name is mapped; map one with: orvex-gsm-cli map COMn PATH");
     return kExitOk;
   }
-  const auto ports = PortsPresent();
+  const auto ports = PortsPresent(SysfsRoot());
   std::vector<std::vector<std::string>> rows;
   rows.push_back({"COM", "PATH", "NOW", "BY-ID"});
   for (const auto& [name, path] : map) {
@@ -281,13 +277,16 @@ int MapPort(const std::string& com, const std::string& path, std::ostream& out, 
   }
   // A path is what the serial code takes as one: it begins with "/".
   if (path.empty() || path.front() != '/') {
-    Tell(err, "not an absolute path: " + path);
+    Tell(err, "not an absolute path: " + path +
+                  "\nthe map needs the device's whole path, such as: " + kProgramName + " map " +
+                  *name + " " + AbsolutePathMeant(path) + "\n(" + kProgramName +
+                  " ports lists the devices present)");
     return kExitUsage;
   }
   try {
     WriteStoredPort(DefaultRegistryStore(), *name, path);
   } catch (const ERegistryException& error) {
-    return StoreFailed(error, "port map", err);
+    return StoreFailed(error, "port map", "map " + *name + " again", err);
   }
   out << *name << " -> " << path << "\n";
   if (!Exists(path))
@@ -304,17 +303,19 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   }
   // An unreadable map would look like one without this name.
   if (const std::string fault = PortMapFault(DefaultRegistryStore()); !fault.empty()) {
-    Tell(err, "cannot change the port map: " + fault);
+    Tell(err, "cannot change the port map: " + fault + "\n" + StoreUnreadableHint());
     return kExitCannotWrite;
   }
+  // Nothing to undo: the name means its own port already.
   if (!LookUpStoredPort(DefaultRegistryStore(), *name)) {
-    out << *name << " is not mapped\n";
+    Tell(err, *name + " is not mapped: nothing to unmap (" + kProgramName +
+                  " map lists the mapped names)");
     return kExitOk;
   }
   try {
     WriteStoredPort(DefaultRegistryStore(), *name, std::string());
   } catch (const ERegistryException& error) {
-    return StoreFailed(error, "port map", err);
+    return StoreFailed(error, "port map", "unmap " + *name + " again", err);
   }
   out << *name << " unmapped\n";
   return kExitOk;
@@ -324,14 +325,7 @@ std::string DescribeOpenFailure(const std::string& port, const OpenFailure& fail
   // A typing slip ("-p foo") is no missing device: say what a name can be.
   if (failure.kind == OpenFailureKind::kNoDevice && !ComNumber(port) &&
       (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
-#ifdef _WIN32
-    return "cannot open " + port + ": \"" + port + "\" is not a COM name (COM1 to COM256)\n" +
-           Hint(failure);
-#else
-    return "cannot open " + port + ": \"" + port +
-           "\" is neither a COM name (COM1 to COM256) nor a device path that exists\n" +
-           Hint(failure);
-#endif
+    return "cannot open " + port + ": " + NoPortNameText(port) + "\n" + Hint(failure);
   std::string text = "cannot open " + port;
   if (!failure.device.empty() && failure.device != port) text += " (" + failure.device + ")";
   return text + ": " + Reason(failure) + "\n" + Hint(failure);
@@ -365,7 +359,7 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
     key->WriteString(kPortBoxTextValue, name);
     key->Commit();
   } catch (const ERegistryException& error) {
-    return StoreFailed(error, "window's port", err);
+    return StoreFailed(error, "window's port", "set-port " + name + " again", err);
   }
   out << "the window's port box starts with " << name << "\n";
   return kExitOk;

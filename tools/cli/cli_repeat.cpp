@@ -11,6 +11,7 @@
 #include <ostream>
 #include <thread>
 
+#include "support/system_io.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_files.h"
 #include "tools/cli/cli_panel.h"
@@ -115,13 +116,7 @@ void AwaitGone(Link& link, Progress& progress, int number) {
 }
 
 std::string Stamp(const char* format) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalCalendar(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, format, &local);
   return text;
@@ -189,7 +184,7 @@ PanelOutcome SaveBackup(const CliContext& cx, const PanelImage& image, int numbe
     const std::string path = (std::filesystem::path(cx.output) / name).string();
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) continue;
-    if (WriteFileAtomically(path, BackupText(image, cx), reason, true))
+    if (WriteOutputFile(path, BackupText(image, cx), true, reason))
       return {kExitOk, "saved " + path};
     if (!std::filesystem::exists(path, ec)) break;  // not a name taken meanwhile
   }

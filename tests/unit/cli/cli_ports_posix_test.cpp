@@ -93,8 +93,12 @@ TEST_F(CliPorts, MapListUseAndUnmapAnAdapterByItsStableName) {
   EXPECT_EQ(ResolveDevicePath("COM5"), "/dev/ttyS4");
   EXPECT_EQ(Plain().find("COM5"), std::string::npos);
   out.str("");
+  err.str("");
   EXPECT_EQ(UnmapPort("COM5", out, err), 0);
-  EXPECT_EQ(out.str(), "COM5 is not mapped\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(),
+            "orvex-gsm-cli: COM5 is not mapped: nothing to unmap (orvex-gsm-cli map lists the "
+            "mapped names)\n");
 }
 
 TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarnedOf) {
@@ -109,8 +113,22 @@ TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarn
       {"COM257", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: COM257 (COM1 to COM256)\n"},
       {"COM05", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: COM05 (COM1 to COM256)\n"},
       {"LPT1", "/dev/ttyUSB0", 2, "orvex-gsm-cli: not a port name: LPT1 (COM1 to COM256)\n"},
-      {"COM1", "dev/ttyUSB0", 2, "orvex-gsm-cli: not an absolute path: dev/ttyUSB0\n"},
-      {"COM1", "", 2, "orvex-gsm-cli: not an absolute path: \n"},
+      // The path most likely meant is offered, ready to run.
+      {"COM4", "ttyUSB0", 2,
+       "orvex-gsm-cli: not an absolute path: ttyUSB0\n"
+       "orvex-gsm-cli: the map needs the device's whole path, such as: orvex-gsm-cli map COM4 "
+       "/dev/ttyUSB0\n"
+       "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
+      {"COM1", "dev/ttyUSB0", 2,
+       "orvex-gsm-cli: not an absolute path: dev/ttyUSB0\n"
+       "orvex-gsm-cli: the map needs the device's whole path, such as: orvex-gsm-cli map COM1 "
+       "/dev/ttyUSB0\n"
+       "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
+      {"COM1", "", 2,
+       "orvex-gsm-cli: not an absolute path: \n"
+       "orvex-gsm-cli: the map needs the device's whole path, such as: orvex-gsm-cli map COM1 "
+       "/dev/ttyUSB0\n"
+       "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
       {"com256", "/nonexistent/ttyUSB9", 0,
        "orvex-gsm-cli: warning: /nonexistent/ttyUSB9 does not exist now; COM256 opens it once "
        "the adapter is plugged in\n"},
@@ -132,11 +150,19 @@ TEST_F(CliPorts, AStoreThatCannotBeWrittenFailsTheMap) {
   setenv("XDG_CONFIG_HOME", (sysfs.path() / "plain").c_str(), 1);
   std::ostringstream out, err;
   EXPECT_EQ(MapPort("COM5", "/nonexistent/ttyUSB9", out, err), 1);
-  // The one message names the folder that cannot be made, the real cause.
+  // The one message names the folder that cannot be made, the real cause,
+  // then where the store is and what to do.
+  const std::string folder = (sysfs.path() / "plain" / "NolvarGSM").string();
   EXPECT_EQ(err.str(),
             "orvex-gsm-cli: cannot write the port map: Failed to set data for 'COM5' "
             "(cannot make the folder " +
-                (sysfs.path() / "plain" / "NolvarGSM").string() + ": Not a directory)\n");
+                folder +
+                ": Not a directory)\n"
+                "orvex-gsm-cli: the settings are kept in " +
+                folder +
+                "/user.reg: its folder must be one you can write, on a disk with room\n"
+                "orvex-gsm-cli: (ls -ld '" +
+                folder + "' shows whose it is); then run map COM5 again\n");
   EXPECT_EQ(out.str(), "");
 }
 
@@ -176,8 +202,17 @@ TEST_F(CliPorts, AnUnreadableSettingsFileIsSaidOnceAndLeftAsItIs) {
     SCOPED_TRACE(args.back() + ": " + err.str());
     EXPECT_EQ(Count(err.str(), "cannot be read"), 1u);
     EXPECT_NE(err.str().find(home.File().string() + "' cannot be read, line 4"), std::string::npos);
+    // The step that mends it, ready to run.
+    EXPECT_NE(err.str().find("orvex-gsm-cli:   mv '" + home.File().string() + "' '" +
+                             home.File().string() + ".broken'\n"),
+              std::string::npos);
     if (args.back() == "map" || args.back() == "COM3") {
       EXPECT_EQ(code, 1);
+    }
+    if (args.back() == "map") {
+      EXPECT_TRUE(
+          err.str().ends_with("orvex-gsm-cli: no port map to list: mend the settings file "
+                              "or move it away as said above, then list the map again\n"));
     }
   }
   EXPECT_EQ(home.Read(), broken);
