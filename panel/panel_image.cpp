@@ -8,17 +8,6 @@
 
 namespace {
 
-ReplyShape ShapeOf(char shape) {
-  switch (shape) {
-    case 'k':
-      return ReplyShape::kKey;
-    case 'f':
-      return ReplyShape::kFlags;
-    default:
-      return ReplyShape::kNumber;
-  }
-}
-
 std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
   std::string message = "the panel's replies could not be taken: ";
   for (size_t i = 0; i < refused.size(); ++i) {
@@ -33,14 +22,13 @@ class ImageReader {
  public:
   ImageReader(const CommandSender& send, const LineNotes* notes) : send_(send), notes_(notes) {}
 
-  std::string Data(const std::string& command, int32_t budget, char shape) {
+  std::string Data(const std::string& command, int32_t budget, ReplyShape shape) {
     std::string reply;
     send_(command, kCommandAttempts, budget, reply);
     // More of an answer before this command went out followed the answer of
     // the one before: that answer may not be the panel's reply to it.
     if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
-      Refuse(previous_, ReplyProblemText(ReplyProblem::kFollowed, ShapeOf(shape)),
-             notes_->ReadAway());
+      Refuse(previous_, ReplyProblemText(ReplyProblem::kFollowed, shape), notes_->ReadAway());
     previous_ = command;
     if (reply.empty() && notes_ != nullptr && !notes_->Unaccepted().empty()) {
       refused_.push_back({command, "was answered without \"OK\"", notes_->Unaccepted()});
@@ -77,8 +65,8 @@ class ImageReader {
 EPanelReadError::EPanelReadError(std::vector<RefusedReply> refused)
     : std::runtime_error(ErrorMessage(refused)), refused_(std::move(refused)) {}
 
-std::string ReplyFault(const std::string& reply, char shape) {
-  return ReplyProblemText(CheckReply(reply, ShapeOf(shape)), ShapeOf(shape));
+std::string ReplyFault(const std::string& reply, ReplyShape shape) {
+  return ReplyProblemText(CheckReply(reply, shape), shape);
 }
 
 std::string EscapedBytes(const std::string& bytes) {
@@ -105,17 +93,22 @@ PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes) {
   ImageReader reader(send, notes);
   PanelImage image;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
-    const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, 'k');
-    image.keys[slot - 1] = data.empty() ? std::string() : ReverseKeyBytes(data);
+    // A slot in no use answers fewer digits, or none: it is taken as the key
+    // list shows it, padded with "0", which is also what writing it back puts
+    // into the panel.
+    const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, ReplyShape::kShortKey);
+    image.keys[slot - 1] = ReverseKeyBytes(data);
   }
-  const std::string flags = reader.Data(std::string(kFlagsReadCommand), kFlagsBudget, 'f');
+  const std::string flags =
+      reader.Data(std::string(kFlagsReadCommand), kFlagsBudget, ReplyShape::kFlags);
   if (!flags.empty()) {
     const FlagBytes bytes = DecodeFlagBytes(flags);
     image.dial = bytes.dial & kFlagBits;
     image.day = bytes.day & kFlagBits;
   }
   for (const PanelEvent& event : kPanelEvents) {
-    const std::string data = reader.Data(NumberReadCommand(event.number), kNumberBudget, 'n');
+    const std::string data =
+        reader.Data(NumberReadCommand(event.number), kNumberBudget, ReplyShape::kNumber);
     if (!data.empty()) image.numbers[event.number - 1] = data.substr(2);
   }
   reader.RaiseIfRefused();

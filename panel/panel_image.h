@@ -18,6 +18,7 @@
 
 #include "panel/commands.h"
 #include "panel/page_link.h"
+#include "panel/reply_checks.h"
 
 struct PanelImage {
   // Display order (as the key list shows them), 16 upper-case hexadecimal
@@ -73,11 +74,9 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image,
 // them ("key2", "dial5", "number1"), in file order.
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b);
 
-// The checks ReadPanelImage applies to one reply text; empty when the reply
-// is good, else the reason.
-// shape: 'k' key (16 hex digits), 'f' flags (4), 'n' number (2 characters
-// then 32 hex digits).
-std::string ReplyFault(const std::string& reply, char shape);
+// The checks a read applies to one reply text; empty when the reply is good,
+// else the reason.
+std::string ReplyFault(const std::string& reply, ReplyShape shape);
 
 // Bytes shown so that a user can read them between double quotes: printable
 // ASCII as it is, CR LF and other bytes escaped (\r, \n, \xNN), and "\" and

@@ -242,6 +242,11 @@ class PanelFileTest : public QObject {
         << QString::fromUtf8(
                "Ответы охранной панели на порту COM2 не приняты:\nФлаги «Дозвон» и "
                "«24 часа» (+s): ответ не похож на флаги (4 шестнадцатеричные цифры)");
+    // A copy of number5's answer where number6's belongs, number6's own
+    // answer late inside its budget: once saved as number5's value twice.
+    QTest::newRow("answer late inside its budget")
+        << QStringList{"--twice", "+H05:140", "--late", "+H06:150"} << true
+        << QString::fromUtf8("Ответы охранной панели на порту COM2 не приняты:\n");
     QTest::newRow("line lost") << QStringList{"--hangup-mid", "+H03"} << true
                                << QString::fromUtf8("Связь через порт COM2 прервалась");
   }

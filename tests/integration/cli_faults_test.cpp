@@ -68,6 +68,34 @@ TEST(CliFaults, ALateCopyBesideAFaultOnTheNextCommandNeverGivesARead) {
   }
 }
 
+// A copy of number5's answer, then number6's own answer late inside its
+// budget (a read) or a refusal of number6 after the copy (a write without its
+// read-back): the copy must not pass for number6's answer, and the write must
+// name number6 as not written.
+TEST(CliFaults, AnAnswerLateInsideItsBudgetIsSeenAfterTheLastCommand) {
+  for (const bool fast : {false, true}) {
+    SCOPED_TRACE(fast ? "--fast" : "slices");
+    const std::string copyAt = fast ? "+H05:40" : "+H05:140";
+    SimProcess reader({"--twice", copyAt, "--late", fast ? "+H06:250" : "+H06:150"});
+    std::vector<std::string> read = {"--port", reader.SlavePath(), "read"};
+    if (fast) read.insert(read.begin(), "--fast");
+    CliRun run = Cli(read);
+    EXPECT_EQ(run.code, kExitNotAccepted) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("(+H06)"), std::string::npos) << run.err;
+
+    SimProcess writer(
+        {"--twice", fast ? "+H05:20" : "+H05:100", "--late", "+H06:300", "--error-on", "+H06"});
+    std::vector<std::string> write = {"--port", writer.SlavePath(), "--no-verify", "write", "-"};
+    if (fast) write.insert(write.begin(), "--fast");
+    run = Cli(write, kSettings);
+    EXPECT_EQ(run.code, kExitNotAccepted) << run.err;
+    EXPECT_NE(run.err.find("not accepted by the panel on " + writer.SlavePath()), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("number6 (+H06)"), std::string::npos) << run.err;
+  }
+}
+
 TEST(CliFaults, FlagsOfAnotherShapeAndWritesConfirmedByAnotherReplyAreRefused) {
   SimProcess flags({"--answer-as", "+s:+T02"});
   CliRun run = Cli({"--port", flags.SlavePath(), "read"});

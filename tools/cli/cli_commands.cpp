@@ -89,6 +89,12 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx,
 
 // "no answer" only when nothing came; otherwise what came instead.
 std::string NoAnswerText(Link& link, const std::string& port) {
+  const std::string& more = link.session.ProbeFollowedBy();
+  if (!more.empty())
+    return "the probe " + std::string(kProbeCommand) + " on " + port +
+           " was answered more than once (then " + Quoted(more) +
+           "), so the panel's answers cannot be told apart"
+           "\ncheck that nothing else is wired to this line, then try again";
   const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
   if (came.empty())
     return "no answer from the panel on " + port +
@@ -112,6 +118,12 @@ void TellRefused(const EPanelReadError& error, const CliContext& cx, const ReadB
                       FieldCommand(r.command) + " on " + cx.port + " " + r.reason +
                       (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
   }
+  if (readBack != nullptr)
+    Tell(*cx.err, readBack->lost);
+  else
+    Tell(*cx.err,
+         "nothing was read: check the cable and that nothing else is wired to the line, then "
+         "read again (the exact replies are in log.txt with -d)");
 }
 
 // Reads once; 0 with the image, else the outcome after a message.
@@ -166,7 +178,8 @@ int Reach(Link& link, const CliContext& cx, bool quietly) {
   }
   if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
   if (!quietly) Tell(*cx.err, NoAnswerText(link, cx.port));
-  return kExitNoAnswer;
+  // Answered, but more than once: not the same as no answer.
+  return link.session.ProbeFollowedBy().empty() ? kExitNoAnswer : kExitNotAccepted;
 }
 
 void TellDifferences(const PanelImage& file, const PanelImage& panel, const std::string& what,
@@ -217,6 +230,9 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
       if (came.empty()) came = link.port.Unaccepted(command);
       if (!came.empty()) text += "\n" + FieldCommand(command) + " was answered " + Quoted(came);
     }
+    if (!error.DoubtFrom().empty())
+      text += "\nthe panel answered more often than it was asked, so no write from " +
+              FieldCommand(error.DoubtFrom()) + " on can be taken as confirmed\n" + half;
     Tell(*cx.err, text);
     refused = {kExitNotAccepted, "not confirmed: " + Joined(error.Commands())};
     told = error.Commands();
@@ -382,13 +398,14 @@ int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
                       (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
     return kExitNotAccepted;
   }
-  std::string fault = ReplyFault(reply, 'k');
+  std::string fault = ReplyFault(reply, ReplyShape::kKey);
   if (fault.empty() && !more.empty()) {
     fault = "was followed by more than its answer";
     reply = more;
   }
   if (!fault.empty()) {
-    Tell(*cx.err, command + " on " + cx.port + " " + fault + ": " + Quoted(reply));
+    Tell(*cx.err, command + " on " + cx.port + " " + fault + ": " + Quoted(reply) +
+                      "\nhold the key to the reader again and read it again");
     return kExitNotAccepted;
   }
   key = ReverseKeyBytes(ExtractReply(reply));

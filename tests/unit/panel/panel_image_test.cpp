@@ -17,25 +17,28 @@ const std::string kNumber = "01" + EncodeNumber("+7916");
 TEST(PanelImage, OnlyARepliesOfItsCommandsShapeWithOneAnswerIsTaken) {
   const struct {
     std::string reply;
-    char shape;
+    ReplyShape shape;
     std::string fault;  // empty: taken
   } cases[] = {
-      {"\r\n>0123456789abcdef\r\nOK\r\n", 'k', ""},
-      {"\r\n>3F01\r\nOK\r\n", 'f', ""},
-      {"\r\n>" + kNumber + "\r\nOK\r\n", 'n', ""},
-      {"", 'k', "was not answered"},
-      {"\r\n>0123456789ABCDEF\r\nOK\r\nOK\r\n", 'k', "more than one answer"},
-      {"\r\n>0123456789ABCDEF\r\n>0000000000000000\r\nOK\r\n", 'k', "more than one answer"},
-      {"\r\n>0123456789ABCDE\r\nOK\r\n", 'k', "not a key"},
-      {"\r\n>3F0\r\nOK\r\n", 'f', "not the flags"},
-      {"\r\n>" + kNumber + "0\r\nOK\r\n", 'n', "not a number"},
-      {"\r\n>0123456789ABCDEF\r\nOK\r\n", 'n', "not a number"},  // a key where a number belongs
-      {"OK\r\n", 'f', "not the flags"},
+      {"\r\n>0123456789abcdef\r\nOK\r\n", ReplyShape::kKey, ""},
+      {"\r\n>3F01\r\nOK\r\n", ReplyShape::kFlags, ""},
+      {"\r\n>" + kNumber + "\r\nOK\r\n", ReplyShape::kNumber, ""},
+      {"", ReplyShape::kKey, "was not answered"},
+      {"\r\n>0123456789ABCDEF\r\nOK\r\nOK\r\n", ReplyShape::kKey, "more than one answer"},
+      {"\r\n>0123456789ABCDEF\r\n>0000000000000000\r\nOK\r\n", ReplyShape::kKey,
+       "more than one answer"},
+      {"\r\n>0123456789ABCDE\r\nOK\r\n", ReplyShape::kKey, "not a key"},
+      {"\r\n>3F0\r\nOK\r\n", ReplyShape::kFlags, "not the flags"},
+      {"\r\n>" + kNumber + "0\r\nOK\r\n", ReplyShape::kNumber, "not a number"},
+      {"\r\n>0123456789ABCDEF\r\nOK\r\n", ReplyShape::kNumber,
+       "not a number"},  // a key where a number belongs
+      {"OK\r\n", ReplyShape::kFlags, "not the flags"},
       // A late copy of the last answer beside this command's refusal.
-      {"\r\n>3F01\r\nOK\r\nERROR\r\n", 'f', "more than one answer"},
-      {"ERROR\r\n\r\n>" + kNumber + "\r\nOK\r\n", 'n', "more than one answer"},
-      {"\r\n>0123456789ABCDEF\r\nOK\r\n", 'f', "not the flags"},  // a key where flags belong
-      {"\r\n>3F01A\r\nOK\r\n", 'f', "not the flags"},
+      {"\r\n>3F01\r\nOK\r\nERROR\r\n", ReplyShape::kFlags, "more than one answer"},
+      {"ERROR\r\n\r\n>" + kNumber + "\r\nOK\r\n", ReplyShape::kNumber, "more than one answer"},
+      {"\r\n>0123456789ABCDEF\r\nOK\r\n", ReplyShape::kFlags,
+       "not the flags"},  // a key where flags belong
+      {"\r\n>3F01A\r\nOK\r\n", ReplyShape::kFlags, "not the flags"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(EscapedBytes(c.reply));
@@ -139,6 +142,26 @@ TEST(PanelImage, FieldsThatDifferAreNamedAsTheFileNamesThem) {
   b.numbers[0] = std::string(32, '0');
   b.numbers[5] = std::string(32, '0');  // the same as no number
   EXPECT_EQ(ImageDifferences(a, b), (std::vector<std::string>{"key1", "number1", "dial6", "day1"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A slot in no use answers no digits, or fewer than 16: the copy holds it as
+// the key list shows it, and a restore of that copy compares equal.
+TEST(PanelImage, AKeySlotInNoUseIsCopiedAsTheKeyListShowsIt) {
+  ScriptedSender panel;
+  panel.AnswerWithData("+T01", "0102030405060708");
+  panel.AnswerWithData("+T02", "0102030405060708");
+  panel.AnswerWithData("+T03", "");
+  panel.AnswerWithData("+T04", "1234");
+  panel.AnswerWithData("+s", "0B05");
+  for (int n = 1; n <= 6; ++n) panel.AnswerWithData(NumberReadCommand(n), kNumber);
+
+  const PanelImage image = ReadPanelImage(panel.Sender());
+  EXPECT_EQ(image.keys[2], "0000000000000000");
+  EXPECT_EQ(image.keys[3], "3412000000000000");
 }
 
 }  // namespace
