@@ -16,8 +16,10 @@ namespace {
 // "key2" -> ('k', 2), the index counted from 1 as captions count; ('?', 0)
 // for anything else.
 std::pair<char, int> Field(std::string_view name) {
-  const auto slot = SettingsFieldSlot(name);
-  return slot ? std::make_pair(slot->first, slot->second + 1) : std::make_pair('?', 0);
+  const auto field = FieldNamed(name);
+  if (!field) return {'?', 0};
+  static constexpr char kKinds[] = {'k', 'n', 'd', 'h'};
+  return {kKinds[static_cast<int>(field->family)], field->index + 1};
 }
 
 QString EventCaption(int event) {

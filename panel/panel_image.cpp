@@ -5,6 +5,7 @@
 #include "panel/exchange.h"
 #include "panel/panel_errors.h"
 #include "panel/reply_checks.h"
+#include "panel/settings_file.h"
 
 namespace {
 
@@ -184,24 +185,8 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image, const L
 
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b) {
   std::vector<std::string> names;
-  for (int i = 0; i < kKeySlots; ++i) {
-    if (AsciiUpper(a.keys[i]) != AsciiUpper(b.keys[i]))
-      names.push_back("key" + std::to_string(i + 1));
-  }
-  const auto digits = [](const std::string& d) {
-    return d.empty() ? EncodeNumber({}) : AsciiUpper(d);
-  };
-  for (int i = 0; i < kEventCount; ++i) {
-    if (digits(a.numbers[i]) != digits(b.numbers[i]))
-      names.push_back("number" + std::to_string(i + 1));
-  }
-  for (const PanelEvent& event : kPanelEvents) {
-    if ((a.dial & event.bit) != (b.dial & event.bit))
-      names.push_back("dial" + std::to_string(event.number));
-  }
-  for (const PanelEvent& event : kPanelEvents) {
-    if ((a.day & event.bit) != (b.day & event.bit))
-      names.push_back("day" + std::to_string(event.number));
-  }
+  for (const PanelField& field : AllPanelFields())
+    if (AsciiUpper(FieldFileText(a, field)) != AsciiUpper(FieldFileText(b, field)))
+      names.push_back(FieldName(field));
   return names;
 }

@@ -7,13 +7,14 @@
 
 #include "panel/answer_ledger.h"
 #include "panel/commands.h"
+#include "panel/panel_fields.h"
 #include "panel/panel_image.h"
 
 namespace {
 
-constexpr size_t kKeyDigits = 16;
 constexpr size_t kFlagDigits = 4;
-constexpr size_t kNumberData = 34;  // two characters the panel keeps, then 16 codes
+// Two characters the panel keeps, then the number's codes.
+constexpr size_t kNumberData = 2 + kNumberDigits;
 
 bool AllHex(std::string_view text) {
   return std::all_of(text.begin(), text.end(),

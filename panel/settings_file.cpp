@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr size_t kNumberDigits = 32;
 constexpr size_t kPlainNumberLimit = 16;
 constexpr std::string_view kHexPrefix = "hex:";
 
@@ -39,11 +38,11 @@ void SetFlag(uint8_t& byte, int index, bool on) {
 // one family given by its ends.
 std::string MissingNames(const std::map<std::string, int>& seen) {
   std::string text;
-  for (const char* family : {"key", "number", "dial", "day"}) {
-    const int count = std::string_view(family) == "key" ? kKeySlots : kEventCount;
-    for (int i = 1; i <= count;) {
+  for (const FieldFamilyInfo& info : kFieldFamilies) {
+    const auto name = [&](int i) { return FieldName({info.family, i - 1}); };
+    for (int i = 1; i <= info.count;) {
       int end = i;
-      while (end <= count && !seen.count(family + std::to_string(end))) ++end;
+      while (end <= info.count && !seen.count(name(end))) ++end;
       if (end == i) {
         ++i;
         continue;
@@ -51,7 +50,7 @@ std::string MissingNames(const std::map<std::string, int>& seen) {
       for (int j = i; j < end; ++j) {
         if (end - i >= 3 && j > i && j < end - 1) continue;
         text += (text.empty() ? "" : (end - i >= 3 && j == end - 1) ? " to " : ", ");
-        text += family + std::to_string(j);
+        text += name(j);
       }
       i = end;
     }
@@ -60,24 +59,6 @@ std::string MissingNames(const std::map<std::string, int>& seen) {
 }
 
 }  // namespace
-
-std::optional<std::pair<char, int>> SettingsFieldSlot(std::string_view name) {
-  struct Family {
-    std::string_view prefix;
-    char kind;
-    int count;
-  };
-  static constexpr Family kFamilies[] = {{"key", 'k', kKeySlots},
-                                         {"number", 'n', kEventCount},
-                                         {"dial", 'd', kEventCount},
-                                         {"day", 'h', kEventCount}};
-  for (const Family& f : kFamilies) {
-    if (name.size() != f.prefix.size() + 1 || name.substr(0, f.prefix.size()) != f.prefix) continue;
-    const int index = name.back() - '1';
-    if (index >= 0 && index < f.count) return std::make_pair(f.kind, index);
-  }
-  return std::nullopt;
-}
 
 std::string NumberFileText(std::string_view digits) {
   const std::string upper = AsciiUpper(digits);
@@ -132,20 +113,20 @@ PanelImage ParseSettingsFile(std::string_view text) {
           lineNumber, "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
     const std::string name(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
-    const auto slot = SettingsFieldSlot(name);
-    if (!slot) throw SettingsFileError(lineNumber, "unknown name \"" + EscapedBytes(name) + "\"");
+    const auto field = FieldNamed(name);
+    if (!field) throw SettingsFileError(lineNumber, "unknown name \"" + EscapedBytes(name) + "\"");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError(lineNumber, "\"" + name + "\" is given twice");
 
-    const auto [kind, index] = *slot;
-    switch (kind) {
-      case 'k':
-        if (value.size() != 16 || !AllHex(value))
+    const int index = field->index;
+    switch (field->family) {
+      case FieldFamily::kKey:
+        if (value.size() != kKeyDigits || !AllHex(value))
           throw SettingsFileError(lineNumber, name + " must be 16 hexadecimal digits, is \"" +
                                                   EscapedBytes(value) + "\"");
         image.keys[index] = AsciiUpper(value);
         break;
-      case 'n':
+      case FieldFamily::kNumber:
         try {
           image.numbers[index] = NumberDigits(value);
         } catch (const std::invalid_argument& e) {
@@ -153,11 +134,12 @@ PanelImage ParseSettingsFile(std::string_view text) {
                                   name + " " + e.what() + ", is \"" + EscapedBytes(value) + "\"");
         }
         break;
-      default:
+      case FieldFamily::kDial:
+      case FieldFamily::kDay:
         if (value != "0" && value != "1")
           throw SettingsFileError(lineNumber,
                                   name + " must be 0 or 1, is \"" + EscapedBytes(value) + "\"");
-        SetFlag(kind == 'd' ? image.dial : image.day, index, value == "1");
+        SetFlag(field->family == FieldFamily::kDial ? image.dial : image.day, index, value == "1");
         break;
     }
   }
@@ -175,22 +157,26 @@ std::string FormatSettingsFile(const PanelImage& image, std::string_view header)
     out += "# " + std::string(header.substr(0, end)) + "\n";
     header.remove_prefix(std::min(end + 1, header.size()));
   }
-  for (int i = 0; i < kKeySlots; ++i)
-    out += "key" + std::to_string(i + 1) + "=" + image.keys[i] + "\n";
-  for (int i = 0; i < kEventCount; ++i)
-    out += "number" + std::to_string(i + 1) + "=" + NumberFileText(image.numbers[i]) + "\n";
-  for (int i = 0; i < kEventCount; ++i)
-    out += "dial" + std::to_string(i + 1) + "=" + ((image.dial >> i) & 1 ? "1" : "0") + "\n";
-  for (int i = 0; i < kEventCount; ++i)
-    out += "day" + std::to_string(i + 1) + "=" + ((image.day >> i) & 1 ? "1" : "0") + "\n";
+  for (const PanelField& field : AllPanelFields())
+    out += FieldName(field) + "=" + FieldFileText(image, field) + "\n";
   return out;
 }
 
+std::string FieldFileText(const PanelImage& image, PanelField field) {
+  switch (field.family) {
+    case FieldFamily::kKey:
+      return image.keys[field.index];
+    case FieldFamily::kNumber:
+      return NumberFileText(image.numbers[field.index]);
+    case FieldFamily::kDial:
+      return (image.dial >> field.index) & 1 ? "1" : "0";
+    case FieldFamily::kDay:
+      break;
+  }
+  return (image.day >> field.index) & 1 ? "1" : "0";
+}
+
 std::string SettingsFieldValue(const PanelImage& image, const std::string& name) {
-  const std::string text = FormatSettingsFile(image);
-  const std::string head = name + "=";
-  const size_t at = text.starts_with(head) ? 0 : text.find("\n" + head);
-  if (at == std::string::npos) return {};
-  const size_t start = at + (at == 0 ? 0 : 1) + head.size();
-  return text.substr(start, text.find('\n', start) - start);
+  const auto field = FieldNamed(name);
+  return field ? FieldFileText(image, *field) : std::string();
 }

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <utility>
 
+#include "panel/panel_fields.h"
 #include "panel/panel_image.h"
 
 // A file larger than this is no settings file.
@@ -45,13 +46,9 @@ PanelImage ParseSettingsFile(std::string_view text);
 // day1..day6.
 std::string FormatSettingsFile(const PanelImage& image, std::string_view header = {});
 
-// A field's name as its kind ('k' key, 'n' number, 'd' dial, 'h' 24-hour)
-// and its index counted from 0: "key2" is ('k', 1); nothing for any other
-// name.
-std::optional<std::pair<char, int>> SettingsFieldSlot(std::string_view name);
-
-// The value of one named field ("key2", "number1", "dial5") as the file
-// shows it.
+// The value of one field as the file shows it; of a named one ("key2",
+// "number1", "dial5"), empty for any other name.
+std::string FieldFileText(const PanelImage& image, PanelField field);
 std::string SettingsFieldValue(const PanelImage& image, const std::string& name);
 
 // A number as the file shows it, from its 32 digits.

@@ -8,6 +8,7 @@
 #include "panel/commands.h"
 #include "panel/encodings.h"
 #include "panel/panel_errors.h"
+#include "panel/panel_fields.h"
 #include "panel/panel_port.h"
 #include "panel/settings_file.h"
 #include "serial/port_choice.h"
@@ -39,14 +40,11 @@ std::string Quoted(const std::string& bytes) {
 // A command as the user knows it, the field beside the command: "number3
 // (+H03)", "key2 (+T02)", "the dial and day flags (+s)".
 std::string FieldCommand(const std::string& command) {
-  if (command.size() == 4 && command[3] >= '1' && command[3] <= '6') {
-    std::string field = command.starts_with("+H0") ? "number" : "key";
-    if (field == "key" && (!command.starts_with("+T0") || command[3] > '4')) return command;
-    field += command[3];
-    return field + " (" + command + ")";
-  }
-  if (command == kFlagsReadCommand) return "the dial and day flags (" + command + ")";
-  if (command == kPresentedKeyCommand) return "the presented key (" + command + ")";
+  const std::vector<PanelField> fields = FieldsOfCommand(command);
+  const std::string name = CommandName(command);
+  if (fields.size() == 1) return FieldName(fields.front()) + " (" + name + ")";
+  if (!fields.empty()) return "the dial and day flags (" + name + ")";
+  if (name == kPresentedKeyCommand) return "the presented key (" + name + ")";
   return command;
 }
 
@@ -71,8 +69,7 @@ constexpr const char* kReadAgain =
 int LineLost(const std::exception& error, Link& link, const CliContext& cx,
              const std::string& next) {
   // The command without its data, as the other messages name it.
-  const std::string& sent = link.session.LastCommand();
-  const std::string command = FieldCommand(sent.substr(0, sent.starts_with("+s") ? 2 : 4));
+  const std::string command = FieldCommand(CommandName(link.session.LastCommand()));
   std::string text;
   const bool logFailed = dynamic_cast<const EInOutError*>(&error) != nullptr;
   if (logFailed) {

@@ -55,14 +55,14 @@ std::string Apply(PanelImage& image, const std::vector<Assignment>& assignments)
 // The assignments from the command line; empty on success, else what is wrong.
 std::string ParseAssignments(const std::vector<std::string>& args,
                              std::vector<Assignment>& assignments) {
-  const std::string known = FormatSettingsFile(PanelImage{});
   std::map<std::string, bool> seen;
   for (const std::string& arg : args) {
     const size_t eq = arg.find('=');
     if (eq == std::string::npos || eq == 0)
       return std::string("expected FIELD=VALUE, got \"") + EscapedBytes(arg) + "\"";
     Assignment a{arg.substr(0, eq), arg.substr(eq + 1)};
-    if (FieldLine(known, a.name) == std::string::npos)
+    const auto field = FieldNamed(a.name);
+    if (!field)
       return std::string("unknown field \"") + EscapedBytes(a.name) +
              "\" (the fields: key1 to key4, number1 to number6, dial1 to dial6, day1 to day6)";
     // One value is one line of a settings file: a line end would smuggle in
@@ -70,16 +70,16 @@ std::string ParseAssignments(const std::vector<std::string>& args,
     if (a.value.find_first_of("\r\n") != std::string::npos)
       return a.name + " must be one line, is \"" + EscapedBytes(a.value) + "\"";
     if (!seen.emplace(a.name, true).second) return a.name + " is given twice";
-    if (a.value == kPresented && !a.name.starts_with("key"))
+    if (a.value == kPresented && field->family != FieldFamily::kKey)
       return a.name + " cannot be \"presented\": only a key is held to the reader";
     assignments.push_back(std::move(a));
   }
   // Checked on a blank panel now, so that nothing is sent for a bad value.
   PanelImage blank;
-  blank.keys.fill(std::string(16, '0'));
+  blank.keys.fill(std::string(kKeyDigits, '0'));
   std::vector<Assignment> trial = assignments;
   for (Assignment& a : trial)
-    if (a.value == kPresented) a.value = std::string(16, '0');
+    if (a.value == kPresented) a.value = std::string(kKeyDigits, '0');
   return Apply(blank, trial);
 }
 
