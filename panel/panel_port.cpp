@@ -3,10 +3,18 @@
 #include "support/log.h"
 #include "support/text_codec.h"
 
+namespace {
+
+// The panel's line speed, the one table rate it speaks.
+constexpr TBaudRate kPanelRate = br19200;
+constexpr uint32_t kPanelBaud = 19200;
+
+}  // namespace
+
 TSerialCommValues Comm1Values() {
   TSerialCommValues v;
-  v.BaudRate = br19200;
-  v.BaudValue = 19200;
+  v.BaudRate = kPanelRate;
+  v.BaudValue = kPanelBaud;
   v.BuffersInputSize = 250;
   v.BuffersOutputSize = 250;
   v.BuffersInputTimeout = 500;
@@ -38,8 +46,8 @@ TSerialCommValues Comm1Values() {
 void ReopenForPanel(TCustomComm& comm, const std::string& deviceName) {
   try {
     if (comm.Opened()) comm.CloseDevice();
-    comm.SetBaudRate(br19200);
-    comm.SetBaudValue(19200);
+    comm.SetBaudRate(kPanelRate);
+    comm.SetBaudValue(kPanelBaud);
     comm.DataControl().SetParity(paNone);
     comm.SetDeviceName(deviceName);
     comm.SetFlowControl(fcNone);

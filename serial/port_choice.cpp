@@ -5,8 +5,13 @@
 
 std::vector<std::string> StandardPortList() {
   std::vector<std::string> ports;
-  for (unsigned number = 1; number <= 8; ++number) ports.push_back(ComName(number));
+  for (unsigned number = 1; number <= kStandardPortCount; ++number)
+    ports.push_back(ComName(number));
   return ports;
+}
+
+std::string StandardPortRange() {
+  return ComName(1) + " to " + ComName(kStandardPortCount);
 }
 
 std::vector<std::string> AdapterDevices(const std::string& root) {

@@ -7,8 +7,13 @@
 
 #include "serial/open_failure.h"
 
+// How many ports the window's port list and the scan offer: COM1 to COM8.
+inline constexpr unsigned kStandardPortCount = 8;
+
 // The port list of the window and of the scan: "COM1" to "COM8".
 std::vector<std::string> StandardPortList();
+// "COM1 to COM8", for messages about that list.
+std::string StandardPortRange();
 
 // The kernel paths of the USB and ACM adapters found under root ("/" for the
 // system's own tree), in the order listed.

@@ -322,9 +322,9 @@ int ScanCommand(const CliContext& cx) {
     Tell(*cx.err, text + "\nthen scan again: no panel was asked yet");
     return kExitCannotOpen;
   }
-  std::string text =
-      "no answer from the panel on " + cx.port +
-      (adapters.empty() ? " nor on COM1 to COM8" : ", COM1 to COM8 nor on the adapters found");
+  std::string text = "no answer from the panel on " + cx.port +
+                     (adapters.empty() ? " nor on " + StandardPortRange()
+                                       : ", " + StandardPortRange() + " nor on the adapters found");
   for (const std::string& line : answered) text += "\n" + line;
   for (const std::string& line : lines) text += "\n" + line;
   for (const std::string& hint : hints) text += "\n" + hint;

@@ -61,8 +61,8 @@ std::string NoPortsHint() {
 }
 
 std::string NoPortNameText(const std::string& port) {
-  return "\"" + port + "\" is neither a COM name (COM1 to " + ComName(kHighestComNumber) +
-         ") nor a device path that exists";
+  return "\"" + port + "\" is neither a COM name (" + ComName(1) + " to " +
+         ComName(kHighestComNumber) + ") nor a device path that exists";
 }
 
 std::string StoreUnwritableHint(const std::string& again) {

@@ -74,7 +74,8 @@ std::string NoPortsHint() {
 }
 
 std::string NoPortNameText(const std::string& port) {
-  return "\"" + port + "\" is not a COM name (COM1 to " + ComName(kHighestComNumber) + ")";
+  return "\"" + port + "\" is not a COM name (" + ComName(1) + " to " + ComName(kHighestComNumber) +
+         ")";
 }
 
 std::string StoreUnwritableHint(const std::string& again) {

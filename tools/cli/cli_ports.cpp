@@ -272,7 +272,8 @@ int ListPortMap(bool plain, bool storeUnreadable, std::ostream& out, std::ostrea
 int MapPort(const std::string& com, const std::string& path, std::ostream& out, std::ostream& err) {
   const auto name = PortMapName(com);
   if (!name) {
-    Tell(err, "not a port name: " + com + " (COM1 to " + ComName(kHighestComNumber) + ")");
+    Tell(err,
+         "not a port name: " + com + " (" + ComName(1) + " to " + ComName(kHighestComNumber) + ")");
     return kExitUsage;
   }
   // A path is what the serial code takes as one: it begins with "/".
@@ -298,7 +299,8 @@ int MapPort(const std::string& com, const std::string& path, std::ostream& out, 
 int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   const auto name = PortMapName(com);
   if (!name) {
-    Tell(err, "not a port name: " + com + " (COM1 to " + ComName(kHighestComNumber) + ")");
+    Tell(err,
+         "not a port name: " + com + " (" + ComName(1) + " to " + ComName(kHighestComNumber) + ")");
     return kExitUsage;
   }
   // An unreadable map would look like one without this name.
