@@ -17,14 +17,7 @@ cd "$(dirname "$0")/.."
 checkout=$(pwd)
 started=$SECONDS
 
-note() { printf 'test-install-lines: %s\n' "$*"; }
-fail() {
-  printf 'test-install-lines: FAILED: %s\n' "$*" >&2
-  exit 1
-}
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+source scripts/lib.sh
 export DEBIAN_FRONTEND=noninteractive
 
 # The lines inside ``` fences between the heading $2 and the next heading of
@@ -41,14 +34,13 @@ block_lines() {
 }
 
 work=$(mktemp -d)
-cleanup() {
+uninstall_all() {
   $sudo apt-get purge -y -q orvex-gsm >/dev/null 2>&1 || true
-  if [ -f "$work/clone/build-package/install_manifest.txt" ]; then
-    $sudo xargs rm -f <"$work/clone/build-package/install_manifest.txt" || true
-  fi
-  rm -rf "$work"
+  local manifest=$work/clone/build-package/install_manifest.txt
+  [ ! -f "$manifest" ] || $sudo xargs rm -f <"$manifest"
 }
-trap cleanup EXIT
+at_exit uninstall_all
+at_exit rm -rf "$work"
 
 # A root shell without sudo: the word is dropped, the command runs as typed.
 shim=""
