@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a program on a virtual X display of its own (Xvfb) under a real window
 # manager (openbox), as a desktop user would run the window, and stops both
-# afterwards. The program gets DISPLAY and QT_QPA_PLATFORM=xcb; its exit
-# status is the script's.
+# afterwards. The program gets DISPLAY, QT_QPA_PLATFORM=xcb and
+# ORVEX_TEST_WM_PID, the window manager's process (a test may pause it, as a
+# slow desktop); its exit status is the script's.
 #
 #   run_under_wm.sh PROGRAM [ARGUMENT...]
 set -euo pipefail
@@ -89,7 +90,7 @@ for _ in 1 2 3 4 5; do
 done
 [ "$started" = yes ] || exit 1
 
-export QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb ORVEX_TEST_WM_PID=$wm_pid
 status=0
 "$@" || status=$?
 exit "$status"
