@@ -43,9 +43,12 @@ constexpr int kOuterHeight = 674;
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 27;
 
-// How often, and how far apart, the shown window looks for its frame.
+// How often, and how far apart, the shown window looks for its frame: often
+// while a window manager usually frames it, then less often for as long as
+// it is shown without one (a slow desktop), so that its size never drifts.
 constexpr int kFrameLooks = 100;
 constexpr int kFrameLookMs = 20;
+constexpr int kLateFrameLookMs = 100;
 
 constexpr int kKeysPageNumber = 0;
 constexpr int kNumbersPageNumber = 1;
@@ -306,17 +309,18 @@ void TfOrvex::resizeEvent(QResizeEvent* event) {
 
 void TfOrvex::AwaitFrame(int looksLeft) {
   // Under X11 the frame becomes known only once the window manager has framed
-  // the shown window, and no event tells when: the window looks for it a few
-  // times, then gives the restored size its real frame and centres again.
+  // the shown window, and no event tells when: the window looks for it until
+  // it has one, then gives the restored size its real frame and centres
+  // again. A hidden window stops looking.
   RememberFrame(*this);
   if (FrameKnown(*this)) {
     ApplyRestoredOuterSize();
     CentreOnScreen();
     return;
   }
-  if (looksLeft > 0) {
-    QTimer::singleShot(kFrameLookMs, this, [this, looksLeft] { AwaitFrame(looksLeft - 1); });
-  }
+  if (!isVisible()) return;
+  QTimer::singleShot(looksLeft > 0 ? kFrameLookMs : kLateFrameLookMs, this,
+                     [this, looksLeft] { AwaitFrame(looksLeft > 0 ? looksLeft - 1 : 0); });
 }
 
 void TfOrvex::ApplyRestoredOuterSize() {

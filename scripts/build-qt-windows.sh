@@ -64,7 +64,9 @@ cache=${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}
 prefix=$cache/qt-$qt_version-mingw-$hash
 stamp=$prefix/.orvex-complete
 
-note() { printf 'build-qt-windows: %s\n' "$*" >&2; }
+# The last line of standard output is the prefix: notes go to standard error.
+note_fd=2
+source "$root/scripts/lib.sh"
 
 # A complete prefix is all a caller needs; it may be read-only (CI hands it in).
 if [ -f "$stamp" ]; then
@@ -80,13 +82,14 @@ started=$SECONDS
 # components, as deb-src), so the source comes from whatever mirror the
 # machine is set up for.
 source_entries() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
+  local f sources
+  mapfile -t sources < <(apt_binary_sources)
+  for f in "${sources[@]}"; do
+    [[ $f == *.list ]] || continue
     sed -n 's/^[[:space:]]*deb\([[:space:]]\)/deb-src\1/p' "$f"
   done >"$1.list"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
+  for f in "${sources[@]}"; do
+    [[ $f == *.sources ]] || continue
     # One stanza a paragraph; a stanza with Types "deb" becomes "deb-src".
     awk 'BEGIN { RS = ""; ORS = "\n\n" }
       /(^|\n)Enabled:[ \t]*no/ { next }
@@ -99,8 +102,6 @@ source_entries() {
   done >"$1.sources"
 }
 if ! apt-get source --print-uris -qq qt6-base >/dev/null 2>&1; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   entries=$(mktemp -d)
   source_entries "$entries/orvex-qt-source"
   for kind in list sources; do
@@ -113,7 +114,7 @@ if ! apt-get source --print-uris -qq qt6-base >/dev/null 2>&1; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvex-qt-windows.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+at_exit rm -rf "$work"
 cd "$work"
 note "fetching Debian's qt6-base source into $work"
 apt-get source -q --download-only "qt6-base=$qt_version+dfsg-10" >&2 ||

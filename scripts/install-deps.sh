@@ -26,9 +26,10 @@ virtual_display=(xvfb xauth)
 testing=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  # The window tests under a real window manager (tests/gui/wm), and the
-  # screenshots of scripts/screenshots.sh.
-  openbox wmctrl x11-utils xdotool imagemagick
+  # The window tests under a real window manager (tests/gui/wm), which read
+  # the program's boxes over a D-Bus daemon of their own, and the screenshots
+  # of scripts/screenshots.sh.
+  openbox wmctrl x11-utils xdotool imagemagick dbus-daemon
   g++-mingw-w64-x86-64-posix wine64
   lintian groff-base desktop-file-utils appstream bash-completion librsvg2-bin
 )

@@ -17,6 +17,7 @@
 # build folder (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 xvfb=0
 if [ "${1:-}" = "--xvfb" ]; then
@@ -54,22 +55,10 @@ stop_children() {
 trap stop_children EXIT
 trap 'exit 130' INT TERM HUP
 
-# xvfb-run -a looks only for lock files in /tmp, which a container or chroot
-# does not share with the host, while the X socket's abstract name is shared
-# by everything on the network namespace: a display whose lock file is
-# missing can still be taken. Skip both kinds of taken number.
-free_display() {
-  local n=99
-  while [ -e "/tmp/.X$n-lock" ] ||
-    awk -v s="@/tmp/.X11-unix/X$n" '$NF == s { found = 1 } END { exit !found }' /proc/net/unix 2>/dev/null; do
-    n=$((n + 1))
-  done
-  echo "$n"
-}
-
+# Not xvfb-run -a: it looks only at lock files (see free_display).
 start_window() {
   if [ "$xvfb" -eq 1 ]; then
-    xvfb-run -n "$(free_display)" -s "-screen 0 1280x1024x24" "$window" &
+    xvfb-run -n "$(free_display 99)" -s "-screen 0 1280x1024x24" "$window" &
   else
     "$window" &
   fi

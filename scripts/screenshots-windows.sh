@@ -57,7 +57,7 @@ stop_all() {
 trap stop_all EXIT
 trap 'echo "screenshots-windows: failed at line $LINENO" >&2' ERR
 
-note() { printf 'screenshots-windows: %s\n' "$*"; }
+source scripts/lib.sh
 check() {
   local what=$1
   shift
@@ -72,19 +72,21 @@ check() {
 source scripts/screenshot-lib.sh
 write_panel_state "$scratch/panel.state"
 
+# COM2 of the prefix is a link of ours, which each simulator makes to its
+# terminal (see wine-prefix.sh).
 source scripts/wine-prefix.sh
 mkdir -p "$WINEPREFIX" "$scratch/work"
-start_wine_prefix
+start_wine_prefix "COM2=$scratch/com2"
 
 # The simulator on COM2 of the prefix; its command log tells what the window
 # sent.
 start_sim() {
   [ -z "$sim_pid" ] || { kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; }
   rm -f "$scratch/commands.log"
-  "$sim_program" --link "$WINEPREFIX/dosdevices/com2" --log "$scratch/commands.log" "$@" \
+  "$sim_program" --link "$scratch/com2" --log "$scratch/commands.log" "$@" \
     >"$scratch/sim.out" 2>&1 &
   sim_pid=$!
-  for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com2" ] && break; sleep 0.05; done
+  for _ in $(seq 100); do [ -L "$scratch/com2" ] && break; sleep 0.05; done
 }
 
 await_gone() {

@@ -19,15 +19,16 @@
 # ORVEX_DRIVERS_KVM=1 boots under KVM instead of TCG (nested KVM hangs at
 # boot on some machines). ORVEX_SCENARIOS="name ..." runs only those;
 # ORVEX_DRIVERS_LIMIT bounds the guest's whole run (default 1200 s).
+#
+# The guest's root is made and used as root (mmdebstrap, chroot, QEMU's 9p
+# share keeping its owners): a user who is not root runs the tier through
+# sudo, with the cache still the user's own and handed back to the user.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
 
-note() { printf 'test-drivers: %s\n' "$*" >&2; }
-die() {
-  note "FAILED: $*"
-  exit 1
-}
+note_fd=2
+source "$root/scripts/lib.sh"
 
 mode=run
 build=$root/build
@@ -49,29 +50,24 @@ hash=$( (echo "$layout" && printf '%s\n' "${guest_packages[@]}") | sha256sum | c
 cache_root=${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}
 cache=$cache_root/drivers-$hash
 
+if [ -n "$sudo" ]; then
+  command -v sudo >/dev/null || fail "the guest's root is made as root: run this as root or as a user with sudo"
+  # Made by its user, the cache's folder stays the user's.
+  mkdir -p "$cache_root" 2>/dev/null || true
+  note "the guest's root is made as root: going on through sudo"
+  exec sudo env ORVEX_CACHE="$cache_root" ORVEX_CACHE_OWNER="$(id -u):$(id -g)" \
+    ORVEX_DRIVERS_KVM="${ORVEX_DRIVERS_KVM:-0}" ORVEX_SCENARIOS="${ORVEX_SCENARIOS:-}" \
+    ORVEX_DRIVERS_LIMIT="${ORVEX_DRIVERS_LIMIT:-1200}" \
+    bash "$root/scripts/test-drivers.sh" "$@"
+fi
+
 "$root/scripts/install-deps.sh" --drivers >&2
 
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+at_exit stop_pids
+at_exit rm -rf "$work"
 
 # --- The kernel and the base root ------------------------------------------
-# The system's own apt sources, for the guest's root.
-apt_sources() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    # Binary sources only: a deb-src file (Qt's source for Windows) is not one.
-    [ -f "$f" ] && grep -Eq '^(deb[[:space:]]|Types:(.*[[:space:]])?deb([[:space:]]|$))' "$f" && echo "$f"
-  done
-  return 0
-}
-
 # Fills DEST: vmlinuz, modules/VERSION (with depmod's files) and root.tar,
 # then the stamp file last.
 fill() {
@@ -82,7 +78,7 @@ fill() {
     apt-get update -q >&2
     kernel=$(apt-cache depends linux-image-amd64 | sed -n 's/.*Depends: \(linux-image-[0-9].*\)/\1/p' | head -n 1)
   fi
-  [ -n "$kernel" ] || die "no linux-image-amd64 in the apt sources"
+  [ -n "$kernel" ] || fail "no linux-image-amd64 in the apt sources"
   note "fetching $kernel"
   (cd "$tmp" && apt-get download -q "$kernel") >&2
   version=${kernel#linux-image-}
@@ -90,8 +86,9 @@ fill() {
   cp "$tmp/kernel/boot/vmlinuz-$version" "$dest/vmlinuz"
   note "making the guest's base root ($(printf '%s ' "${guest_packages[@]}"))"
   local sources
-  mapfile -t sources < <(apt_sources)
-  [ ${#sources[@]} -gt 0 ] || die "no apt sources on this system"
+  # The system's own apt sources, for the guest's root.
+  mapfile -t sources < <(apt_binary_sources)
+  [ ${#sources[@]} -gt 0 ] || fail "no apt sources on this system"
   # The kernel's modules go through the root only for depmod, which the
   # root has and the host may not; they are served to the guest apart.
   # Not needed in the guest: documentation, translations, and Mesa's
@@ -119,6 +116,8 @@ elif mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
   note "filling the cache $cache"
   fill "$cache.part"
   rm -rf "$cache" && mv "$cache.part" "$cache"
+  # Filled through sudo: the user's own, as the rest of the cache.
+  [ -z "${ORVEX_CACHE_OWNER:-}" ] || chown -R "$ORVEX_CACHE_OWNER" "$cache"
   assets=$cache
 else
   note "the cache $cache_root is incomplete and cannot be written: fetching into a temporary folder"

@@ -17,14 +17,7 @@ cd "$(dirname "$0")/.."
 checkout=$(pwd)
 started=$SECONDS
 
-note() { printf 'test-install-lines: %s\n' "$*"; }
-fail() {
-  printf 'test-install-lines: FAILED: %s\n' "$*" >&2
-  exit 1
-}
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+source scripts/lib.sh
 export DEBIAN_FRONTEND=noninteractive
 
 # The lines inside ``` fences between the heading $2 and the next heading of
@@ -41,14 +34,13 @@ block_lines() {
 }
 
 work=$(mktemp -d)
-cleanup() {
+uninstall_all() {
   $sudo apt-get purge -y -q orvex-gsm >/dev/null 2>&1 || true
-  if [ -f "$work/clone/build-package/install_manifest.txt" ]; then
-    $sudo xargs rm -f <"$work/clone/build-package/install_manifest.txt" || true
-  fi
-  rm -rf "$work"
+  local manifest=$work/clone/build-package/install_manifest.txt
+  [ ! -f "$manifest" ] || $sudo xargs rm -f <"$manifest"
 }
-trap cleanup EXIT
+at_exit uninstall_all
+at_exit rm -rf "$work"
 
 # A root shell without sudo: the word is dropped, the command runs as typed.
 shim=""
@@ -93,7 +85,21 @@ check_after() {
       [ ! -e /usr/local/bin/orvex-gsm-cli ] && [ ! -e /usr/local/bin/orvex-gsm ] ||
         fail "the /usr/local install is left after \"$1\""
       ;;
+    *"find /usr/local"*"-delete"*)
+      local left
+      left=$(comm -13 "$work/local-folders" <(local_folders) | xargs)
+      [ -z "$left" ] || fail "folders the /usr/local install made are left after \"$1\": $left"
+      ;;
   esac
+}
+
+# The folders under /usr/local, one a line, sorted.
+local_folders() { find /usr/local -type d | sort; }
+
+# The text of the section that starts with the heading $2, up to the next
+# heading of the same level.
+section_text() {
+  awk -v heading="$2" '$0 == heading { inside = 1; next } inside && /^## / { exit } inside' "$1"
 }
 
 dpkg-query -W -f='${Status}' orvex-gsm 2>/dev/null | grep -q "install ok installed" &&
@@ -102,6 +108,7 @@ dpkg-query -W -f='${Status}' orvex-gsm 2>/dev/null | grep -q "install ok install
 # A fresh clone: no build folder of the checkout's can stand in for the one
 # the lines make.
 git clone -q --no-hardlinks "$checkout" "$work/clone"
+local_folders >"$work/local-folders"
 mapfile -t install < <(block_lines README.md "## Install")
 [ ${#install[@]} -ge 3 ] || fail "README's Install section has no install lines"
 run_lines "$work/clone" "${install[@]}"
@@ -120,8 +127,13 @@ for pair in "docs/installers-en.md|## For installers: the panel on Linux" \
   rm -f "$work/laptop"/*
   cp "$deb" "$work/laptop/"
   run_lines "$work/laptop" "${lines[@]}"
-  # The guide says how to remove it in its text, not in a block.
-  grep -A20 -F "$guide" "$file" | grep -q 'sudo apt purge' || fail "\"$guide\" ($file) does not say how to remove it"
+  # The guide says how to remove it in its text, not in a block: the
+  # package, what apt brought along with it, and where the user's settings
+  # stay.
+  for removal in 'sudo apt purge orvex-gsm' 'sudo apt autoremove' '~/.config/NolvarGSM'; do
+    section_text "$file" "$guide" | grep -qF "$removal" ||
+      fail "\"$guide\" ($file) does not say \"$removal\""
+  done
   run_lines "$work/laptop" "sudo apt purge orvex-gsm"
 done
 note "README's install lines passed as written ($((SECONDS - started)) s)"

@@ -16,14 +16,7 @@ build=$(realpath "${1:-build}")
 started=$SECONDS
 package=orvex-gsm
 
-note() { printf 'test-package: %s\n' "$*"; }
-fail() {
-  printf 'test-package: FAILED: %s\n' "$*" >&2
-  exit 1
-}
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+source scripts/lib.sh
 export DEBIAN_FRONTEND=noninteractive
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -31,15 +24,12 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb=$build/${package}_${version}_$(dpkg --print-architecture).deb
 
 work=$(mktemp -d)
-sim_pid=""
 ours=0
-cleanup() {
-  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
-  rm -rf "$work"
-  # A failed check leaves no package behind.
-  [ "$ours" -eq 0 ] || $sudo apt-get purge -y -q "$package" >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
+# A failed check leaves no package behind.
+purge_ours() { [ "$ours" -eq 0 ] || $sudo apt-get purge -y -q "$package" >/dev/null 2>&1; }
+at_exit stop_pids
+at_exit rm -rf "$work"
+at_exit purge_ours
 
 # --- The package -------------------------------------------------------------
 rm -f "$build"/${package}_*.deb
@@ -113,18 +103,16 @@ offered=$(bash -c '
 # The installed tool reads the installed simulator, in a home of its own.
 /usr/bin/orvex-gsm-cli --version | grep -qF "$version" || fail "orvex-gsm-cli --version does not say $version"
 /usr/bin/orvex-gsm-sim --link "$work/panel" </dev/null >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
+pids+=($!)
 for _ in $(seq 100); do
   [ -L "$work/panel" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || fail "orvex-gsm-sim did not start: $(cat "$work/sim.err")"
+  kill -0 "${pids[-1]}" 2>/dev/null || fail "orvex-gsm-sim did not start: $(cat "$work/sim.err")"
   sleep 0.1
 done
 HOME=$work XDG_CONFIG_HOME=$work/config /usr/bin/orvex-gsm-cli --port "$work/panel" read >"$work/panel.txt" ||
   fail "the installed orvex-gsm-cli could not read the installed simulator"
 grep -q '^key1=' "$work/panel.txt" || fail "the read has no key1: $(head -c 400 "$work/panel.txt")"
-kill "$sim_pid"
-wait "$sim_pid" 2>/dev/null || true
-sim_pid=""
+stop_pids
 
 # --- Purged without a trace ----------------------------------------------------
 $sudo apt-get purge -y -q "$package" >/dev/null

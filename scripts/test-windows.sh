@@ -28,7 +28,7 @@ toolchain=$root/cmake/mingw-w64-x86_64.cmake
 sim_port=COM5
 echo_port=COM12
 
-note() { printf 'test-windows: %s\n' "$*"; }
+source "$root/scripts/lib.sh"
 
 "$root/scripts/install-deps.sh" --windows
 # Qt for Windows: from its cache, or built into it (about half an hour once).
@@ -77,21 +77,19 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 
-pids=()
-cleanup() {
-  # Wine first, while the terminals at the far ends of its ports still exist.
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w 2>/dev/null || true
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
+# Wine first, while the terminals at the far ends of its ports still exist.
+stop_wine() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null; }
+at_exit stop_wine
+at_exit stop_pids
+at_exit rm -rf "$WINEPREFIX"
 
+# The COM ports are links of ours outside the prefix, which the far ends make
+# to their terminals; Wine is given them as its own ports (wine-prefix.sh).
+ports=$build/ports
+rm -rf "$ports"
+mkdir -p "$ports"
 source "$root/scripts/wine-prefix.sh"
-start_wine_prefix
+start_wine_prefix "$sim_port=$ports/${sim_port,,}" "$echo_port=$ports/${echo_port,,}"
 
 # The first window program in a prefix starts Wine's desktop process, which
 # keeps the standard handles it inherits: started here, and not by the first
@@ -117,14 +115,11 @@ start_far_end() {
   note "$name on $(head -n1 "$build/$name.out") as $(basename "$link")"
 }
 
-# Port names are matched without regard to case; the link is lower case, as
-# Wine names its devices. (com1 is avoided: Wine makes it itself.)
-dosdevices=$WINEPREFIX/dosdevices
-start_far_end sim "$dosdevices/${sim_port,,}" \
-  "$native/tools/sim/orvex-gsm-sim" --link "$dosdevices/${sim_port,,}" \
+start_far_end sim "$ports/${sim_port,,}" \
+  "$native/tools/sim/orvex-gsm-sim" --link "$ports/${sim_port,,}" \
   --present 0123456789ABCDEF
-start_far_end echo "$dosdevices/${echo_port,,}" \
-  "$native/echo_peer" "$dosdevices/${echo_port,,}"
+start_far_end echo "$ports/${echo_port,,}" \
+  "$native/echo_peer" "$ports/${echo_port,,}"
 
 # Wine's own errors, if any, go with a failing test's output (a passing run
 # has none).

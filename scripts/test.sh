@@ -6,10 +6,17 @@
 # the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and last the Windows build of everything, the window included, with its tests
 # and the installer's under Wine.
+#
+#   bash scripts/test.sh           every stage, in the order below
+#   bash scripts/test.sh STAGE     that stage alone (the packages first):
+#                                  deps suite package drivers tsan fuzz asan windows
+#
+# A stage that fails ends the run, which then names it and the command that
+# repeats it alone. The package and drivers stages take the build that the
+# suite stage made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-scripts/install-deps.sh --test
+source scripts/lib.sh
 
 jobs=2
 run_suite() {
@@ -22,20 +29,61 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-run_suite build
+stage_deps() { scripts/install-deps.sh --test; }
+stage_suite() { run_suite build; }
 # The Debian package of that build: checked, installed, used and purged.
-bash scripts/test-package.sh build
+stage_package() { bash scripts/test-package.sh build; }
 # The serial code on real drivers: that package in a Debian guest under QEMU.
-bash scripts/test-drivers.sh build
+stage_drivers() { bash scripts/test-drivers.sh build; }
 # The serial component and its event thread under ThreadSanitizer.
-cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
-cmake --build build-tsan -j "$jobs" --target test_serial test_integration
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(Serial|PanelPort|EventLine)'
+stage_tsan() {
+  cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
+  cmake --build build-tsan -j "$jobs" --target test_serial test_integration
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(Serial|PanelPort|EventLine)'
+}
 # Every fuzz target once over its corpus (clang, libFuzzer, ASan+UBSan).
-bash fuzz/replay.sh
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug
+stage_fuzz() { bash fuzz/replay.sh; }
+stage_asan() {
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-asan -DENABLE_SANITIZERS=ON -DCMAKE_BUILD_TYPE=Debug
+}
 # Everything cross-built for Windows (Qt for Windows from its cache), its
 # tests and the installer's run under Wine.
-bash scripts/test-windows.sh
+stage_windows() { bash scripts/test-windows.sh; }
+
+stages=(deps suite package drivers tsan fuzz asan windows)
+declare -A titles=(
+  [deps]="packages" [suite]="suite" [package]="Debian package" [drivers]="real drivers"
+  [tsan]="ThreadSanitizer" [fuzz]="fuzz corpora" [asan]="ASan+UBSan suite"
+  [windows]="Windows under Wine"
+)
+
+current=""
+report_failed_stage() {
+  [ "$exit_status" -ne 0 ] && [ -n "$current" ] || return 0
+  printf "test.sh: stage '%s' failed; repeat it alone with: bash scripts/test.sh %s\n" \
+    "${titles[$current]}" "$current" >&2
+}
+at_exit report_failed_stage
+
+run_stage() {
+  current=$1
+  printf '\n=== test.sh: %s\n' "${titles[$1]}"
+  "stage_$1"
+  current=""
+}
+
+case "${1:-}" in
+  "")
+    for stage in "${stages[@]}"; do run_stage "$stage"; done
+    ;;
+  *)
+    if [ $# -ne 1 ] || [ -z "${titles[$1]:-}" ]; then
+      echo "usage: $0 [STAGE]   STAGE: ${stages[*]}" >&2
+      exit 2
+    fi
+    [ "$1" = deps ] || run_stage deps
+    run_stage "$1"
+    ;;
+esac

@@ -5,9 +5,9 @@
 here=$root/tests/drivers
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 deb=$build/orvex-gsm_${version}_$(dpkg --print-architecture).deb
-[ -n "$version" ] && [ -f "$deb" ] || die "no .deb in $build (build it and run scripts/test-package.sh first)"
+[ -n "$version" ] && [ -f "$deb" ] || fail "no .deb in $build (build it and run scripts/test-package.sh first)"
 sim=$build/tools/sim/orvex-gsm-sim
-[ -x "$sim" ] || die "no simulator in $build"
+[ -x "$sim" ] || fail "no simulator in $build"
 limit=${ORVEX_DRIVERS_LIMIT:-1200}
 
 # --- The guest's root: the base, the .deb installed by apt, the scenarios ---
@@ -18,7 +18,7 @@ cp "$deb" "$guest/tmp/orvex-gsm.deb"
 chroot "$guest" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
   /tmp/orvex-gsm.deb >"$work/apt.log" 2>&1 || {
   cat "$work/apt.log" >&2
-  die "apt could not install the .deb in the guest's root"
+  fail "apt could not install the .deb in the guest's root"
 }
 mkdir -p "$guest/orvex-tests/out"
 cp "$here"/guest-init.sh "$here"/lib.sh "$here"/scenarios*.sh "$(command -v busybox)" "$guest/orvex-tests/"
@@ -50,7 +50,7 @@ for line in adapter uart; do
 done
 for line in adapter uart; do
   for _ in $(seq 50); do [ -e "$work/$line.pty" ] && break || sleep 0.1; done
-  [ -e "$work/$line.pty" ] || die "the simulator for the $line did not start"
+  [ -e "$work/$line.pty" ] || fail "the simulator for the $line did not start"
 done
 
 # --- QEMU ---------------------------------------------------------------------

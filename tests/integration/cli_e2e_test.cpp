@@ -129,6 +129,9 @@ TEST(CliEndToEnd, RandomPanelsRoundTripThroughABackup) {
     ASSERT_EQ(again.code, kExitOk) << again.err;
     differences += Body(again.out) != Body(backup.out);
     EXPECT_EQ(Body(again.out), Body(backup.out));
+    // A panel's state file follows its answers: whole once it has ended.
+    EXPECT_EQ(panel.Stop(), 0);
+    EXPECT_EQ(blank.Stop(), 0);
     EXPECT_EQ(ReadSimState(dir.File("panel.state")), state) << "the panel's memory is unchanged";
     EXPECT_EQ(ReadSimState(dir.File("blank.state")), state) << "the copy holds the same";
   }

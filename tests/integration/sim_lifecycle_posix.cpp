@@ -8,13 +8,16 @@
 #include <spawn.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -130,29 +133,61 @@ TEST(SimLifecycle, LeavesTheClientsLineSettingsAlone) {
   EXPECT_EQ(reopened.c_lflag & (ECHO | ICANON), 0u);
 }
 
+// Every change answered is in the file once the simulator has ended, however
+// it was asked to end, right after the last answer.
 TEST(SimLifecycle, StateFileKeepsSettingsAcrossRestarts) {
+  const std::string number = "2B37393132" + std::string(22, '0');
+  for (const int ending : {0, SIGTERM, SIGINT}) {
+    SCOPED_TRACE(ending == 0 ? "standard input closed" : strsignal(ending));
+    TempDir dir;
+    const std::string state = dir.File("panel.state");
+    {
+      SimProcess sim({"--state", state});
+      PtyClient line(sim.SlavePath());
+      ASSERT_EQ(line.Exchange("+T02FEDCBA9876543210"), "OK\r\n");
+      ASSERT_EQ(line.Exchange("+s2A15"), "OK\r\n");
+      ASSERT_EQ(line.Exchange("+H05" + number), "OK\r\n");
+      if (ending != 0) {
+        sim.Signal(ending);
+        EXPECT_EQ(sim.WaitForExit(10000), std::optional<int>(0));
+      }
+    }
+    std::map<std::string, std::string> saved = ReadSimState(state);
+    EXPECT_EQ(saved["key2"], "FEDCBA9876543210");
+    EXPECT_EQ(saved["dial"], "2A");
+    EXPECT_EQ(saved["h24"], "15");
+    EXPECT_EQ(saved["number5"], number);
+
+    SimProcess again({"--state", state});
+    PtyClient line(again.SlavePath());
+    EXPECT_EQ(line.Exchange("+T02"), ">FEDCBA9876543210\r\nOK\r\n");
+    EXPECT_EQ(line.Exchange("+s"), ">2A15\r\nOK\r\n");
+    EXPECT_EQ(line.Exchange("+H05"), ">05" + number + "\r\nOK\r\n");
+    EXPECT_EQ(again.Stderr(), "");
+  }
+}
+
+// A disk that holds a save up does not hold up the answer: here the save's
+// temporary file is a pipe that nobody reads until the answer is in.
+TEST(SimLifecycle, AChangeIsAnsweredWhileTheDiskHoldsItsSaveUp) {
   TempDir dir;
   const std::string state = dir.File("panel.state");
-  const std::string number = "2B37393132" + std::string(22, '0');
-  {
-    SimProcess sim({"--state", state});
-    PtyClient line(sim.SlavePath());
-    ASSERT_EQ(line.Exchange("+T02FEDCBA9876543210"), "OK\r\n");
-    ASSERT_EQ(line.Exchange("+s2A15"), "OK\r\n");
-    ASSERT_EQ(line.Exchange("+H05" + number), "OK\r\n");
-  }
-  std::map<std::string, std::string> saved = ReadSimState(state);
-  EXPECT_EQ(saved["key2"], "FEDCBA9876543210");
-  EXPECT_EQ(saved["dial"], "2A");
-  EXPECT_EQ(saved["h24"], "15");
-  EXPECT_EQ(saved["number5"], number);
-
-  SimProcess again({"--state", state});
-  PtyClient line(again.SlavePath());
+  WriteSimState(state, {{"key1", "0123456789ABCDEF"}});
+  const std::string temporary = state + ".tmp";
+  ASSERT_EQ(mkfifo(temporary.c_str(), 0600), 0);
+  SimProcess sim({"--state", state});
+  PtyClient line(sim.SlavePath());
+  EXPECT_EQ(line.Exchange("+T02FEDCBA9876543210"), "OK\r\n") << "no answer while the save waits";
   EXPECT_EQ(line.Exchange("+T02"), ">FEDCBA9876543210\r\nOK\r\n");
-  EXPECT_EQ(line.Exchange("+s"), ">2A15\r\nOK\r\n");
-  EXPECT_EQ(line.Exchange("+H05"), ">05" + number + "\r\nOK\r\n");
-  EXPECT_EQ(again.Stderr(), "");
+
+  // The save goes on once the disk takes it, with the change in it.
+  std::ifstream held(temporary, std::ios::binary);
+  std::stringstream written;
+  written << held.rdbuf();
+  EXPECT_NE(written.str().find("\nkey1=0123456789ABCDEF\n"), std::string::npos) << written.str();
+  EXPECT_NE(written.str().find("\nkey2=FEDCBA9876543210\n"), std::string::npos) << written.str();
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_EQ(sim.Stderr(), "");
 }
 
 TEST(SimLifecycle, MalformedStateFileIsReportedLeftAloneAndFactorySettingsUsed) {
@@ -174,6 +209,7 @@ TEST(SimLifecycle, MalformedStateFileIsReportedLeftAloneAndFactorySettingsUsed) 
     EXPECT_EQ(line.Exchange("+T01"), kKey1Answer) << where;
     EXPECT_EQ(line.Exchange("+T020123456789ABCDEF"), "OK\r\n");
     EXPECT_NE(sim.Stderr().find(state + ": " + where), std::string::npos) << sim.Stderr();
+    sim.Stop();  // every save it would make is made by now
     EXPECT_EQ(ReadFileBytes(state), content) << "the bad file was overwritten";
   }
 }
@@ -186,6 +222,7 @@ TEST(SimLifecycle, MissingStateFileIsCreatedOnTheFirstChange) {
   EXPECT_EQ(line.Exchange("+T01"), kKey1Answer);
   EXPECT_FALSE(std::filesystem::exists(state));
   EXPECT_EQ(line.Exchange("+s0102"), "OK\r\n");
+  sim.Stop();
   EXPECT_EQ(ReadSimState(state)["h24"], "02");
   EXPECT_EQ(sim.Stderr(), "");
 }

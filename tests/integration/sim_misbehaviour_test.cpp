@@ -55,6 +55,7 @@ TEST(SimMisbehaviour, CommandsLostOrRefusedByPrefixChangeNothing) {
   // Commands with other prefixes are served as usual.
   EXPECT_EQ(line.Exchange("+H01"), ">01" + std::string(32, '0') + "\r\nOK\r\n");
   EXPECT_EQ(line.Exchange("+T01" + kNewKey), "OK\r\n");
+  sim.Stop();  // the state file follows the answers: complete once it has ended
   std::map<std::string, std::string> saved = ReadSimState(state);
   EXPECT_EQ(saved["key1"], kNewKey);
   EXPECT_EQ(saved["key2"], std::string(16, '0'));

@@ -249,8 +249,10 @@ anything else "ERROR" CR LF. "+T00" with no key at the reader waits for one
 Setup:
   --link PATH            also make PATH a symlink to the terminal; removed on exit
   --state FILE           load the panel's memory from FILE (when it exists) and
-                         save it after each change; a file that cannot be read is
-                         reported and left alone, and the factory settings are used
+                         save it after each change, once the answer is out; it
+                         holds every change when the simulator has ended; a file
+                         that cannot be read is reported and left alone, and the
+                         factory settings are used
   --log FILE             one line per received command: local time, TAB, the
                          command with "\" as "\\" and bytes outside " " to "~" as
                          "\xHH"; a line longer than 256 bytes is cut to 256 and

@@ -20,6 +20,7 @@
 #include "platform/system_text.h"
 #include "sim_engine.h"
 #include "sim_server.h"
+#include "state_saver.h"
 
 namespace {
 
@@ -412,11 +413,13 @@ int RunSimulator(const SimOptions& options) {
   WriteAll(STDOUT_FILENO, terminal.slavePath + "\n");
   log.Note("serving on " + terminal.slavePath);
 
+  // The answer goes out first, the state file follows: a save that the disk
+  // holds up must not make the panel late. Whatever ends the loop, the saver
+  // is flushed before the simulator ends.
+  std::optional<StateSaver> saver;
+  if (saveAllowed) saver.emplace(options.stateFile);
   SimEngine engine(options, initial, log, [&](const PanelState& state) {
-    std::string saveError;
-    if (saveAllowed && !SaveStateFile(options.stateFile, state, saveError)) {
-      CommandLog::Warn(saveError + "; the change is not saved");
-    }
+    if (saver) saver->Save(state);
   });
   Server server(options, terminal, signalRead.get(), engine, log);
   return server.Run();

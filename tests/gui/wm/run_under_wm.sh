@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs a program on a virtual X display of its own (Xvfb) under a real window
 # manager (openbox), as a desktop user would run the window, and stops both
-# afterwards. The program gets DISPLAY and QT_QPA_PLATFORM=xcb; its exit
-# status is the script's.
+# afterwards. The program gets DISPLAY, QT_QPA_PLATFORM=xcb and
+# ORVEX_TEST_WM_PID, the window manager's process (a test may pause it, as a
+# slow desktop); its exit status is the script's.
 #
 #   run_under_wm.sh PROGRAM [ARGUMENT...]
 set -euo pipefail
+source "$(dirname "$0")/../../../scripts/lib.sh"
 
 if [ $# -lt 1 ]; then
   echo "usage: $0 PROGRAM [ARGUMENT...]" >&2
@@ -36,28 +38,30 @@ stop() {
 trap stop EXIT
 trap 'exit 130' INT TERM HUP
 
-# Xvfb takes a free display number itself and writes it out once it listens,
-# so that tests running side by side never share a display. In a chroot the
-# abstract X sockets are the host's, so a display number free in the root may
-# still lead a client to another server: when openbox cannot open the display,
-# the pair starts again on a new one (three tries), and each failure is shown.
+# A display number that nothing holds (free_display): neither a lock file
+# nor, as in a chroot that shares its host's network, an abstract socket.
+# Another display started at the same moment may still take it first: when
+# Xvfb or openbox cannot start on it, the pair starts again on the next free
+# one (five tries), and each failure is shown.
 start_display() {
-  local _
-  rm -f "$scratch/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" \
-    >"$scratch/xvfb.log" 2>&1 &
+  local _ n=$1
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
+  # Ours once its lock file holds its process id and its socket is there.
+  listening() {
+    [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] && [ -S "/tmp/.X11-unix/X$n" ]
+  }
   for _ in $(seq 200); do
-    [ -s "$scratch/display" ] && break
+    listening && break
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.05
   done
-  if ! [ -s "$scratch/display" ]; then
-    echo "$0: Xvfb did not start" >&2
+  if ! listening || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "$0: Xvfb did not start on :$n" >&2
     cat "$scratch/xvfb.log" >&2
     return 1
   fi
-  export DISPLAY=":$(head -n1 "$scratch/display")"
+  export DISPLAY=":$n"
 
   # openbox with its Debian defaults, not a developer's own configuration.
   mkdir -p "$scratch/config"
@@ -75,16 +79,18 @@ start_display() {
 }
 
 started=no
-for _ in 1 2 3; do
-  if start_display; then
+display=$(free_display)
+for _ in 1 2 3 4 5; do
+  if start_display "$display"; then
     started=yes
     break
   fi
   stop_display
+  display=$(free_display $((display + 1)))
 done
 [ "$started" = yes ] || exit 1
 
-export QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb ORVEX_TEST_WM_PID=$wm_pid
 status=0
 "$@" || status=$?
 exit "$status"
