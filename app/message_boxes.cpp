@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -56,6 +57,7 @@ class TBox : public QMessageBox {
       : QMessageBox(icon, title, text, buttons, Owner()), without_cancel_(withoutCancel) {
     setTextFormat(Qt::PlainText);
     if (without_cancel_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+    FitLines(text);
   }
 
  protected:
@@ -66,6 +68,19 @@ class TBox : public QMessageBox {
     }
     QMessageBox::keyPressEvent(event);
   }
+  // A text of several lines is a list (fields and their values): each line
+  // is read whole, not wrapped at the toolkit's narrow default width.
+  void FitLines(const QString& text) {
+    const QStringList lines = text.split(QChar('\n'));
+    if (lines.size() < 3) return;
+    auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) return;
+    int widest = 0;
+    for (const QString& line : lines)
+      widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(qMin(widest + Dip(8), Dip(760)));
+  }
+
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
     // Before the main window is first shown its place is not yet its own:
