@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "app/error_display.h"
-#include "app/image_report.h"
 #include "app/key_grid.h"
 #include "app/panel_text.h"
 #include "app/wait_window.h"

@@ -14,6 +14,7 @@
 #include "app/keys_page.h"
 #include "app/number_key_filter.h"
 #include "app/numbers_page.h"
+#include "app/wait_window.h"
 #include "fakes/sim_process.h"
 #include "gui_test_support.h"
 #include "panel/panel_session.h"
@@ -244,8 +245,18 @@ class NumbersPageTest : public QObject {
     // Event 3 does not dial: its number is written empty, and the box says so.
     NumE(*bench.window, 3)->setText("+7123");
     NumE(*bench.window, 1)->setText("112");
+    int waits = 0;
+    int behindTheWaitWindow = 0;
+    bench.window->Comm1().SetIdleHook([&] {
+      ++waits;
+      if (auto* wait = bench.window->findChild<TfWait*>(); wait && wait->isVisible())
+        ++behindTheWaitWindow;
+    });
 
     QTest::mouseClick(bench.window.Control<QPushButton>("WriteNumsB"), Qt::LeftButton);
+
+    QVERIFY(waits > 10);
+    QCOMPARE(behindTheWaitWindow, waits);
 
     const QStringList sent = bench.NewCommands();
     QCOMPARE(
