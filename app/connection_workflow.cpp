@@ -1,12 +1,13 @@
 // The main window's connection workflow: opening the port named in the port
-// box, the probe and the scan of the port list, and the whole-panel read and
-// write behind the wait window.
+// box, the probe and the scan of the port list, and the whole-panel read
+// behind the wait window. The writes are in write_workflow.cpp.
 
 #include <QComboBox>
 #include <string>
 
 #include "app/connection_box.h"
 #include "app/error_display.h"
+#include "app/image_report.h"
 #include "app/keys_page.h"
 #include "app/main_window.h"
 #include "app/numbers_page.h"
@@ -24,16 +25,21 @@ namespace {
 
 const char* const kNoConnection = "Нет связи с охранной панелью \"Orvex-GSM\"!";
 const char* const kPanelFound = "Обнаружена охранная панель \"Orvex GSM\", прочитать настройки?";
-const char* const kWriteFailed = "Ошибка записи в охранную панель \"Orvex GSM\":";
 const char* const kReadFailed = "Ошибка чтения из охранной панели \"Orvex GSM\":";
-// Line feed, carriage return, line feed, carriage return: the break the
-// write-error box has always shown.
+// Line feed, carriage return, line feed, carriage return: the break of the
+// write-error box, which the read-error box shares.
 const char* const kWriteFailedBreak = "\n\r\n\r";
 const char* const kPlaceholderKey = "7777777777777777";
 constexpr int kListedKeys = 4;
 
 void LogError(const std::exception& error) {
   WriteLog(Utf8ToCp1251(error.what()), true, EmptyData);
+}
+
+// A text that ends as a sentence does.
+QString Sentence(const QString& text) {
+  if (text.endsWith('.') || text.endsWith('!') || text.endsWith('?')) return text;
+  return text + '.';
 }
 
 }  // namespace
@@ -47,23 +53,36 @@ void TfOrvex::OpenPort() {
 }
 
 void TfOrvex::Button1Click() {
+  probe_answered_ = false;
+  read_failure_.clear();
   try {
     OpenPort();
     if (!session_.SendProbe()) return;
+    probe_answered_ = true;
+    const std::string port = session_.PortName();
     if (CurrentPrompter().AskYesNo(QString::fromUtf8(kPanelFound))) {
       repaint();
       try {
         TWaitScope wait(this, fWait);
         session_.ReadAll(*TMGB, *NumbersGB);
+        TMGB->MarkReadOn(port);
+        NumbersGB->MarkReadOn(port);
       } catch (const std::exception& error) {
         // Nothing of the read was put in: the user must know that the pages
         // still show what they showed before, and why.
         xCon->setChecked(false);
+        TMGB->MarkReadOn({});
+        NumbersGB->MarkReadOn({});
         LogError(error);
-        CurrentPrompter().ShowError(QString::fromUtf8(kReadFailed) +
-                                    QString::fromLatin1(kWriteFailedBreak) + ErrorMessage(error));
+        read_failure_ = Sentence(ExchangeFailureText(error, cb1->currentText()));
+        CurrentPrompter().ShowError(
+            QString::fromUtf8(kReadFailed) + QString::fromLatin1(kWriteFailedBreak) +
+            read_failure_ + QString::fromUtf8("\nСтраницы показывают то же, что до чтения."));
       }
     } else {
+      // The pages hold nothing of this panel: a write asks before it sends them.
+      TMGB->MarkReadOn({});
+      NumbersGB->MarkReadOn({});
       FillKeyPlaceholders();
     }
   } catch (const std::exception& error) {
@@ -75,7 +94,7 @@ void TfOrvex::Button1Click() {
 
 void TfOrvex::FillKeyPlaceholders() {
   while (TMGB->Count() < kListedKeys) {
-    TMGB->Append(std::to_string(TMGB->Count() + 1), kPlaceholderKey);
+    TMGB->AppendPlaceholder(std::to_string(TMGB->Count() + 1), kPlaceholderKey);
   }
 }
 
@@ -96,7 +115,8 @@ void TfOrvex::Connect() {
     }
     Button1Click();
     if (xCon->isChecked()) return;
-    tries.push_back({order[i], comm1_.Opened(), comm1_.LastOpenFailure()});
+    tries.push_back(
+        {order[i], comm1_.Opened(), comm1_.LastOpenFailure(), probe_answered_, read_failure_});
   }
   cb1->setEditText(remembered);
   CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection),
@@ -107,16 +127,4 @@ void TfOrvex::Connect() {
 
 void TfOrvex::xConMouseDown() {
   RunHandler([this] { Connect(); });
-}
-
-void TfOrvex::Button2Click() {
-  try {
-    repaint();
-    TWaitScope wait(this, fWait);
-    session_.WriteAll(*TMGB, *NumbersGB);
-  } catch (const std::exception& error) {
-    LogError(error);
-    CurrentPrompter().ShowError(QString::fromUtf8(kWriteFailed) +
-                                QString::fromLatin1(kWriteFailedBreak) + ErrorMessage(error));
-  }
 }

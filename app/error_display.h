@@ -18,7 +18,8 @@ QString ErrorMessage(const std::exception& error);
 // Shows the message in the default error display (through the prompter).
 void ShowDefaultError(const QString& message);
 
-// Shows whatever the current exception is; only inside a catch block.
+// Logs whatever the current exception is and shows it in the window's words
+// (ExchangeFailureText); only inside a catch block.
 void ShowCurrentError();
 
 // Runs a handler; an error that escapes it goes to the default error display.

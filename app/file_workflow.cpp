@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringList>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@
 #include "panel/image_pages.h"
 #include "panel/panel_errors.h"
 #include "panel/settings_file.h"
+#include "panel/settings_file_fault.h"
 #include "support/log.h"
 #include "support/text_codec.h"
 
@@ -55,6 +57,60 @@ std::string BackupHeader(const QString& port) {
          "\nread: " + read.toStdString();
 }
 
+// A name or a value from a refused file, as much of it as a user can read:
+// printable characters, at most 40 of them.
+QString Quoted(const std::string& bytes) {
+  QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  for (QChar& c : text)
+    if (!c.isPrint()) c = QChar(0xFFFD);
+  if (text.size() > 40) text = text.left(40) + QChar(0x2026);
+  return "«" + text + "»";
+}
+
+// Why a settings file was refused, naming its fields as the pages name them.
+QString SettingsFaultText(const SettingsFileFault& fault) {
+  const QString line = QString::fromUtf8("строка %1: ").arg(fault.line);
+  const QString field = QString::fromStdString(fault.name);
+  switch (fault.kind) {
+    case SettingsFault::kNotText:
+      return QString::fromUtf8("это не файл настроек: в нём двоичные данные, а не текст");
+    case SettingsFault::kNoEquals:
+      return line + QString::fromUtf8("ожидается «имя=значение», например key1=0123456789ABCDEF");
+    case SettingsFault::kUnknownName:
+      return line + QString::fromUtf8("неизвестное имя %1").arg(Quoted(fault.name));
+    case SettingsFault::kTwice:
+      return line +
+             QString::fromUtf8("%1 (%2) указан второй раз").arg(FieldCaption(fault.name), field);
+    case SettingsFault::kBadValue:
+      break;
+    case SettingsFault::kMissing: {
+      QStringList names;
+      for (const std::string& name : fault.missing) names << QString::fromStdString(name);
+      return QString::fromUtf8(
+                 "в файле нет полей %1: файл настроек называет все 22 поля, как их "
+                 "записывает «Сохранить копию панели в файл…»")
+          .arg(names.join(QStringLiteral(", ")));
+    }
+  }
+  const QString value = Quoted(fault.value);
+  QString rule;
+  switch (fault.name.empty() ? '?' : fault.name.front()) {
+    case 'k':
+      rule = QString::fromUtf8("16 шестнадцатеричных цифр");
+      break;
+    case 'n':
+      rule = QString::fromUtf8(
+          "до 16 цифр и «+», или «hex:» и 32 шестнадцатеричные цифры, или "
+          "пусто");
+      break;
+    default:
+      rule = QString::fromUtf8("0 или 1");
+      break;
+  }
+  return line + QString::fromUtf8("%1 (%2): нужно %3, а в файле %4")
+                    .arg(FieldCaption(fault.name), field, rule, value);
+}
+
 // The settings file at path, checked whole before anything is sent: empty
 // with the image, else why it was refused.
 QString LoadSettings(const QString& path, PanelImage& image) {
@@ -72,15 +128,13 @@ QString LoadSettings(const QString& path, PanelImage& image) {
     return QString::fromUtf8("файл не читается: ") + file.errorString();
   if (static_cast<size_t>(bytes.size()) > kSettingsFileLimit)
     return QString::fromUtf8("файл больше 1 МиБ, это не файл настроек");
+  const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
   try {
-    image =
-        ParseSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    image = ParseSettingsFile(text);
   } catch (const SettingsFileError& error) {
-    // The parser's reason, which the tool shows as well, after its line.
-    std::string reason = error.what();
-    if (const size_t colon = reason.find(": "); reason.starts_with("line ") && colon != reason.npos)
-      reason.erase(0, colon + 2);
-    return QString::fromUtf8("строка %1: %2").arg(error.line()).arg(QString::fromStdString(reason));
+    // The parser's message is the tool's English: the window says why in
+    // its own words.
+    return SettingsFaultText(DescribeSettingsFault(text, error));
   }
   return {};
 }
@@ -105,8 +159,9 @@ bool TfOrvex::ReachPanel(const QString& failedLead) {
   OpenPort();
   const QString port = cb1->currentText();
   if (!session_.PortOpen()) {
-    CurrentPrompter().Warn(failedLead + ":\n" +
-                           PortTriesText({{port.toStdString(), false, comm1_.LastOpenFailure()}}));
+    CurrentPrompter().Warn(
+        failedLead + ":\n" +
+        PortTriesText({{port.toStdString(), false, comm1_.LastOpenFailure(), false, {}}}));
     return false;
   }
   if (!session_.SendProbe()) {
@@ -119,6 +174,9 @@ bool TfOrvex::ReachPanel(const QString& failedLead) {
 
 void TfOrvex::ShowImage(const PanelImage& image) {
   ShowPanelImage(image, *TMGB, *NumbersGB, DebugMode);
+  // Read from the panel on the port: a write of the pages asks nothing.
+  TMGB->MarkReadOn(session_.PortName());
+  NumbersGB->MarkReadOn(session_.PortName());
 }
 
 // The exact whole-panel read behind the wait window; a failure is told
@@ -181,7 +239,7 @@ void TfOrvex::RestoreBClick() {
     } catch (const EPanelWriteError& error) {
       // The read-back still tells in which state the refusal left the panel.
       LogError(error);
-      unconfirmed = ErrorMessage(error) + ".\n";
+      unconfirmed = ExchangeFailureText(error, port) + ".\n";
     } catch (const std::exception& error) {
       LogError(error);
       CurrentPrompter().Warn(

@@ -7,6 +7,7 @@
 #include "panel/commands.h"
 #include "panel/panel_errors.h"
 #include "panel/panel_session.h"
+#include "panel/reply_checks.h"
 #include "panel/settings_file.h"
 #include "serial/serial_error.h"
 #include "support/log.h"
@@ -39,21 +40,15 @@ QString ShownValue(const PanelImage& image, const std::string& field) {
   }
 }
 
-// The field a read command fills: "+T02" key 2, "+s" the flags, "+H03"
-// number 3.
-QString CommandCaption(const std::string& command) {
-  if (command.size() == 4 && command.starts_with("+T0"))
-    return FieldCaption("key" + command.substr(3));
-  if (command.size() == 4 && command.starts_with("+H0"))
-    return FieldCaption("number" + command.substr(3));
-  if (command == kFlagsReadCommand) return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
-  return QString::fromStdString(command);
-}
-
 // The system's words behind a lost line ("Access is denied."), else the
 // serial component's own message.
 QString SystemWords(const EDeviceError& error) {
   return QString::fromStdString(error.Cause() ? error.Cause()->text : error.what());
+}
+
+QString LowerFirst(QString text) {
+  if (!text.isEmpty()) text[0] = text[0].toLower();
+  return text;
 }
 
 }  // namespace
@@ -74,6 +69,29 @@ QString FieldCaption(const std::string& field) {
   }
 }
 
+QString CommandCaption(const std::string& command) {
+  if (command.starts_with(kPresentedKeyCommand)) return QString::fromUtf8("Ключ у считывателя");
+  if (command.size() >= 4 && command.starts_with("+T0") && command[3] >= '1' && command[3] <= '4')
+    return FieldCaption("key" + command.substr(3, 1));
+  if (command.size() >= 4 && command.starts_with("+H0") && command[3] >= '1' && command[3] <= '6')
+    return FieldCaption("number" + command.substr(3, 1));
+  if (command.starts_with(kFlagsReadCommand))
+    return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
+  return QString::fromUtf8("Запрос к охранной панели");
+}
+
+QString CommandInSentence(const std::string& command) {
+  return LowerFirst(CommandCaption(command));
+}
+
+QString ReplyFaultText(const std::string& came) {
+  if (came.empty()) return QString::fromUtf8("охранная панель не ответила");
+  // "ERROR" and nothing that accepts: the panel refused the command.
+  if (came.find("ERR") != std::string::npos && came.find("OK") == std::string::npos)
+    return QString::fromUtf8("охранная панель отказала");
+  return QString::fromUtf8("ответ охранной панели искажён или относится к другому запросу");
+}
+
 QString DifferenceLines(const PanelImage& first, const PanelImage& second,
                         const QString& firstLabel, const QString& secondLabel) {
   QStringList lines;
@@ -85,39 +103,62 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
 }
 
 QString RefusalText(const RefusedReply& refused) {
-  static const std::pair<const char*, const char*> kReasons[] = {
-      {"not answered", "нет ответа"},
-      {"without \"OK\"", "панель ответила без «OK»"},
-      {"more than one answer", "в ответе больше одного ответа (запоздавший или повторный)"},
-      {"not a key", "ответ не похож на ключ (16 шестнадцатеричных цифр)"},
-      {"not the flags", "ответ не похож на флаги (4 шестнадцатеричные цифры)"},
-      {"not a number", "ответ не похож на номер (2 знака и 32 шестнадцатеричные цифры)"},
-      {"followed by more", "после ответа пришло что-то ещё"},
-  };
-  QString reason = QString::fromStdString(refused.reason);
-  for (const auto& [english, russian] : kReasons) {
-    if (refused.reason.find(english) != std::string::npos) {
-      reason = QString::fromUtf8(russian);
-      break;
-    }
+  return CommandCaption(refused.command) + ": " + ReplyFaultText(refused.reply);
+}
+
+QString UnconfirmedLines(const std::vector<std::string>& commands,
+                         const std::vector<std::string>& came) {
+  QStringList lines;
+  for (size_t i = 0; i < commands.size(); ++i) {
+    const std::string reply = i < came.size() ? came[i] : std::string();
+    // An answer that holds "OK" beside more is no write's confirmation.
+    const QString why = reply.find("OK") != std::string::npos
+                            ? QString::fromUtf8(
+                                  "ответ охранной панели искажён или относится к "
+                                  "другому запросу")
+                            : ReplyFaultText(reply);
+    lines << CommandCaption(commands[i]) + ": " + why;
   }
-  return QString::fromUtf8("%1 (%2): %3")
-      .arg(CommandCaption(refused.command), QString::fromStdString(refused.command), reason);
+  return lines.join(QChar('\n'));
 }
 
 QString ExchangeFailureText(const std::exception& error, const QString& port) {
+  const QString at = port.isEmpty() ? QString() : QString::fromUtf8(" на порту %1").arg(port);
   if (const auto* read = dynamic_cast<const EPanelReadError*>(&error)) {
     QStringList lines;
     for (const RefusedReply& refused : read->Refused()) lines << RefusalText(refused);
-    return QString::fromUtf8("Ответы охранной панели на порту %1 не приняты:\n").arg(port) +
+    return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) +
            lines.join(QChar('\n'));
   }
-  if (dynamic_cast<const EPanelWriteError*>(&error) != nullptr ||
-      dynamic_cast<const EPortNotOpen*>(&error) != nullptr)
-    return ErrorMessage(error);
+  if (const auto* reply = dynamic_cast<const EPanelReplyError*>(&error))
+    return QString::fromUtf8("Не удалось прочитать %1: %2")
+        .arg(CommandInSentence(reply->Command()), ReplyFaultText(reply->Reply()));
+  if (const auto* write = dynamic_cast<const EPanelWriteError*>(&error))
+    return QString::fromUtf8("Охранная панель%1 не подтвердила запись:\n").arg(at) +
+           UnconfirmedLines(write->Commands(), write->Replies());
+  if (const auto* stopped = dynamic_cast<const EPanelStoppedAnswering*>(&error))
+    return QString::fromUtf8(
+               "Охранная панель%1 перестала отвечать при записи: %2; дальше ничего "
+               "не отправлено")
+        .arg(at, CommandInSentence(stopped->Command()));
+  if (const auto* closed = dynamic_cast<const EPortNotOpen*>(&error))
+    return QString::fromUtf8(
+               "Порт %1 не открыт: охранной панели ничего не отправлено. Щёлкните "
+               "«Связь с охранной панелью», чтобы найти панель")
+        .arg(QString::fromStdString(closed->Port()));
+  if (dynamic_cast<const EListError*>(&error) != nullptr)
+    return QString::fromUtf8(
+        "В списке ключей не четыре строки: прочитайте настройки из охранной "
+        "панели, чтобы список заполнился");
+  if (dynamic_cast<const EConvertError*>(&error) != nullptr)
+    return QString::fromUtf8("Ответ охранной панели искажён: в нём не шестнадцатеричные цифры");
   if (dynamic_cast<const EInOutError*>(&error) != nullptr)
     return QString::fromUtf8("Не удалось записать журнал log.txt: ") + ErrorMessage(error);
   if (const auto* device = dynamic_cast<const EDeviceError*>(&error))
-    return QString::fromUtf8("Связь через порт %1 прервалась: %2").arg(port, SystemWords(*device));
+    return (
+        port.isEmpty()
+            ? QString::fromUtf8("Связь с охранной панелью прервалась: %1").arg(SystemWords(*device))
+            : QString::fromUtf8("Связь через порт %1 прервалась: %2")
+                  .arg(port, SystemWords(*device)));
   return ErrorMessage(error);
 }

@@ -10,6 +10,9 @@ namespace {
 constexpr int kTitleRow = 0;
 constexpr int kEdgeGrip = 3;  // pixels either side of a column edge
 constexpr int kMinColumnWidth = 8;
+// The value of an entry, whatever its cell shows beside it.
+constexpr int kValueRole = Qt::UserRole;
+constexpr int kPlaceholderRole = Qt::UserRole + 1;
 
 QTableWidgetItem* NewCell(const QString& text) {
   auto* item = new QTableWidgetItem(text);
@@ -49,7 +52,11 @@ QString TKeyGrid::EntryName(int index) const {
 }
 
 QString TKeyGrid::EntryValue(int index) const {
-  return item(index + 1, 1)->text();
+  return item(index + 1, 1)->data(kValueRole).toString();
+}
+
+bool TKeyGrid::IsPlaceholder(int index) const {
+  return item(index + 1, 1)->data(kPlaceholderRole).toBool();
 }
 
 void TKeyGrid::ClearEntries() {
@@ -61,10 +68,10 @@ void TKeyGrid::ClearEntries() {
   if (currentRow() < 0 || currentRow() > 1) setCurrentCell(1, column);
 }
 
-void TKeyGrid::AppendEntry(const QString& name, const QString& value) {
+void TKeyGrid::AppendEntry(const QString& name, const QString& value, bool placeholder) {
   // The first entry takes the empty row that an empty list shows.
   if (count_ > 0) insertRow(count_ + 1);
-  SetRow(count_ + 1, name, value);
+  SetRow(count_ + 1, name, value, placeholder);
   ++count_;
 }
 
@@ -72,9 +79,19 @@ void TKeyGrid::SetEntry(int index, const QString& name, const QString& value) {
   SetRow(index + 1, name, value);
 }
 
-void TKeyGrid::SetRow(int row, const QString& name, const QString& value) {
+void TKeyGrid::SetRow(int row, const QString& name, const QString& value, bool placeholder) {
   setItem(row, 0, NewCell(name));
-  setItem(row, 1, NewCell(value));
+  QTableWidgetItem* cell = NewCell(value);
+  cell->setData(kValueRole, value);
+  cell->setData(kPlaceholderRole, placeholder);
+  if (placeholder) {
+    // Not a key of this panel: a value that only fills the row until a read.
+    cell->setText(value + QString::fromUtf8("  — не прочитан из панели"));
+    cell->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+    cell->setToolTip(
+        QString::fromUtf8("Ключ не прочитан из охранной панели: запись в панель сначала спросит."));
+  }
+  setItem(row, 1, cell);
 }
 
 int TKeyGrid::EdgeAt(const QPoint& at) const {

@@ -17,9 +17,12 @@ class TKeyGrid : public QTableWidget {
   QString EntryName(int index) const;
   QString EntryValue(int index) const;
   void ClearEntries();
-  void AppendEntry(const QString& name, const QString& value);
-  // 0 <= index < EntryCount().
+  // A placeholder entry holds a value that was not read from any panel: the
+  // grid marks it so, and its value stays what it is.
+  void AppendEntry(const QString& name, const QString& value, bool placeholder = false);
+  // 0 <= index < EntryCount(). The entry is no placeholder afterwards.
   void SetEntry(int index, const QString& name, const QString& value);
+  bool IsPlaceholder(int index) const;
   // The row of the current cell, title row included; -1 when there is none.
   int SelectedRow() const { return currentRow(); }
 
@@ -27,7 +30,7 @@ class TKeyGrid : public QTableWidget {
   bool viewportEvent(QEvent* event) override;
 
  private:
-  void SetRow(int row, const QString& name, const QString& value);
+  void SetRow(int row, const QString& name, const QString& value, bool placeholder = false);
   // The column whose right edge is under x in the title row, or -1.
   int EdgeAt(const QPoint& at) const;
 

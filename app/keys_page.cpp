@@ -8,12 +8,27 @@
 #include "app/error_display.h"
 #include "app/key_grid.h"
 #include "app/panel_text.h"
+#include "app/wait_window.h"
 #include "app/window_metrics.h"
 #include "panel/page_link.h"
+#include "panel/panel_image.h"
 #include "panel/panel_session.h"
+#include "panel/presented_key.h"
+#include "support/log.h"
+#include "support/text_codec.h"
 
-TKeysPage::TKeysPage(QWidget* parent, PanelSession& session)
-    : QGroupBox(QStringLiteral("Ключи Touch Memory"), parent), session_(session) {
+namespace {
+
+void Log(const std::string& utf8) {
+  WriteLog(Utf8ToCp1251(utf8), true, EmptyData);
+}
+
+}  // namespace
+
+TKeysPage::TKeysPage(QWidget* parent, PanelSession& session, TfWait*& waitSlot)
+    : QGroupBox(QStringLiteral("Ключи Touch Memory"), parent),
+      session_(session),
+      wait_slot_(waitSlot) {
   setObjectName(QStringLiteral("TMGB"));
 
   Panel2 = new QFrame(this);
@@ -27,7 +42,7 @@ TKeysPage::TKeysPage(QWidget* parent, PanelSession& session)
   Button3->setObjectName(QStringLiteral("Button3"));
   Button3->setGeometry(DipRect(248, 10, 97, 25));
   Button3->setAutoDefault(false);
-  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(Button3, &QPushButton::clicked, this, [this] { RunHandler([this] { Button3Click(); }); });
 
   TouchSTR = new TKeyGrid(this);
 
@@ -42,7 +57,72 @@ TKeysPage::TKeysPage(QWidget* parent, PanelSession& session)
 }
 
 void TKeysPage::Button3Click() {
-  RunHandler([this] { session_.ReadPresented(*this); });
+  const int row = SelectedRow();
+  if (row < 1) return;  // the title row: nothing is sent
+  PresentedKeyRead read;
+  try {
+    if (!session_.PortOpen()) throw EPortNotOpen(session_.PortName());
+    // The panel waits up to five seconds for a key: the user sees why the
+    // window does not respond meanwhile.
+    TWaitScope wait(window(), wait_slot_);
+    read = ReadPresentedKeyExactly(session_);
+  } catch (...) {
+    ShowCurrentError();
+    return;
+  }
+  switch (read.outcome) {
+    case PresentedKey::kNoKey:
+      Log("Ключ у считывателя не прочитан: ключ не приложен");
+      ShowDefaultError(QString::fromUtf8(
+          "К считывателю охранной панели не приложен ключ: за 5 секунд панель не прочитала ни "
+          "одного. Приложите ключ к считывателю и нажмите «Читать ключ» ещё раз."));
+      return;
+    case PresentedKey::kNotAKey:
+      Log("Ключ у считывателя не прочитан: ответ не ключ: \"" + EscapedBytes(read.reply) + "\"");
+      ShowDefaultError(
+          QString::fromUtf8("Ответ охранной панели на «Читать ключ» не похож на ключ (16 "
+                            "шестнадцатеричных цифр): ключ не прочитан, список не изменён. "
+                            "Приложите ключ к считывателю и нажмите «Читать ключ» ещё раз."));
+      return;
+    case PresentedKey::kKey:
+      break;
+  }
+  SetReaderKey(read.key);
+  if (row - 1 >= Count()) {
+    ShowDefaultError(QString::fromUtf8("Ключ прочитан в поле над списком, но в списке ключей нет "
+                                       "строки %1: прочитайте настройки из охранной панели, "
+                                       "чтобы список заполнился.")
+                         .arg(row));
+    return;
+  }
+  SetEntry(row - 1, std::to_string(row), read.key);
+}
+
+void TKeysPage::AppendPlaceholder(const std::string& name, const std::string& value) {
+  TouchSTR->AppendEntry(FromPanelText(name), FromPanelText(value), true);
+}
+
+bool TKeysPage::HasPlaceholders() const {
+  for (int i = 0; i < Count(); ++i)
+    if (TouchSTR->IsPlaceholder(i)) return true;
+  return false;
+}
+
+bool TKeysPage::IsPlaceholder(int index) const {
+  return index >= 0 && index < Count() && TouchSTR->IsPlaceholder(index);
+}
+
+void TKeysPage::MarkReadOn(const std::string& port) {
+  read_on_ = port;
+  if (port.empty()) return;
+  for (int i = 0; i < Count(); ++i) {
+    if (TouchSTR->IsPlaceholder(i))
+      TouchSTR->SetEntry(i, TouchSTR->EntryName(i), TouchSTR->EntryValue(i));
+  }
+}
+
+bool TKeysPage::ReadOn(const std::string& port) const {
+  return !read_on_.empty() && read_on_ == port && Count() > 0 && !HasPlaceholders();
 }
 
 void TKeysPage::Clear() {

@@ -4,6 +4,7 @@
 // work on; its texts go to them as code page 1251 bytes.
 
 #include <QGroupBox>
+#include <string>
 
 #include "panel/page_interfaces.h"
 
@@ -13,16 +14,30 @@ class QLineEdit;
 class QPushButton;
 class QFrame;
 class TKeyGrid;
+class TfWait;
 
 class TKeysPage : public QGroupBox, public KeyList {
   Q_OBJECT
 
  public:
-  TKeysPage(QWidget* parent, PanelSession& session);
+  // waitSlot: the main window's wait window, shown while the reader is read.
+  TKeysPage(QWidget* parent, PanelSession& session, TfWait*& waitSlot);
 
   // "Читать ключ": the key presented to the reader into e1 and the selected
-  // row. Errors go to the default error display.
+  // row, behind the wait window. What went wrong is told in a box.
   void Button3Click();
+
+  // An entry whose value was read from no panel ("7777777777777777"): the
+  // list shows it as not read.
+  void AppendPlaceholder(const std::string& name, const std::string& value);
+  bool HasPlaceholders() const;
+  bool IsPlaceholder(int index) const;
+
+  // The port whose panel the keys were read from (or written to and read
+  // back); none after a read that failed, or when the user declined to read.
+  // Placeholders count as unread until the panel holds them.
+  void MarkReadOn(const std::string& port);
+  bool ReadOn(const std::string& port) const;
 
   // KeyList.
   void Clear() override;
@@ -42,4 +57,6 @@ class TKeysPage : public QGroupBox, public KeyList {
 
  private:
   PanelSession& session_;
+  TfWait*& wait_slot_;
+  std::string read_on_;
 };

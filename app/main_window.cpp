@@ -26,6 +26,7 @@
 #include "app/port_box.h"
 #include "app/wait_window.h"
 #include "app/window_metrics.h"
+#include "panel/checked_write.h"
 #include "panel/panel_port.h"
 #include "serial/port_choice.h"
 #include "serial/sync_queue.h"
@@ -57,10 +58,25 @@ constexpr int kNumbersPageNumber = 1;
 constexpr int kPageRole = Qt::UserRole;
 
 QString UnreadableSettingsFileText(const ESettingsFileError& error) {
-  QString text = QStringLiteral("Файл настроек \"%1\" не удалось прочитать")
-                     .arg(QString::fromStdString(error.Path()));
-  if (error.Line() > 0) text += QStringLiteral(" (ошибка в строке %1)").arg(error.Line());
-  return text + QStringLiteral(". Настройки окна не загружены, файл оставлен без изменений");
+  const QString path = QString::fromStdString(error.Path());
+  QString text = QString::fromUtf8("Файл настроек \"%1\" не удалось прочитать").arg(path);
+  if (error.Line() > 0) text += QString::fromUtf8(" (ошибка в строке %1)").arg(error.Line());
+  // The port map lives in the same file: the ports are opened by their own
+  // names, which is why the panel on a mapped port is not found now.
+  text += QString::fromUtf8(
+      ". Не загружены ни настройки окна, ни соответствие портов устройствам: порты открываются "
+      "по своим именам. Файл оставлен без изменений и при закрытии окна не перезаписывается.\n");
+  if (error.Line() > 0)
+    text += QString::fromUtf8(
+                "Исправьте строку %1 в этом файле или удалите файл (тогда "
+                "соответствие портов придётся задать заново) и запустите программу "
+                "снова.")
+                .arg(error.Line());
+  else
+    text += QString::fromUtf8(
+        "Исправьте этот файл или удалите его (тогда соответствие портов "
+        "придётся задать заново) и запустите программу снова.");
+  return text;
 }
 
 }  // namespace
@@ -215,8 +231,9 @@ void TfOrvex::BuildSettingsColumn() {
 QWidget* TfOrvex::BuildPageArea() {
   auto* area = new QWidget(this);
   area->setObjectName(QStringLiteral("PageArea"));
-  TMGB = new TKeysPage(area, session_);
+  TMGB = new TKeysPage(area, session_, fWait);
   NumbersGB = new TNumbersPage(area, session_);
+  NumbersGB->SetWriter([this] { WritePages(WritePart::kNumbers); });
   // Both pages share the one cell: the page shown fills it.
   auto* layout = new QGridLayout(area);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -4,8 +4,10 @@
 // the settings tree, and the page area with the keys and numbers pages. It
 // owns the serial port Comm1 and is the exchange's host.
 
+#include <QString>
 #include <QWidget>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "panel/exchange.h"
@@ -23,6 +25,7 @@ class TConnectionBox;
 class TKeysPage;
 class TNumbersPage;
 class TfWait;
+enum class WritePart;
 
 class TfOrvex : public QWidget, public ExchangeHost {
   Q_OBJECT
@@ -56,6 +59,12 @@ class TfOrvex : public QWidget, public ExchangeHost {
   void Button2Click();
   void xConMouseDown();
 
+  // A write from the pages (write_workflow.cpp): the whole panel, or the
+  // numbers page's flags and numbers. Asks first when the pages hold values
+  // not read from the panel on the port; then writes, reads back and
+  // compares behind the wait window, and tells the result in one box.
+  void WritePages(WritePart part);
+
   // The panel copied to and from a settings file (file_workflow.cpp): a
   // backup read exactly, a restore written whole and read back, a comparison
   // that writes nothing.
@@ -68,6 +77,7 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The panel behind Comm1, as the pages and the workflow talk to it.
   PanelSession& Session() { return session_; }
   void SetConnected(bool checked) override;
+  void NoteUnaccepted(const std::string& command, const std::string& received) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -113,14 +123,22 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // why, when the panel cannot be reached there.
   bool ReachPanel(const QString& failedLead);
   bool ReadWholePanel(const QString& failedLead, PanelImage& image);
-  // The pages show a copy of the panel.
+  // The pages show a copy of the panel on the port.
   void ShowImage(const PanelImage& image);
+  // What came for the latest unaccepted command that begins with name.
+  std::string Unaccepted(const std::string& name) const;
 
   TSerialComm comm1_;
   PanelSession session_{*this};
   // The devices that OpenPort found without permission or busy since Connect
   // began, one entry each; told after the no-connection message.
   std::vector<OpenFailure> port_refusals_;
+  // The last Button1Click: whether the panel answered its probe, and why the
+  // read that followed failed (empty when it did not).
+  bool probe_answered_ = false;
+  QString read_failure_;
+  // What came for commands that were not accepted, since the write began.
+  std::vector<std::pair<std::string, std::string>> unaccepted_;
   std::string first_argument_;
   bool shown_once_ = false;
   // The settings file could not be read at start: it is not written either.

@@ -3,16 +3,49 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTextDocument>
 #include <QTextEdit>
 
 #include "app/window_metrics.h"
+#include "support/form_state.h"
 
 namespace {
 
 const char* const kFileFilter = "Файлы настроек (*.txt);;Все файлы (*)";
+
+// Every box and dialog belongs to the main window, also before it is first
+// shown: an owned window stays above its owner (a box without one may open
+// behind the main window on Windows).
+QWidget* Owner() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == QLatin1String(kMainWindowName)) return widget;
+  }
+  return QApplication::activeWindow();
+}
+
+// The details show every line at once: one line per port tried and the
+// remedies, no scrolling. Qt gives the details a fixed height of a few lines.
+void FitDetails(QMessageBox& box) {
+  auto* lines = box.findChild<QTextEdit*>();
+  if (lines == nullptr) return;
+  const int width = Dip(560);
+  lines->setMinimumWidth(width);
+  lines->setLineWrapMode(QTextEdit::WidgetWidth);
+  QTextDocument* document = lines->document();
+  const int frame = 2 * lines->frameWidth();
+  document->setTextWidth(width - frame);
+  int height = static_cast<int>(document->size().height()) + frame + Dip(4);
+  if (const QScreen* screen = Owner() ? Owner()->screen() : QGuiApplication::primaryScreen())
+    height = qMin(height, screen->availableGeometry().height() * 2 / 3);
+  lines->setFixedHeight(height);
+}
 
 // A box whose only button is Yes has no cancel button: neither Esc nor the
 // title bar's close button may end it. Qt would make a lone button the
@@ -21,9 +54,10 @@ class TBox : public QMessageBox {
  public:
   TBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons,
        bool withoutCancel)
-      : QMessageBox(icon, title, text, buttons), without_cancel_(withoutCancel) {
+      : QMessageBox(icon, title, text, buttons, Owner()), without_cancel_(withoutCancel) {
     setTextFormat(Qt::PlainText);
     if (without_cancel_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+    FitLines(text);
   }
 
  protected:
@@ -33,6 +67,27 @@ class TBox : public QMessageBox {
       return;
     }
     QMessageBox::keyPressEvent(event);
+  }
+  // A text of several lines is a list (fields and their values): each line
+  // is read whole, not wrapped at the toolkit's narrow default width.
+  void FitLines(const QString& text) {
+    const QStringList lines = text.split(QChar('\n'));
+    if (lines.size() < 3) return;
+    auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) return;
+    int widest = 0;
+    for (const QString& line : lines)
+      widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(qMin(widest + Dip(8), Dip(760)));
+  }
+
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    // Before the main window is first shown its place is not yet its own:
+    // the boxes of the start-up take the middle of the screen.
+    const QWidget* owner = parentWidget();
+    if (owner != nullptr && !owner->isVisible() && screen() != nullptr)
+      move(screen()->availableGeometry().center() - rect().center());
   }
   void closeEvent(QCloseEvent* event) override {
     if (without_cancel_) {
@@ -61,9 +116,7 @@ void TMessageBoxes::Confirm(const QString& text, const QString& details) {
   TBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes, true);
   if (!details.isEmpty()) {
     box.setDetailedText(details);
-    // A line for each port tried: as narrow as the short text, the details
-    // would wrap every one of them.
-    if (auto* lines = box.findChild<QTextEdit*>()) lines->setMinimumWidth(Dip(480));
+    FitDetails(box);
   }
   box.setDefaultButton(QMessageBox::Yes);
   box.exec();
@@ -88,13 +141,11 @@ void TMessageBoxes::Warn(const QString& text) {
 }
 
 QString TMessageBoxes::AskSaveFileName(const QString& title, const QString& suggested) {
-  return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested,
-                                      QString::fromUtf8(kFileFilter));
+  return QFileDialog::getSaveFileName(Owner(), title, suggested, QString::fromUtf8(kFileFilter));
 }
 
 QString TMessageBoxes::AskOpenFileName(const QString& title, const QString& folder) {
-  return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder,
-                                      QString::fromUtf8(kFileFilter));
+  return QFileDialog::getOpenFileName(Owner(), title, folder, QString::fromUtf8(kFileFilter));
 }
 
 void TMessageBoxes::ShowDefaultError(const QString& text) {

@@ -11,6 +11,7 @@
 #include "app/panel_text.h"
 #include "app/window_metrics.h"
 #include "panel/panel_session.h"
+#include "panel/reply_checks.h"
 
 namespace {
 
@@ -117,11 +118,23 @@ void TNumbersPage::SetTabOrder() {
 }
 
 void TNumbersPage::ReadNumsBClick() {
-  session_.ReadNumbers(*this);
+  try {
+    session_.ReadNumbers(*this);
+    read_on_ = session_.PortName();
+  } catch (const EPanelReplyError&) {
+    // What the page shows now is no longer known to be the panel's.
+    read_on_.clear();
+    // On a closed port nothing was sent: no reply is missing.
+    if (!session_.PortOpen()) throw EPortNotOpen(session_.PortName());
+    throw;
+  } catch (...) {
+    read_on_.clear();
+    throw;
+  }
 }
 
 void TNumbersPage::WriteNumsBClick() {
-  session_.WriteNumbers(*this);
+  if (writer_) writer_();
 }
 
 void TNumbersPage::Call1Click(QCheckBox* sender) {

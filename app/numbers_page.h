@@ -5,6 +5,8 @@
 
 #include <QGroupBox>
 #include <array>
+#include <functional>
+#include <string>
 
 #include "panel/commands.h"
 #include "panel/page_interfaces.h"
@@ -23,9 +25,18 @@ class TNumbersPage : public QGroupBox, public NumbersPage {
  public:
   TNumbersPage(QWidget* parent, PanelSession& session);
 
-  // The page's read and write; errors pass to the caller.
+  // The page's read; errors pass to the caller (EPortNotOpen when nothing
+  // could be sent).
   void ReadNumsBClick();
+  // The page's write: the flags and the six numbers, written, read back and
+  // compared by the main window, which tells the result.
   void WriteNumsBClick();
+  void SetWriter(std::function<void()> writer) { writer_ = std::move(writer); }
+
+  // The port whose panel the page was read from; none after a read that
+  // failed, or when the user declined to read.
+  void MarkReadOn(const std::string& port) { read_on_ = port; }
+  bool ReadOn(const std::string& port) const { return !read_on_.empty() && read_on_ == port; }
   // Click handler of the dial boxes, run on every change of their state:
   // the number field of the sender's event is enabled exactly when the box is
   // ticked. The field is found by name: "NumE" and the last character of the
@@ -64,4 +75,6 @@ class TNumbersPage : public QGroupBox, public NumbersPage {
   std::array<EventRow, kEventCount> rows_;
   TNumberKeyFilter* key_filter_ = nullptr;
   PanelSession& session_;
+  std::function<void()> writer_;
+  std::string read_on_;
 };

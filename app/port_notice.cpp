@@ -1,6 +1,7 @@
 #include "app/port_notice.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "support/group_membership.h"
 
@@ -38,9 +39,13 @@ QString PermissionRemedy(const std::string& group) {
   return QString::fromUtf8("Попросите администратора дать вам права на чтение и запись порта.");
 }
 
-}  // namespace
+QString LowerFirst(QString text) {
+  if (!text.isEmpty()) text[0] = text[0].toLower();
+  return text;
+}
 
-QString OpenFailureText(const OpenFailure& failure) {
+// Why a device could not be opened, in a few words and the system's own.
+QString CauseText(const OpenFailure& failure) {
   const QString cause =
       failure.text.empty() ? QString() : " (" + QString::fromStdString(failure.text) + ")";
   switch (failure.kind) {
@@ -49,12 +54,11 @@ QString OpenFailureText(const OpenFailure& failure) {
     case OpenFailureKind::kNoDevice:
       return QString::fromUtf8("такого порта нет%1.").arg(cause);
     case OpenFailureKind::kPermission:
-      return QString::fromUtf8("нет прав доступа%1. ").arg(cause) + PermissionRemedy(failure.group);
+      return QString::fromUtf8("нет прав доступа%1.").arg(cause);
     case OpenFailureKind::kBusy:
       if (failure.holders.empty())
-        return QString::fromUtf8("занят другой программой%1. Закройте её.").arg(cause);
-      return QString::fromUtf8("занят программой %1. Закройте её.")
-          .arg(HolderList(failure.holders));
+        return QString::fromUtf8("занят другой программой%1.").arg(cause);
+      return QString::fromUtf8("занят программой %1.").arg(HolderList(failure.holders));
     case OpenFailureKind::kNotSerialPort:
       return QString::fromUtf8("это не последовательный порт%1.").arg(cause);
     case OpenFailureKind::kOther:
@@ -63,20 +67,96 @@ QString OpenFailureText(const OpenFailure& failure) {
   return QString::fromUtf8("не открывается%1.").arg(cause);
 }
 
+// What the user can do about a device that could not be opened.
+QString NextStep(const OpenFailure& failure) {
+  switch (failure.kind) {
+    case OpenFailureKind::kNoDevice:
+      // Windows names its ports "\\.\COMn"; there the Device Manager tells
+      // which COM name an adapter got.
+      if (failure.device.starts_with("\\\\.\\"))
+        return QString::fromUtf8(
+            "Такого порта нет: посмотрите в Диспетчере устройств (раздел «Порты (COM и LPT)»), "
+            "под каким именем установлен адаптер, и выберите это имя в списке портов.");
+      return QString::fromUtf8(
+          "Такого порта нет: подключите адаптер или выберите в списке порт, который есть.");
+    case OpenFailureKind::kPermission:
+      return QString::fromUtf8("Нет прав доступа: ") + LowerFirst(PermissionRemedy(failure.group));
+    case OpenFailureKind::kBusy:
+      return QString::fromUtf8(
+          "Порт занят: закройте программу, которая его заняла, и щёлкните "
+          "«Связь с охранной панелью».");
+    case OpenFailureKind::kNotSerialPort:
+      return QString::fromUtf8("Это не последовательный порт: выберите в списке другой порт.");
+    case OpenFailureKind::kNone:
+    case OpenFailureKind::kOther:
+      break;
+  }
+  return QString::fromUtf8(
+      "Порт не открывается: отключите адаптер, подключите его снова и "
+      "щёлкните «Связь с охранной панелью».");
+}
+
+}  // namespace
+
+QString OpenFailureText(const OpenFailure& failure) {
+  switch (failure.kind) {
+    case OpenFailureKind::kPermission:
+      return CauseText(failure) + " " + PermissionRemedy(failure.group);
+    case OpenFailureKind::kBusy:
+      return CauseText(failure) + QString::fromUtf8(" Закройте её.");
+    default:
+      return CauseText(failure);
+  }
+}
+
 QString PortTriesText(const std::vector<PortTry>& tries) {
-  QStringList lines;
+  // Each port once: a second probe of it (the scan probes the port box's
+  // port again) keeps what told the user most.
+  const auto rank = [](const PortTry& t) { return t.answered ? 3 : t.opened ? 2 : 1; };
+  std::vector<PortTry> ports;
   for (const PortTry& tried : tries) {
+    auto same = std::find_if(ports.begin(), ports.end(),
+                             [&](const PortTry& p) { return p.name == tried.name; });
+    if (same == ports.end())
+      ports.push_back(tried);
+    else if (rank(tried) >= rank(*same))
+      *same = tried;
+  }
+  QStringList lines;
+  QStringList remedies;
+  const auto remedy = [&remedies](const QString& text) {
+    if (!remedies.contains(text)) remedies << text;
+  };
+  for (const PortTry& tried : ports) {
     QString line = QString::fromStdString(tried.name);
     const std::string& device = tried.failure.device;
     // "\\.\COM2" says no more than "COM2".
     if (!device.empty() && device != tried.name && device != "\\\\.\\" + tried.name)
       line += " (" + QString::fromStdString(device) + ")";
     line += ": ";
-    line += tried.opened ? QString::fromUtf8("открыт, охранная панель не ответила.")
-                         : OpenFailureText(tried.failure);
+    if (tried.answered) {
+      line += tried.read_failure.isEmpty()
+                  ? QString::fromUtf8("охранная панель ответила.")
+                  : QString::fromUtf8("охранная панель ответила, но настройки не прочитаны — ") +
+                        LowerFirst(tried.read_failure);
+      if (!tried.read_failure.isEmpty())
+        remedy(
+            QString::fromUtf8("Охранная панель ответила, но чтение не удалось: проверьте кабель "
+                              "и щёлкните «Связь с охранной панелью», чтобы прочитать настройки "
+                              "ещё раз."));
+    } else if (tried.opened) {
+      line += QString::fromUtf8("открыт, охранная панель не ответила.");
+      remedy(
+          QString::fromUtf8("Охранная панель не ответила: проверьте кабель и питание охранной "
+                            "панели; если она на другом порту, выберите его в списке портов."));
+    } else {
+      line += CauseText(tried.failure);
+      remedy(NextStep(tried.failure));
+    }
     lines << line;
   }
-  return lines.join(QChar('\n'));
+  return lines.join(QChar('\n')) + QString::fromUtf8("\n\nЧто делать:\n") +
+         remedies.join(QChar('\n'));
 }
 
 QString PortNotice(const std::vector<OpenFailure>& refusals) {

@@ -18,13 +18,17 @@ QString PortNotice(const std::vector<OpenFailure>& refusals);
 // about it, what: "нет прав доступа (Permission denied). Добавьте ...".
 QString OpenFailureText(const OpenFailure& failure);
 
-// A port the scan tried: its name, and whether it opened (the panel then did
-// not answer) or why not.
+// A port the scan tried: its name, whether it opened or why not, whether the
+// panel answered the probe there, and why the read that followed failed.
 struct PortTry {
   std::string name;
   bool opened = false;
   OpenFailure failure;
+  bool answered = false;
+  QString read_failure;
 };
 
-// One line per port tried, in the order tried.
+// One line per port, in the order first tried; a port tried twice is told by
+// what it showed most of (an answer, then an opening, then why it did not
+// open). Then, after "Что делать:", each cause met with its next step, once.
 QString PortTriesText(const std::vector<PortTry>& tries);

@@ -3,9 +3,12 @@
 # window manager, against the panel simulator (native) on COM2 of a fresh
 # Wine prefix: the question at start-up, the whole-panel read, both pages, a
 # write, the window's state in the registry at close and back at the next
-# start, the debug log; and, against a panel that refuses "+s", the error box
-# of the write over the main window, which must show its text on the screen.
-# Takes docs/screenshot-windows-keys.png, -numbers.png and -error.png.
+# start, the debug log; against a panel that refuses "+s", after a start that
+# read nothing, the question before the first write and the error box of the
+# write over the main window, which must show its text on the screen; and
+# against a panel whose read fails, the no-connection message's details.
+# Takes docs/screenshot-windows-keys.png, -numbers.png, -write.png,
+# -first-write.png, -error.png and -no-connection.png.
 #
 #   bash scripts/screenshots-windows.sh [OUTPUT_FOLDER]   default docs/
 #   bash scripts/screenshots-windows.sh --check           the checks only
@@ -171,8 +174,16 @@ before=$(wc -l <"$scratch/commands.log")
 click "$main" 120 92
 sleep 0.5
 await_gone "$wait_title"
+# Written, read back and compared: one box says so.
+result=$(await_window Information)
+sleep 0.5
+[ -z "$out" ] || shoot "$result" screenshot-windows-write.png
 check "the write sent the keys, flags and numbers" \
   contains "+s1B05" "$(tail -n +$((before + 1)) "$scratch/commands.log" | cut -f2 | tr '\n' ' ')"
+check "the write read the panel back" \
+  contains "+s +H01" "$(tail -n +$((before + 1)) "$scratch/commands.log" | cut -f2 | tr '\n' ' ')"
+press "$result" Return
+await_gone Information
 xdotool windowsize "$main" 760 640
 sleep 0.5
 read -r _ _ width height < <(geometry "$main")
@@ -201,6 +212,12 @@ press "$question" Escape
 main=$(await_window "$main_title")
 sleep 1
 click "$main" 120 92
+# Nothing was read from this panel: the write names what it would write and
+# asks first.
+asked=$(await_window Confirm)
+sleep 0.5
+[ -z "$out" ] || shoot "$asked" screenshot-windows-first-write.png
+press "$asked" Return
 box=$(await_window Error)
 sleep 0.5
 [ -z "$out" ] || shoot "$box" screenshot-windows-error.png
@@ -217,6 +234,32 @@ for _ in 1 2 3; do
   for _ in $(seq 100); do [ -z "$(window_id Error)" ] && break; sleep 0.03; done
   [ -z "$(window_id Error)" ] && break
 done
+close_main "$main"
+
+# --- The panel answers but its read fails, on the port box's COM2 and again
+# on the list's: the no-connection message's details say so, each port once.
+start_sim --silent-on +T02
+start_window
+for _ in 1 2; do
+  question=$(await_window Confirm)
+  sleep 0.3
+  press "$question" Return
+  failed=$(await_window Error)
+  sleep 0.3
+  press "$failed" Return
+  await_gone Error
+done
+none=$(await_window Confirm)
+sleep 0.5
+# Tab from Yes to the details button, which Space presses.
+press "$none" Tab
+xdotool key space
+sleep 0.5
+[ -z "$out" ] || shoot "$none" screenshot-windows-no-connection.png
+# Return would press the focused details button: Alt+Y is "&Yes".
+press "$none" alt+y
+main=$(await_window "$main_title")
+sleep 1
 close_main "$main"
 
 [ "$failures" -eq 0 ]

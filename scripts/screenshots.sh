@@ -2,7 +2,10 @@
 # Makes the screenshots in docs/ of the real program, on a virtual display
 # with the openbox window manager, against the panel simulator: the question
 # at start-up, the wait window during the whole-panel read, the keys page
-# after it, the numbers page, and the panel compared with a saved copy.
+# after it, the numbers page, the panel compared with a saved copy, the box
+# after a whole-panel write; after a start that did not read the panel, the
+# question before the first write; and with no panel, the no-connection
+# message with its details.
 #
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     default docs/
 #
@@ -44,7 +47,8 @@ source scripts/screenshot-lib.sh
 # the wait window stays long enough to be seen.
 write_panel_state "$scratch/panel.state"
 coproc SIM { exec "$sim_program" --state "$scratch/panel.state" --delay 120; }
-children+=("$SIM_PID")
+sim_pid=$SIM_PID
+children+=("$sim_pid")
 read -r -t 10 pty <&"${SIM[0]}"
 
 # COM2 is the simulator's terminal, written by the project's own store code.
@@ -97,5 +101,76 @@ shoot "$result" screenshot-compare.png
 press "$result" Return
 sleep 0.5
 
+# "Записать настройки в "Orvex GSM"" (at 8, 80 in the top strip): written,
+# read back, compared, and said in one box.
+xdotool windowactivate --sync "$main"
+xdotool mousemove --sync $((x + 8 + 112)) $((y + 80 + 12)) click 1
+result=$(await_window Information)
+sleep 0.5
+shoot "$result" screenshot-write.png
+press "$result" Return
+sleep 0.5
+
+wmctrl -i -c "$main"
+sleep 0.5
+
+# A start whose question is answered No: the pages hold nothing read from
+# this panel, so the write first names what it would write.
+XDG_CONFIG_HOME="$scratch/config" LC_ALL=C.UTF-8 "$window_program" >>"$scratch/window.log" 2>&1 &
+children+=("$!")
+question=$(await_window Confirm)
+sleep 0.3
+press "$question" Escape
+main=$(await_window "$main_title")
+sleep 0.5
+read -r x y < <(xwininfo -id "$main" |
+  awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+xdotool windowactivate --sync "$main"
+xdotool mousemove --sync $((x + 8 + 112)) $((y + 80 + 12)) click 1
+asked=$(await_window Confirm)
+sleep 0.5
+shoot "$asked" screenshot-first-write.png
+press "$asked" Escape
+sleep 0.5
+wmctrl -i -c "$main"
+sleep 0.5
+
+# A panel that answers the probe but not key 2: the read fails twice (on the
+# port box's COM2, then on the list's), and the no-connection message's
+# details, shown by Tab from Yes to the details button, say so.
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+coproc SIM2 { exec "$sim_program" --state "$scratch/panel.state" --silent-on +T02; }
+sim_pid=$SIM2_PID
+children+=("$sim_pid")
+read -r pty <&"${SIM2[0]}"
+XDG_CONFIG_HOME="$scratch/config" "$cli_program" map COM2 "$pty" >/dev/null
+XDG_CONFIG_HOME="$scratch/config" LC_ALL=C.UTF-8 "$window_program" >>"$scratch/window.log" 2>&1 &
+children+=("$!")
+gone() {
+  for _ in $(seq 300); do
+    [ -z "$(window_id "$1")" ] && return
+    sleep 0.03
+  done
+}
+for _ in 1 2; do
+  question=$(await_window Confirm)
+  sleep 0.3
+  press "$question" Return
+  failed=$(await_window Error)
+  sleep 0.3
+  press "$failed" Return
+  gone Error
+done
+none=$(await_window Confirm)
+sleep 0.3
+press "$none" Tab
+xdotool key space
+sleep 0.5
+shoot "$none" screenshot-no-connection.png
+# Return would press the focused details button: Alt+Y is "&Yes".
+press "$none" alt+y
+main=$(await_window "$main_title")
+sleep 0.5
 wmctrl -i -c "$main"
 sleep 0.5

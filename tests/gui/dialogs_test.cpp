@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <functional>
 #include <stdexcept>
@@ -13,6 +16,7 @@
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/port_notice.h"
 #include "fakes/sim_process.h"
 #include "gui_test_support.h"
 
@@ -30,6 +34,7 @@ struct BoxSeen {
   QString defaultButton;
   bool openAfterEscape = false;
   bool openAfterClose = false;
+  QWidget* owner = nullptr;
 };
 
 QString TextOf(QAbstractButton* button) {
@@ -52,6 +57,7 @@ void OnNextBox(BoxSeen& seen, bool tryEscapeAndClose, std::function<void(QMessag
     seen.icon = box->icon();
     for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
     seen.defaultButton = TextOf(box->defaultButton());
+    seen.owner = box->parentWidget();
     if (tryEscapeAndClose) {
       QWidget* focus = box->focusWidget() ? box->focusWidget() : box;
       QTest::keyClick(focus, Qt::Key_Escape);
@@ -177,6 +183,75 @@ class DialogsTest : public QObject {
     QCOMPARE(seen.defaultButton, QString("&Yes"));
     QVERIFY(seen.openAfterEscape);
     QVERIFY(seen.openAfterClose);
+  }
+
+  // A box without an owner may open behind the main window (Windows): every
+  // box belongs to it, also before it is first shown.
+  void everyBoxIsOwnedByTheMainWindow() {
+    ScriptedPrompter none;  // replaced by the boxes below
+    WindowUnderTest window;
+    TMessageBoxes boxes;
+    const std::function<void()> shows[] = {
+        [&] { boxes.AskYesNo("?"); },  [&] { boxes.Confirm("!", "details"); },
+        [&] { boxes.ShowError("!"); }, [&] { boxes.Inform("!"); },
+        [&] { boxes.Warn("!"); },      [&] { boxes.ShowDefaultError("!"); },
+    };
+    for (const auto& show : shows) {
+      BoxSeen seen;
+      OnNextBox(seen, false, [](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons()) {
+          // Not the toolkit's button that shows the details.
+          if (box->buttonRole(button) != QMessageBox::ActionRole) {
+            button->click();
+            return;
+          }
+        }
+      });
+      show();
+      QCOMPARE(seen.owner, static_cast<QWidget*>(&*window));
+    }
+  }
+
+  void theNoConnectionDetailsShowEveryPortWithoutScrolling() {
+    ScriptedPrompter none;
+    WindowUnderTest window;
+    TMessageBoxes boxes;
+    std::vector<PortTry> tries;
+    for (int n : {2, 1, 2, 3, 4, 5, 6, 7, 8}) {
+      const std::string name = "COM" + std::to_string(n);
+      OpenFailure failure{OpenFailureKind::kNoDevice,
+                          2,
+                          "No such file or directory",
+                          "/nonexistent/orvex-gui-test/" + name,
+                          {},
+                          ""};
+      tries.push_back({name, n == 1, n == 1 ? OpenFailure{} : failure, false, {}});
+    }
+    tries[0] = {"COM2",
+                true,
+                {},
+                true,
+                QString::fromUtf8("Не удалось прочитать ключ 2: охранная панель не ответила.")};
+    const QString details = QString::fromUtf8("Опрошены порты:\n") + PortTriesText(tries);
+    int scrollable = -1;
+    int shownLines = 0;
+    BoxSeen seen;
+    OnNextBox(seen, false, [&](QMessageBox* box) {
+      for (QAbstractButton* button : box->buttons())
+        if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();
+      QApplication::processEvents();
+      if (auto* lines = box->findChild<QTextEdit*>(); lines && lines->isVisible()) {
+        scrollable = lines->verticalScrollBar()->maximum();
+        shownLines = static_cast<int>(lines->toPlainText().count('\n')) + 1;
+      }
+      Click(box, QMessageBox::Yes);
+    });
+    boxes.Confirm(QString::fromUtf8("Нет связи с охранной панелью \"Orvex-GSM\"!"), details);
+    QCOMPARE(shownLines, static_cast<int>(details.count('\n')) + 1);
+    QCOMPARE(scrollable, 0);
+    for (int n = 1; n <= 8; ++n)
+      QCOMPARE(details.split('\n').filter(QRegularExpression(QString("^COM%1\\b").arg(n))).size(),
+               1);
   }
 
   void defaultErrorDisplayIsTitledWithTheApplicationAndHasOk() {

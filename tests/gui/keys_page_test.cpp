@@ -7,6 +7,7 @@
 
 #include "app/key_grid.h"
 #include "app/keys_page.h"
+#include "app/wait_window.h"
 #include "app/window_metrics.h"
 #include "fakes/sim_process.h"
 #include "gui_test_support.h"
@@ -92,14 +93,42 @@ class KeysPageTest : public QObject {
     window.Control<TKeysPage>("TMGB")->Button3Click();
 
     QCOMPARE(window.Control<QLineEdit>("e1")->text(), kPresentedShown);
-    // ")" is below ".": no full stop is added.
-    QCOMPARE(prompter.Texts(Prompt::kDefaultError), QStringList{"List index out of bounds (0)"});
+    QCOMPARE(prompter.Texts(Prompt::kDefaultError),
+             QStringList{QString::fromUtf8(
+                 "Ключ прочитан в поле над списком, но в списке ключей нет строки 1: прочитайте "
+                 "настройки из охранной панели, чтобы список заполнился.")});
     QCOMPARE(grid->EntryCount(), 0);
     QCOMPARE(grid->rowCount(), 2);
   }
 
-  void readKeyWithoutAKeyKeepsTheRowAndSaysWhy() {
-    Bench bench({"--reader-wait", "0"});
+  // Only one key of 16 digits is taken, as the tool's read-key takes it;
+  // anything else leaves the field and the row as they were and says why in
+  // the window's words.
+  void readKeyTakesOnlyAKeyAndSaysInRussianWhyNot_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no key presented")
+        << QStringList{"--reader-wait", "0"}
+        << QString::fromUtf8(
+               "К считывателю охранной панели не приложен ключ: за 5 секунд панель не прочитала "
+               "ни одного. Приложите ключ к считывателю и нажмите «Читать ключ» ещё раз.");
+    QTest::newRow("answered with the flags")
+        << QStringList{"--answer-as", "+T00:+s"}
+        << QString::fromUtf8(
+               "Ответ охранной панели на «Читать ключ» не похож на ключ (16 "
+               "шестнадцатеричных цифр): ключ не прочитан, список не изменён. "
+               "Приложите ключ к считывателю и нажмите «Читать ключ» ещё раз.");
+    QTest::newRow("answered twice") << QStringList{"--present", kPresented, "--twice", "+T00"}
+                                    << QString::fromUtf8(
+                                           "Ответ охранной панели на «Читать ключ» "
+                                           "не похож на ключ");
+  }
+  void readKeyTakesOnlyAKeyAndSaysInRussianWhyNot() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, said);
+    std::vector<std::string> args;
+    for (const QString& arg : simArgs) args.push_back(arg.toStdString());
+    Bench bench(args);
     bench.window.Control<QLineEdit>("e1")->setText("kept");
     bench.grid->setCurrentCell(2, 1);
 
@@ -108,9 +137,57 @@ class KeysPageTest : public QObject {
     QCOMPARE(bench.window.Control<QLineEdit>("e1")->text(), QString("kept"));
     QCOMPARE(Entries(bench.grid),
              (QStringList{"1=" + kSevens, "2=" + kSevens, "3=" + kSevens, "4=" + kSevens}));
-    QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
-             QStringList{QString::fromUtf8("Не удалось прочитать ключ у считывателя (+T00): ответ "
-                                           "без \"OK\": \"ERROR\\r\\n\"")});
+    const QStringList shown = bench.prompter.Texts(Prompt::kDefaultError);
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.front().startsWith(said), qPrintable(shown.front()));
+  }
+
+  void readKeyShowsTheWaitWindowWhileThePanelWaitsForAKey() {
+    Bench bench({"--reader-wait", "600"});
+    bench.grid->setCurrentCell(1, 1);
+    int waits = 0;
+    int shown = 0;
+    bench.window->Comm1().SetIdleHook([&] {
+      ++waits;
+      if (auto* wait = bench.window->findChild<TfWait*>(); wait && wait->isVisible()) ++shown;
+    });
+
+    bench.window.Control<TKeysPage>("TMGB")->Button3Click();
+
+    QVERIFY(waits > 3);
+    QCOMPARE(shown, waits);
+    QCOMPARE(bench.window->findChild<TfWait*>(), nullptr);
+  }
+
+  void aClosedPortSendsNothingAndSaysSo() {
+    ScriptedPrompter prompter;
+    PortMapScript ports;
+    WindowUnderTest window;
+    window.Control<TKeysPage>("TMGB")->AppendPlaceholder("1", "7777777777777777");
+
+    window.Control<TKeysPage>("TMGB")->Button3Click();
+
+    QCOMPARE(prompter.Texts(Prompt::kDefaultError),
+             QStringList{QString::fromUtf8("Порт COM1 не открыт: охранной панели ничего не "
+                                           "отправлено. Щёлкните «Связь с охранной панелью», "
+                                           "чтобы найти панель.")});
+    QVERIFY(ports.LookedUp().empty());
+  }
+
+  void placeholderKeysAreShownAsNotReadAndKeepTheirValue() {
+    Bench bench;
+    for (int row = 1; row <= 4; ++row) {
+      QVERIFY(bench.grid->item(row, 1)->text().contains(QString::fromUtf8("не прочитан")));
+      QVERIFY(bench.grid->IsPlaceholder(row - 1));
+    }
+    QCOMPARE(bench.window.Control<TKeysPage>("TMGB")->Value(0), kSevens.toStdString());
+
+    // A key read from the reader is no placeholder.
+    bench.grid->setCurrentCell(2, 1);
+    bench.window.Control<TKeysPage>("TMGB")->Button3Click();
+    QCOMPARE(bench.grid->item(2, 1)->text(), kPresentedShown);
+    QVERIFY(!bench.grid->IsPlaceholder(1));
+    QVERIFY(bench.grid->IsPlaceholder(0));
   }
 
   void aWholePanelReadReplacesThePlaceholders() {

@@ -14,8 +14,10 @@
 #include "app/keys_page.h"
 #include "app/number_key_filter.h"
 #include "app/numbers_page.h"
+#include "app/wait_window.h"
 #include "fakes/sim_process.h"
 #include "gui_test_support.h"
+#include "panel/panel_session.h"
 #include "panel/reply_checks.h"
 #include "support/log.h"
 
@@ -177,18 +179,30 @@ class NumbersPageTest : public QObject {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QString>("said");
     QTest::addColumn<int>("commands");  // -1: as the timing falls
+    // Nothing was sent: no reply is said to be missing.
     QTest::newRow("no panel") << QStringList{}
-                              << QString::fromUtf8("Не удалось прочитать флаги (+s): нет ответа.")
+                              << QString::fromUtf8(
+                                     "Порт COM2 не открыт: охранной панели ничего "
+                                     "не отправлено.")
                               << 0;
     QTest::newRow("flags not answered")
         << QStringList{"--silent-on", "+s"}
-        << QString::fromUtf8("Не удалось прочитать флаги (+s): нет ответа.") << 1;
+        << QString::fromUtf8(
+               "Не удалось прочитать флаги «Дозвон» и «24 часа»: охранная панель не "
+               "ответила.")
+        << 1;
     QTest::newRow("flags answered as a key")
         << QStringList{"--answer-as", "+s:+T02"}
-        << QString::fromUtf8("Не удалось прочитать флаги (+s): ответ не похож на флаги") << 1;
+        << QString::fromUtf8(
+               "Не удалось прочитать флаги «Дозвон» и «24 часа»: ответ охранной "
+               "панели искажён или относится к другому запросу.")
+        << 1;
     QTest::newRow("a broken number")
         << QStringList{"--bad-hex", "--match", "+H02"}
-        << QString::fromUtf8("Не удалось прочитать номер 2 (+H02): ответ не похож на номер") << 3;
+        << QString::fromUtf8(
+               "Не удалось прочитать номер 2 (Замыкание шлейфа 1): ответ охранной "
+               "панели искажён или относится к другому запросу.")
+        << 3;
     // On a loaded machine the copy may still fall into +H01's own slice:
     // then +H01 is the one refused.
     QTest::newRow("a late copy beside a refusal")
@@ -224,16 +238,59 @@ class NumbersPageTest : public QObject {
     QVERIFY(!NumE(*page, 3)->isEnabledTo(page));
   }
 
-  void writeButtonReportsUnconfirmedNumbersInTheDefaultErrorDisplay() {
-    Bench bench(PanelMemory(), {"--silent-on", "+H03"});
+  void writeButtonWritesReadsBackAndSaysDoneInOneBox() {
+    Bench bench;
+    bench.Choose(1);
+    bench.NewCommands();
+    // Event 3 does not dial: its number is written empty, and the box says so.
+    NumE(*bench.window, 3)->setText("+7123");
+    NumE(*bench.window, 1)->setText("112");
+    int waits = 0;
+    int behindTheWaitWindow = 0;
+    bench.window->Comm1().SetIdleHook([&] {
+      ++waits;
+      if (auto* wait = bench.window->findChild<TfWait*>(); wait && wait->isVisible())
+        ++behindTheWaitWindow;
+    });
+
+    QTest::mouseClick(bench.window.Control<QPushButton>("WriteNumsB"), Qt::LeftButton);
+
+    QVERIFY(waits > 10);
+    QCOMPARE(behindTheWaitWindow, waits);
+
+    const QStringList sent = bench.NewCommands();
+    QCOMPARE(
+        sent.mid(0, 7),
+        (QStringList{"+s0301", "+H0131313200000000000000000000000000",
+                     "+H0232000000000000000000000000000000", "+H0300000000000000000000000000000000",
+                     "+H0400000000000000000000000000000000", "+H0500000000000000000000000000000000",
+                     "+H0600000000000000000000000000000000"}));
+    QCOMPARE(sent.mid(7), (QStringList{"+s", "+H01", "+H02", "+H03", "+H04", "+H05", "+H06"}));
+    QCOMPARE(bench.prompter.Texts(Prompt::kQuestion).size(), 1);  // the start-up question only
+    QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError), QStringList());
+    QCOMPARE(bench.prompter.Texts(Prompt::kInform),
+             QStringList{QString::fromUtf8(
+                 "Номера дозвона и флаги «Дозвон» и «24 часа» записаны в охранную панель на порту "
+                 "COM2 и прочитаны обратно: панель хранит то же, что страница «Номера дозвона».\n"
+                 "Номер 3 (Размыкание шлейфа 2) записан пустым: у события без флажка «Дозвон» "
+                 "охранная панель не хранит номер, и «+7123» из поля не записан.")});
+  }
+
+  void writeButtonNamesTheNumberThePanelRefusedWithBothValues() {
+    Bench bench(PanelMemory(), {"--error-on", "+H030"});
     bench.Choose(1);
     bench.NewCommands();
 
     QTest::mouseClick(bench.window.Control<QPushButton>("WriteNumsB"), Qt::LeftButton);
 
-    QCOMPARE(bench.NewCommands().size(), 7);
+    QCOMPARE(bench.NewCommands().size(), 14);  // all seven written, all seven read back
     QCOMPARE(bench.prompter.Texts(Prompt::kDefaultError),
-             QStringList{QString::fromUtf8("Охранная панель не подтвердила команды: +H03.")});
+             QStringList{QString::fromUtf8(
+                 "Номера дозвона не записаны как надо:\n"
+                 "Охранная панель на порту COM2 не подтвердила запись:\n"
+                 "Номер 3 (Размыкание шлейфа 2): охранная панель отказала\n"
+                 "Прочитанная обратно панель отличается от окна:\n"
+                 "Номер 3 (Размыкание шлейфа 2): в окне нет номера, в панели «3».")});
   }
 
   void boxesOfEvents5And6ShowOnlyInDebugMode_data() {
@@ -250,7 +307,7 @@ class NumbersPageTest : public QObject {
     window->Session().SetDebugMode(debug);
 
     // The port is closed: nothing is exchanged, and the read fails.
-    QVERIFY_THROWS_EXCEPTION(EPanelReplyError, page->ReadNumsBClick());
+    QVERIFY_THROWS_EXCEPTION(EPortNotOpen, page->ReadNumsBClick());
 
     for (int event : {5, 6}) {
       QCOMPARE(Call(*page, event)->isHidden(), !debug);

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
@@ -219,18 +220,28 @@ class StartupScanTest : public QObject {
                  "such file or directory).")
           .arg(n);
     };
+    // Each port once (COM2 was probed twice), then each cause's next step.
     QStringList expected{
-        QString::fromUtf8("Опрошены порты:"),
-        missing(2),
+        QString::fromUtf8("Опрошены порты:"), missing(2),
         QString::fromUtf8("COM1: открыт, охранная панель не ответила."),
-        missing(2),
         QString::fromUtf8(
             "COM3 (%1): это не последовательный порт (Inappropriate ioctl for device).")
             .arg(QString::fromStdString(plainFile)),
-        QString::fromUtf8("COM4 (%1): занят программой sleep (PID %2). Закройте её.")
+        QString::fromUtf8("COM4 (%1): занят программой sleep (PID %2).")
             .arg(QString::fromStdString(held.SlavePath()))
             .arg(terminal.pid())};
     for (int n = 5; n <= 8; ++n) expected << missing(n);
+    expected
+        << QString() << QString::fromUtf8("Что делать:")
+        << QString::fromUtf8(
+               "Такого порта нет: подключите адаптер или выберите в списке порт, который есть.")
+        << QString::fromUtf8(
+               "Охранная панель не ответила: проверьте кабель и питание охранной панели; если "
+               "она на другом порту, выберите его в списке портов.")
+        << QString::fromUtf8("Это не последовательный порт: выберите в списке другой порт.")
+        << QString::fromUtf8(
+               "Порт занят: закройте программу, которая его заняла, и щёлкните "
+               "«Связь с охранной панелью».");
     QCOMPARE(prompter.prompts[0].details.split('\n'), expected);
 
     // Without permission (root opens anything, so the refusal is made up
@@ -241,6 +252,32 @@ class StartupScanTest : public QObject {
              QString::fromUtf8("нет прав доступа (Permission denied). Добавьте пользователя в "
                                "группу dialout (sudo usermod -aG dialout $USER) и войдите в "
                                "систему заново."));
+  }
+
+  // The panel answered on COM2 twice (the port box's port, then the list's),
+  // and each read failed: the details say so, once, never "не ответила".
+  void aPortWhereThePanelAnsweredAndTheReadFailedIsNamedWithThatFailure() {
+    SimProcess sim({"--silent-on", "+T02"});
+    ScriptedPrompter prompter;
+    prompter.AnswerNext(true);
+    prompter.AnswerNext(true);
+    PortMapScript ports({{"COM2", sim.SlavePath()}});
+    WindowUnderTest window;
+
+    window->FormCreate();
+
+    QCOMPARE(prompter.Texts(Prompt::kQuestion).size(), 2);
+    QCOMPARE(prompter.Texts(Prompt::kConfirm), QStringList{kNoConnection});
+    const QStringList lines = prompter.Texts(Prompt::kConfirm).isEmpty()
+                                  ? QStringList()
+                                  : prompter.prompts.back().details.split('\n');
+    const QStringList com2 = lines.filter(QRegularExpression("^COM2"));
+    QCOMPARE(com2, QStringList{QString::fromUtf8(
+                       "COM2: охранная панель ответила, но настройки не прочитаны — не "
+                       "удалось прочитать ключ 2: охранная панель не ответила.")});
+    QVERIFY(lines.contains(QString::fromUtf8(
+        "Охранная панель ответила, но чтение не удалось: проверьте кабель и щёлкните «Связь с "
+        "охранной панелью», чтобы прочитать настройки ещё раз.")));
   }
 
   void aLostPanelClearsTheMarkThatARestoreLeftTicked() {

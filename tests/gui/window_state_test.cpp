@@ -164,12 +164,17 @@ class WindowStateTest : public QObject {
       DebugMode = false;
       window->FormCreate();
       QDir::setCurrent(cwd);
-      // Reported once, in Russian, with the file and the line; start-up goes
-      // on with the debug switch and the connection attempt.
+      // Reported once, in Russian, with the file and the line, the port map
+      // that is not used either, and what to do; start-up goes on with the
+      // debug switch and the connection attempt.
       QCOMPARE(prompter.Texts(Prompt::kDefaultError),
-               QStringList{QString::fromUtf8("Файл настроек \"%1\" не удалось прочитать (ошибка в "
-                                             "строке 5). Настройки окна не загружены, файл "
-                                             "оставлен без изменений.")
+               QStringList{QString::fromUtf8(
+                               "Файл настроек \"%1\" не удалось прочитать (ошибка в строке 5). "
+                               "Не загружены ни настройки окна, ни соответствие портов "
+                               "устройствам: порты открываются по своим именам. Файл оставлен без "
+                               "изменений и при закрытии окна не перезаписывается.\nИсправьте "
+                               "строку 5 в этом файле или удалите файл (тогда соответствие портов "
+                               "придётся задать заново) и запустите программу снова.")
                                .arg(UserReg(home))});
       QVERIFY(DebugMode);
       DebugMode = false;

@@ -80,6 +80,28 @@ void PressIn(const QString& title, const QString& key) {
   Tool("xdotool", {"key", key});
 }
 
+// The X window of that title, as a number.
+qulonglong WindowId(const QString& title) {
+  return Tool("xdotool", {"search", "--name", "^" + title + "$"}).section('\n', 0, 0).toULongLong();
+}
+
+// The window that the window of that title is transient for (its owner), or
+// 0: what keeps the window manager from stacking the owner over it.
+qulonglong TransientFor(const QString& title) {
+  const QString prop = Tool("xprop", {"-id", QString::number(WindowId(title)), "WM_TRANSIENT_FOR"});
+  const auto match = QRegularExpression("# (0x[0-9a-fA-F]+)").match(prop);
+  return match.hasMatch() ? match.captured(1).toULongLong(nullptr, 16) : 0;
+}
+
+// The managed windows from bottom to top, as decimal ids.
+QStringList Stacking() {
+  QStringList ids;
+  const QString prop = Tool("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+  for (const auto& match : QRegularExpression("0x[0-9a-fA-F]+").globalMatch(prop))
+    ids << QString::number(match.captured(0).toULongLong(nullptr, 16));
+  return ids;
+}
+
 // The value of a number the window state holds in the settings file.
 long SavedNumber(const TempDir& home, const char* name) {
   QFile file(QString::fromStdString(home.File("NolvarGSM/user.reg")));
@@ -503,6 +525,11 @@ class WindowFrameTest : public QObject {
     PressIn(mainCaption, "shift");  // makes it the active window
     Tool("xdotool", {"mousemove", "--sync", QString::number(main.x() + 120),
                      QString::number(main.y() + 92), "click", "1"});
+    // Nothing was read from this panel: the write asks first; Yes.
+    QVERIFY2(WaitForTitle("Confirm", 15000), qPrintable(Titles().join(" | ")));
+    QTest::qWait(300);
+    QCOMPARE(TransientFor("Confirm"), WindowId(mainCaption));
+    PressIn("Confirm", "Return");
     QVERIFY2(WaitForTitle("Error", 15000), qPrintable(Titles().join(" | ")));
     QTest::qWait(300);
 
@@ -511,6 +538,16 @@ class WindowFrameTest : public QObject {
     const auto [light, dark] = LightAndDark(ScreenPart(box));
     QVERIFY2(light > 0.5 && dark > 0.002,
              qPrintable(QString("light %1, dark %2 of the box").arg(light).arg(dark)));
+    // The box belongs to the main window: a click on the main window leaves
+    // it on top.
+    QCOMPARE(TransientFor("Error"), WindowId(mainCaption));
+    Tool("xdotool", {"mousemove", "--sync", QString::number(main.x() + 20),
+                     QString::number(main.y() + main.height() - 20), "click", "1"});
+    QTest::qWait(300);
+    const QStringList stacking = Stacking();
+    QVERIFY2(stacking.indexOf(QString::number(WindowId("Error"))) >
+                 stacking.indexOf(QString::number(WindowId(mainCaption))),
+             qPrintable(stacking.join(" ")));
 
     PressIn("Error", "Return");
     Tool("wmctrl", {"-c", mainCaption});
