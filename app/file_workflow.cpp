@@ -23,6 +23,7 @@
 #include "app/wait_window.h"
 #include "panel/image_pages.h"
 #include "panel/panel_errors.h"
+#include "panel/panel_fields.h"
 #include "panel/settings_file.h"
 #include "panel/settings_file_fault.h"
 #include "support/log.h"
@@ -71,7 +72,21 @@ QString Quoted(const std::string& bytes) {
 QString SettingsFaultText(const SettingsFileFault& fault) {
   const QString line = QString::fromUtf8("строка %1: ").arg(fault.line);
   const QString field = QString::fromStdString(fault.name);
+  const QString plainText =
+      QString::fromUtf8(": сохраните его как текст в UTF-8 или ASCII с концами строк LF или CR LF");
   switch (fault.kind) {
+    case SettingsFault::kNone:
+      return {};
+    case SettingsFault::kTooLarge:
+      return QString::fromUtf8("файл больше 1 МиБ, это не файл настроек");
+    case SettingsFault::kSettingsStore:
+      return QString::fromUtf8(
+          "это файл настроек окна, а не копия охранной панели: копию делает «Сохранить копию "
+          "панели в файл…»");
+    case SettingsFault::kUtf16:
+      return QString::fromUtf8("файл в кодировке UTF-16") + plainText;
+    case SettingsFault::kCrOnlyLineEnds:
+      return QString::fromUtf8("строки файла кончаются одним CR") + plainText;
     case SettingsFault::kNotText:
       return QString::fromUtf8("это не файл настроек: в нём двоичные данные, а не текст");
     case SettingsFault::kNoEquals:
@@ -94,11 +109,12 @@ QString SettingsFaultText(const SettingsFileFault& fault) {
   }
   const QString value = Quoted(fault.value);
   QString rule;
-  switch (fault.name.empty() ? '?' : fault.name.front()) {
-    case 'k':
+  const auto named = FieldNamed(fault.name);
+  switch (named ? named->family : FieldFamily::kDial) {
+    case FieldFamily::kKey:
       rule = QString::fromUtf8("16 шестнадцатеричных цифр");
       break;
-    case 'n':
+    case FieldFamily::kNumber:
       rule = QString::fromUtf8(
           "до 16 цифр и «+», или «hex:» и 32 шестнадцатеричные цифры, или "
           "пусто");
@@ -126,16 +142,10 @@ QString LoadSettings(const QString& path, PanelImage& image) {
   const QByteArray bytes = file.read(static_cast<qint64>(kSettingsFileLimit) + 1);
   if (file.error() != QFileDevice::NoError)
     return QString::fromUtf8("файл не читается: ") + file.errorString();
-  if (static_cast<size_t>(bytes.size()) > kSettingsFileLimit)
-    return QString::fromUtf8("файл больше 1 МиБ, это не файл настроек");
-  const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
-  try {
-    image = ParseSettingsFile(text);
-  } catch (const SettingsFileError& error) {
-    // The parser's message is the tool's English: the window says why in
-    // its own words.
-    return SettingsFaultText(DescribeSettingsFault(text, error));
-  }
+  const SettingsVerdict verdict =
+      JudgeSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (verdict.fault.kind != SettingsFault::kNone) return SettingsFaultText(verdict.fault);
+  image = verdict.image;
   return {};
 }
 

@@ -110,43 +110,51 @@ PanelImage ParseSettingsFile(std::string_view text) {
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos)
       throw SettingsFileError(
-          lineNumber, "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
+          {SettingsFault::kNoEquals, lineNumber, {}, {}, {}},
+          "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
     const std::string name(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
+    const SettingsFileFault bad{SettingsFault::kBadValue, lineNumber, name, value, {}};
     const auto field = FieldNamed(name);
-    if (!field) throw SettingsFileError(lineNumber, "unknown name \"" + EscapedBytes(name) + "\"");
+    if (!field)
+      throw SettingsFileError({SettingsFault::kUnknownName, lineNumber, name, value, {}},
+                              "unknown name \"" + EscapedBytes(name) + "\"");
     if (!seen.emplace(name, lineNumber).second)
-      throw SettingsFileError(lineNumber, "\"" + name + "\" is given twice");
+      throw SettingsFileError({SettingsFault::kTwice, lineNumber, name, value, {}},
+                              "\"" + name + "\" is given twice");
 
     const int index = field->index;
     switch (field->family) {
       case FieldFamily::kKey:
         if (value.size() != kKeyDigits || !AllHex(value))
-          throw SettingsFileError(lineNumber, name + " must be 16 hexadecimal digits, is \"" +
-                                                  EscapedBytes(value) + "\"");
+          throw SettingsFileError(
+              bad, name + " must be 16 hexadecimal digits, is \"" + EscapedBytes(value) + "\"");
         image.keys[index] = AsciiUpper(value);
         break;
       case FieldFamily::kNumber:
         try {
           image.numbers[index] = NumberDigits(value);
         } catch (const std::invalid_argument& e) {
-          throw SettingsFileError(lineNumber,
+          throw SettingsFileError(bad,
                                   name + " " + e.what() + ", is \"" + EscapedBytes(value) + "\"");
         }
         break;
       case FieldFamily::kDial:
       case FieldFamily::kDay:
         if (value != "0" && value != "1")
-          throw SettingsFileError(lineNumber,
+          throw SettingsFileError(bad,
                                   name + " must be 0 or 1, is \"" + EscapedBytes(value) + "\"");
         SetFlag(field->family == FieldFamily::kDial ? image.dial : image.day, index, value == "1");
         break;
     }
   }
+  SettingsFileFault absent{SettingsFault::kMissing, 0, {}, {}, {}};
+  for (const PanelField& field : AllPanelFields())
+    if (!seen.count(FieldName(field))) absent.missing.push_back(FieldName(field));
   if (const std::string missing = MissingNames(seen); !missing.empty())
-    throw SettingsFileError(0, "missing " + missing +
-                                   ": a settings file names all 22 fields, as a read writes"
-                                   " them; \"set FIELD=VALUE\" changes single fields");
+    throw SettingsFileError(absent, "missing " + missing +
+                                        ": a settings file names all 22 fields, as a read writes"
+                                        " them; \"set FIELD=VALUE\" changes single fields");
   return image;
 }
 

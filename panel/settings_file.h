@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "panel/panel_fields.h"
 #include "panel/panel_image.h"
@@ -24,16 +25,43 @@
 // A file larger than this is no settings file.
 inline constexpr size_t kSettingsFileLimit = 1024 * 1024;
 
+// Why a settings file was refused, as data, for a program that words it in
+// its own language.
+enum class SettingsFault {
+  kNone,            // taken
+  kTooLarge,        // larger than kSettingsFileLimit
+  kSettingsStore,   // the window's settings store (user.reg, a registry export)
+  kUtf16,           // text in UTF-16
+  kCrOnlyLineEnds,  // lines ended by CR alone
+  kNotText,         // bytes that no text file holds
+  kNoEquals,        // a line that is no "name=value"
+  kUnknownName,     // a name the file format does not have
+  kTwice,           // a name given a second time
+  kBadValue,        // a value the field cannot take
+  kMissing,         // fields the file does not name
+};
+
+struct SettingsFileFault {
+  SettingsFault kind = SettingsFault::kNone;
+  int line = 0;                      // 1-based; 0 for the file as a whole
+  std::string name;                  // the name on the line, as written
+  std::string value;                 // the value on the line, as written (kBadValue)
+  std::vector<std::string> missing;  // the names not given, in file order
+};
+
+// what() is the command-line tool's English; Fault() the same as data.
 class SettingsFileError : public std::runtime_error {
  public:
-  // line 0: a fault of the whole file, not of one line.
-  SettingsFileError(int line, const std::string& message)
-      : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + message : message),
-        line_(line) {}
-  int line() const { return line_; }
+  SettingsFileError(const SettingsFileFault& fault, const std::string& message)
+      : std::runtime_error(fault.line > 0 ? "line " + std::to_string(fault.line) + ": " + message
+                                          : message),
+        fault_(fault) {}
+  // 0: a fault of the whole file, not of one line.
+  int line() const { return fault_.line; }
+  const SettingsFileFault& Fault() const { return fault_; }
 
  private:
-  int line_;
+  SettingsFileFault fault_;
 };
 
 // All twenty-two names must be present, each once. Raises SettingsFileError

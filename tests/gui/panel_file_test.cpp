@@ -199,7 +199,8 @@ class PanelFileTest : public QObject {
   }
 
   // Why a file is refused is said in the window's words: the field as the
-  // pages name it, never the tool's commands, nor the file's bytes.
+  // pages name it, never the tool's commands, nor the file's bytes. The tool
+  // refuses the very same files (one verdict for both programs).
   void aFileThatIsNoSettingsFileIsRefusedInRussianBeforeAnythingIsSent_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("reason");
@@ -220,6 +221,18 @@ class PanelFileTest : public QObject {
     QTest::newRow("a picture") << binary
                                << QString::fromUtf8(
                                       "это не файл настроек: в нём двоичные данные, а не текст");
+    const QString plainText = QString::fromUtf8(
+        ": сохраните его как текст в UTF-8 или ASCII с концами строк LF или CR LF");
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFEk\0e\0y\0001\0=\0", 12)
+                            << QString::fromUtf8("файл в кодировке UTF-16") + plainText;
+    QTest::newRow("CR-only line ends")
+        << QByteArray(kSettings).replace('\n', '\r')
+        << QString::fromUtf8("строки файла кончаются одним CR") + plainText;
+    QTest::newRow("the window's settings store")
+        << QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\NolvarGSM]\n")
+        << QString::fromUtf8(
+               "это файл настроек окна, а не копия охранной панели: копию делает «Сохранить "
+               "копию панели в файл…»");
     QTest::newRow("a flag of 2") << QByteArray(kSettings).replace("dial3=0", "dial3=2")
                                  << QString::fromUtf8(
                                         "строка 14: Дозвон 3 (Размыкание шлейфа 2) (dial3): нужно "
@@ -244,6 +257,9 @@ class PanelFileTest : public QObject {
                               reason,
                           QString::fromUtf8("Файл %1 не принят:\n").arg(Quoted(file)) + reason}));
     QCOMPARE(bench.CommandsSinceStart(), QStringList());
+    // The tool's verdict on the same file: refused before any port is opened.
+    const orvex_test::CliRun run = orvex_test::Cli({"--port", "/nonexistent", "diff", file});
+    QVERIFY2(run.code == kExitUsage, qPrintable(QString::fromStdString(run.err)));
   }
 
   void aFolderOrAPipeIsNoSettingsFile() {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "panel/settings_file.h"
+#include "panel/settings_file_fault.h"
 #include "platform/system_text.h"
 #include "support/system_io.h"
 #include "tools/cli/exit_codes.h"
@@ -70,36 +71,6 @@ int Emit(const std::string& text, const CliContext& cx) {
   return kExitCannotWrite;
 }
 
-namespace {
-
-// A settings file saved by an editor in a form the parser would misread line
-// by line: named as such instead of by its first odd line.
-std::string UnreadableKind(const std::string& text) {
-  const bool bomLittle = text.starts_with("\xFF\xFE");
-  const bool bomBig = text.starts_with("\xFE\xFF");
-  // ASCII in UTF-16 without a byte order mark: every other byte is zero.
-  const bool zeros = text.size() >= 2 && (text[0] == '\0' || text[1] == '\0');
-  if (bomLittle || bomBig || zeros) return "is in UTF-16";
-  if (text.find('\r') != std::string::npos && text.find('\n') == std::string::npos)
-    return "has CR-only line ends";
-  return {};
-}
-
-// The window's settings store (user.reg, or a registry export on Windows):
-// said to be that, rather than refused by its first line. Looked for in the
-// first line's letters whatever the encoding: UTF-16 puts a zero byte beside
-// each, an editor may put a byte order mark first.
-bool IsSettingsStore(const std::string& text) {
-  std::string head;
-  for (char c : text.substr(0, 64))
-    if (c != '\0') head += c;
-  for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
-    if (head.starts_with(mark)) head.erase(0, std::char_traits<char>::length(mark));
-  return head.starts_with("REGEDIT4") || head.starts_with("Windows Registry Editor");
-}
-
-}  // namespace
-
 int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& image) {
   const std::string shown = file == "-" ? "standard input" : file;
   std::string text;
@@ -122,31 +93,37 @@ int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& 
   char chunk[4096];
   while (text.size() <= kSettingsFileLimit && stream->read(chunk, sizeof chunk).gcount() > 0)
     text.append(chunk, static_cast<size_t>(stream->gcount()));
-  if (text.size() > kSettingsFileLimit) {
-    Tell(*cx.err, shown + " is larger than 1 MiB: no settings file");
-    return kExitUsage;
-  }
   if (stream->bad()) {
     Tell(*cx.err, "cannot read " + shown);
     return kExitUsage;
   }
-  if (IsSettingsStore(text)) {
-    Tell(*cx.err, shown +
-                      " is the window's settings store, not a settings file of a panel: nothing "
-                      "was sent\na panel's settings file is made by reading the panel: " +
-                      kProgramName + " read -o FILE");
-    return kExitUsage;
+  const SettingsVerdict verdict = JudgeSettingsFile(text);
+  const std::string plainText = ": save it as UTF-8 or ASCII text with LF or CR LF line ends";
+  switch (verdict.fault.kind) {
+    case SettingsFault::kNone:
+      image = verdict.image;
+      return kExitOk;
+    case SettingsFault::kTooLarge:
+      Tell(*cx.err, shown + " is larger than 1 MiB: no settings file");
+      break;
+    case SettingsFault::kSettingsStore:
+      Tell(*cx.err, shown +
+                        " is the window's settings store, not a settings file of a panel: "
+                        "nothing was sent\na panel's settings file is made by reading the panel: " +
+                        kProgramName + " read -o FILE");
+      break;
+    case SettingsFault::kUtf16:
+      Tell(*cx.err, shown + " is in UTF-16" + plainText);
+      break;
+    case SettingsFault::kCrOnlyLineEnds:
+      Tell(*cx.err, shown + " has CR-only line ends" + plainText);
+      break;
+    case SettingsFault::kNotText:
+      Tell(*cx.err, shown + " holds binary data, not text: it is no settings file");
+      break;
+    default:
+      Tell(*cx.err, shown + ": " + verdict.message);
+      break;
   }
-  if (const std::string kind = UnreadableKind(text); !kind.empty()) {
-    Tell(*cx.err,
-         shown + " " + kind + ": save it as UTF-8 or ASCII text with LF or CR LF line ends");
-    return kExitUsage;
-  }
-  try {
-    image = ParseSettingsFile(text);
-  } catch (const SettingsFileError& e) {
-    Tell(*cx.err, shown + ": " + e.what());
-    return kExitUsage;
-  }
-  return kExitOk;
+  return kExitUsage;
 }
