@@ -94,10 +94,10 @@ PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes) {
   ImageReader reader(send, notes);
   PanelImage image;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
-    // A slot in no use answers fewer digits, or none: it is taken as the key
-    // list shows it, padded with "0", which is also what writing it back puts
-    // into the panel.
-    const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, ReplyShape::kShortKey);
+    // A slot in no use answers no digits: it is taken as the key list shows
+    // it, sixteen "0", which is also what writing it back puts into the
+    // panel. Fewer than 16 digits are refused: four are the flags' answer.
+    const std::string data = reader.Data(KeyReadCommand(slot), kKeyBudget, ReplyShape::kSlotKey);
     image.keys[slot - 1] = ReverseKeyBytes(data);
   }
   const std::string flags =

@@ -27,6 +27,8 @@ bool ShapeFits(const std::string& data, ReplyShape shape) {
       return data.size() == kKeyDigits && AllHex(data);
     case ReplyShape::kShortKey:
       return data.size() <= kKeyDigits && AllHex(data);
+    case ReplyShape::kSlotKey:
+      return (data.empty() || data.size() == kKeyDigits) && AllHex(data);
     case ReplyShape::kFlags:
       return data.size() == kFlagDigits && AllHex(data);
     case ReplyShape::kNumber:
@@ -92,6 +94,8 @@ std::string ReplyProblemText(ReplyProblem problem, ReplyShape shape) {
   switch (shape) {
     case ReplyShape::kKey:
       return "got a reply that is not a key (16 hexadecimal digits)";
+    case ReplyShape::kSlotKey:
+      return "got a reply that is not a key (16 hexadecimal digits, or none for a slot in no use)";
     case ReplyShape::kShortKey:
       return "got a reply that is not a key (up to 16 hexadecimal digits)";
     case ReplyShape::kFlags:
@@ -120,6 +124,7 @@ std::string ReplyProblemTextRu(ReplyProblem problem, ReplyShape shape) {
   switch (shape) {
     case ReplyShape::kKey:
     case ReplyShape::kShortKey:
+    case ReplyShape::kSlotKey:
       return "ответ не похож на ключ (до 16 шестнадцатеричных цифр)";
     case ReplyShape::kFlags:
       return "ответ не похож на флаги (4 шестнадцатеричные цифры)";

@@ -16,6 +16,7 @@
 enum class ReplyShape {
   kKey,       // 16 hexadecimal digits
   kShortKey,  // up to 16 hexadecimal digits: the window pads a short key with "0"
+  kSlotKey,   // 16 hexadecimal digits, or none for a slot in no use
   kFlags,     // 4 hexadecimal digits
   kNumber,    // 2 characters, then 32 hexadecimal digits
 };

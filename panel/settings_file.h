@@ -3,8 +3,8 @@
 // text, one "name=value" a line, "#" comments and blank lines ignored.
 //
 //   key1..key4        16 hexadecimal digits, in the key list's order; a slot
-//                     in no use (fewer digits, or none) as the list shows it,
-//                     padded with "0"
+//                     in no use (answered with no digits) as the list shows
+//                     it, sixteen "0"
 //   number1..number6  digits and "+" (at most 16), or "hex:" and the 32
 //                     hexadecimal digits of whatever else the panel holds;
 //                     empty when the panel holds no number

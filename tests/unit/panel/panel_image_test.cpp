@@ -148,20 +148,25 @@ TEST(PanelImage, FieldsThatDifferAreNamedAsTheFileNamesThem) {
 
 namespace {
 
-// A slot in no use answers no digits, or fewer than 16: the copy holds it as
-// the key list shows it, and a restore of that copy compares equal.
+// A slot in no use answers no digits: the copy holds it as the key list
+// shows it. Four digits are the flags' answer, never a key.
 TEST(PanelImage, AKeySlotInNoUseIsCopiedAsTheKeyListShowsIt) {
   ScriptedSender panel;
   panel.AnswerWithData("+T01", "0102030405060708");
   panel.AnswerWithData("+T02", "0102030405060708");
   panel.AnswerWithData("+T03", "");
-  panel.AnswerWithData("+T04", "1234");
+  panel.AnswerWithData("+T04", "0102030405060708");
   panel.AnswerWithData("+s", "0B05");
   for (int n = 1; n <= 6; ++n) panel.AnswerWithData(NumberReadCommand(n), kNumber);
+  EXPECT_EQ(ReadPanelImage(panel.Sender()).keys[2], "0000000000000000");
 
-  const PanelImage image = ReadPanelImage(panel.Sender());
-  EXPECT_EQ(image.keys[2], "0000000000000000");
-  EXPECT_EQ(image.keys[3], "3412000000000000");
+  panel.AnswerWithData("+T04", "3F01");
+  try {
+    ReadPanelImage(panel.Sender());
+    FAIL() << "the flags' answer was taken for key 4";
+  } catch (const EPanelReadError& e) {
+    EXPECT_EQ(e.Refused().front().command, "+T04");
+  }
 }
 
 }  // namespace
