@@ -84,12 +84,15 @@ QString CommandInSentence(const std::string& command) {
   return LowerFirst(CommandCaption(command));
 }
 
-QString ReplyFaultText(const std::string& came) {
-  if (came.empty()) return QString::fromUtf8("охранная панель не ответила");
-  // "ERROR" and nothing that accepts: the panel refused the command.
-  if (came.find("ERR") != std::string::npos && came.find("OK") == std::string::npos)
-    return QString::fromUtf8("охранная панель отказала");
-  return QString::fromUtf8("ответ охранной панели искажён или относится к другому запросу");
+QString ReplyProblemText(ReplyProblem problem) {
+  switch (problem) {
+    case ReplyProblem::kNotAnswered:
+      return QString::fromUtf8("охранная панель не ответила");
+    case ReplyProblem::kRefused:
+      return QString::fromUtf8("охранная панель отказала");
+    default:
+      return QString::fromUtf8("ответ охранной панели искажён или относится к другому запросу");
+  }
 }
 
 QString DifferenceLines(const PanelImage& first, const PanelImage& second,
@@ -103,7 +106,7 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
 }
 
 QString RefusalText(const RefusedReply& refused) {
-  return CommandCaption(refused.command) + ": " + ReplyFaultText(refused.reply);
+  return CommandCaption(refused.command) + ": " + ReplyProblemText(refused.problem);
 }
 
 QString UnconfirmedLines(const std::vector<std::string>& commands,
@@ -111,12 +114,7 @@ QString UnconfirmedLines(const std::vector<std::string>& commands,
   QStringList lines;
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string reply = i < came.size() ? came[i] : std::string();
-    // An answer that holds "OK" beside more is no write's confirmation.
-    const QString why = reply.find("OK") != std::string::npos
-                            ? QString::fromUtf8(
-                                  "ответ охранной панели искажён или относится к "
-                                  "другому запросу")
-                            : ReplyFaultText(reply);
+    const QString why = ReplyProblemText(WriteReplyProblem(reply));
     lines << CommandCaption(commands[i]) + ": " + why;
   }
   return lines.join(QChar('\n'));
@@ -132,7 +130,7 @@ QString ExchangeFailureText(const std::exception& error, const QString& port) {
   }
   if (const auto* reply = dynamic_cast<const EPanelReplyError*>(&error))
     return QString::fromUtf8("Не удалось прочитать %1: %2")
-        .arg(CommandInSentence(reply->Command()), ReplyFaultText(reply->Reply()));
+        .arg(CommandInSentence(reply->Command()), ReplyProblemText(reply->Problem()));
   if (const auto* write = dynamic_cast<const EPanelWriteError*>(&error))
     return QString::fromUtf8("Охранная панель%1 не подтвердила запись:\n").arg(at) +
            UnconfirmedLines(write->Commands(), write->Replies());

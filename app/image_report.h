@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "panel/panel_image.h"
+#include "panel/reply_checks.h"
 
 // The name a user reads for a field of the settings file ("key2", "number3",
 // "dial5", "day1"); the file's name itself for any other.
@@ -22,9 +23,8 @@ QString CommandCaption(const std::string& command);
 // The same inside a sentence: "ключ 2", "флаги «Дозвон» и «24 часа»".
 QString CommandInSentence(const std::string& command);
 
-// Why the panel's reply to a command was not taken, from what came: nothing,
-// a refusal, or something that is not this command's answer.
-QString ReplyFaultText(const std::string& came);
+// What was wrong with a reply, in the window's words.
+QString ReplyProblemText(ReplyProblem problem);
 
 // One line per field in which first and second differ, in file order:
 // "Ключ 2: в файле «…», в панели «…»" with the given labels ("в файле",

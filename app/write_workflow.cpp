@@ -42,8 +42,9 @@ void LogResult(const CheckedWrite& result) {
         EscapedBytes(result.unconfirmed_replies[i]) + "\"");
   if (!result.stopped_at.empty()) Log("Нет ответа на запись " + result.stopped_at);
   for (const RefusedReply& refused : result.read_refused)
-    Log("Чтение обратно: " + refused.command + " " + refused.reason + ": \"" +
-        EscapedBytes(refused.reply) + "\"");
+    Log("Чтение обратно: " + refused.command + " " +
+        ReplyProblemText(refused.problem).toStdString() + ": \"" + EscapedBytes(refused.reply) +
+        "\"");
   if (result.lost) {
     try {
       std::rethrow_exception(result.lost);

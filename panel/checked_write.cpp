@@ -25,8 +25,7 @@ PanelImage ReadNumbersBack(PanelSession& session, const PanelImage& wanted) {
   }
   if (const std::string more = session.AfterLastAnswer(); !more.empty()) {
     const std::string last = NumberReadCommand(kEventCount);
-    throw EPanelReplyError(FieldOf(last), last,
-                           ReplyProblemTextRu(ReplyProblem::kFollowed, ReplyShape::kNumber), more);
+    throw EPanelReplyError(last, ReplyProblem::kFollowed, ReplyShape::kNumber, more);
   }
   return back;
 }
@@ -102,7 +101,7 @@ CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, W
     result.read_refused = error.Refused();
     return result;
   } catch (const EPanelReplyError& error) {
-    result.read_refused = {{error.Command(), error.what(), error.Reply()}};
+    result.read_refused = {{error.Command(), error.Problem(), error.Shape(), error.Reply()}};
     return result;
   } catch (const std::exception&) {
     result.lost = std::current_exception();

@@ -13,7 +13,7 @@ std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
   std::string message = "the panel's replies could not be taken: ";
   for (size_t i = 0; i < refused.size(); ++i) {
     if (i > 0) message += "; ";
-    message += refused[i].command + " " + refused[i].reason;
+    message += refused[i].command;
   }
   return message;
 }
@@ -29,15 +29,16 @@ class ImageReader {
     // More of an answer before this command went out followed the answer of
     // the one before: that answer may not be the panel's reply to it.
     if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
-      Refuse(previous_, ReplyProblemText(ReplyProblem::kFollowed, shape), notes_->ReadAway());
+      Refuse(previous_, ReplyProblem::kFollowed, previous_shape_, notes_->ReadAway());
     previous_ = command;
+    previous_shape_ = shape;
     if (reply.empty() && notes_ != nullptr && !notes_->Unaccepted().empty()) {
-      refused_.push_back({command, "was answered without \"OK\"", notes_->Unaccepted()});
+      refused_.push_back(
+          {command, UnacceptedProblem(notes_->Unaccepted()), shape, notes_->Unaccepted()});
       return {};
     }
-    const std::string fault = ReplyFault(reply, shape);
-    if (!fault.empty()) {
-      refused_.push_back({command, fault, reply});
+    if (const ReplyProblem problem = CheckReply(reply, shape); problem != ReplyProblem::kNone) {
+      refused_.push_back({command, problem, shape, reply});
       return {};
     }
     return AsciiUpper(ExtractReply(reply));
@@ -49,15 +50,17 @@ class ImageReader {
 
  private:
   // A command already refused for its own reply is named once.
-  void Refuse(const std::string& command, const std::string& reason, const std::string& bytes) {
+  void Refuse(const std::string& command, ReplyProblem problem, ReplyShape shape,
+              const std::string& bytes) {
     for (const RefusedReply& r : refused_)
       if (r.command == command) return;
-    refused_.push_back({command, reason, bytes});
+    refused_.push_back({command, problem, shape, bytes});
   }
 
   const CommandSender& send_;
   const LineNotes* notes_;
   std::string previous_;
+  ReplyShape previous_shape_ = ReplyShape::kKey;
   std::vector<RefusedReply> refused_;
 };
 
@@ -65,10 +68,6 @@ class ImageReader {
 
 EPanelReadError::EPanelReadError(std::vector<RefusedReply> refused)
     : std::runtime_error(ErrorMessage(refused)), refused_(std::move(refused)) {}
-
-std::string ReplyFault(const std::string& reply, ReplyShape shape) {
-  return ReplyProblemText(CheckReply(reply, shape), shape);
-}
 
 std::string EscapedBytes(const std::string& bytes) {
   std::string out;

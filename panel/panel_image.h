@@ -37,8 +37,9 @@ struct PanelImage {
 // One command whose reply could not be taken: not answered, or refused.
 struct RefusedReply {
   std::string command;  // without its data: "+T01", "+s", "+H03"
-  std::string reason;   // UTF-8, plain words
-  std::string reply;    // the reply text as it came (8-bit), empty if none
+  ReplyProblem problem = ReplyProblem::kNotAnswered;
+  ReplyShape shape = ReplyShape::kKey;  // what the reply should have been
+  std::string reply;                    // the reply text as it came (8-bit), empty if none
 };
 
 // Raised by ReadPanelImage when any reply could not be taken; every command
@@ -73,10 +74,6 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image,
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b);
-
-// The checks a read applies to one reply text; empty when the reply is good,
-// else the reason.
-std::string ReplyFault(const std::string& reply, ReplyShape shape);
 
 // Bytes shown so that a user can read them between double quotes: printable
 // ASCII as it is, CR LF and other bytes escaped (\r, \n, \xNN), and "\" and

@@ -84,10 +84,7 @@ DataReader PanelSession::CheckedReader() {
 void PanelSession::RequireQuietAfterRead() {
   const std::string more = AfterLastAnswer();
   if (more.empty()) return;
-  throw EPanelReplyError(FieldOf(last_command_), last_command_,
-                         ReplyProblemTextRu(ReplyProblem::kFollowed, ReplyShape::kKey) + ": \"" +
-                             EscapedBytes(more) + "\"",
-                         more);
+  throw EPanelReplyError(last_command_, ReplyProblem::kFollowed, ReplyShape::kKey, more);
 }
 
 bool PanelSession::Probe(const std::string& name) {
@@ -207,7 +204,7 @@ PanelImage PanelSession::ReadImage() {
   const std::string more = AfterLastAnswer();
   if (!more.empty())
     throw EPanelReadError(
-        {{LogLabel(last_command_), "was followed by more than its answer", more}});
+        {{CommandName(last_command_), ReplyProblem::kFollowed, ReplyShape::kNumber, more}});
   return image;
 }
 

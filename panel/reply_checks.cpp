@@ -51,6 +51,19 @@ ReplyProblem CheckReply(const std::string& reply, ReplyShape shape) {
   return ShapeFits(ExtractReply(reply), shape) ? ReplyProblem::kNone : ReplyProblem::kWrongShape;
 }
 
+ReplyProblem UnacceptedProblem(const std::string& came) {
+  if (came.empty()) return ReplyProblem::kNotAnswered;
+  const bool refused =
+      came.find("ERR") != std::string::npos && came.find("OK") == std::string::npos;
+  return refused ? ReplyProblem::kRefused : ReplyProblem::kAnsweredWithout;
+}
+
+ReplyProblem WriteReplyProblem(const std::string& reply) {
+  const ReplyProblem problem = UnacceptedProblem(reply);
+  if (problem != ReplyProblem::kAnsweredWithout) return problem;
+  return AnswersIn(reply) > 1 ? ReplyProblem::kTwoAnswers : ReplyProblem::kWrongShape;
+}
+
 bool HoldsAnswer(const std::string& bytes) {
   return bytes.find("OK") != std::string::npos || bytes.find("ERR") != std::string::npos ||
          bytes.find('>') != std::string::npos;
@@ -76,78 +89,13 @@ bool WriteConfirmed(const std::string& reply) {
   return ok;
 }
 
-std::string ReplyProblemText(ReplyProblem problem, ReplyShape shape) {
-  switch (problem) {
-    case ReplyProblem::kNone:
-      return {};
-    case ReplyProblem::kNotAnswered:
-      return "was not answered";
-    case ReplyProblem::kAnsweredWithout:
-      return "was answered without \"OK\"";
-    case ReplyProblem::kTwoAnswers:
-      return "got a reply holding more than one answer";
-    case ReplyProblem::kFollowed:
-      return "was followed by more than its answer";
-    case ReplyProblem::kWrongShape:
-      break;
-  }
-  switch (shape) {
-    case ReplyShape::kKey:
-      return "got a reply that is not a key (16 hexadecimal digits)";
-    case ReplyShape::kSlotKey:
-      return "got a reply that is not a key (16 hexadecimal digits, or none for a slot in no use)";
-    case ReplyShape::kShortKey:
-      return "got a reply that is not a key (up to 16 hexadecimal digits)";
-    case ReplyShape::kFlags:
-      return "got a reply that is not the flags (4 hexadecimal digits)";
-    case ReplyShape::kNumber:
-      break;
-  }
-  return "got a reply that is not a number (2 characters and 32 hexadecimal digits)";
-}
-
-std::string ReplyProblemTextRu(ReplyProblem problem, ReplyShape shape) {
-  switch (problem) {
-    case ReplyProblem::kNone:
-      return {};
-    case ReplyProblem::kNotAnswered:
-      return "нет ответа";
-    case ReplyProblem::kAnsweredWithout:
-      return "ответ без \"OK\"";
-    case ReplyProblem::kTwoAnswers:
-      return "в ответе больше одного ответа";
-    case ReplyProblem::kFollowed:
-      return "за ответом пришло ещё что-то";
-    case ReplyProblem::kWrongShape:
-      break;
-  }
-  switch (shape) {
-    case ReplyShape::kKey:
-    case ReplyShape::kShortKey:
-    case ReplyShape::kSlotKey:
-      return "ответ не похож на ключ (до 16 шестнадцатеричных цифр)";
-    case ReplyShape::kFlags:
-      return "ответ не похож на флаги (4 шестнадцатеричные цифры)";
-    case ReplyShape::kNumber:
-      break;
-  }
-  return "ответ не похож на номер (2 знака и 32 шестнадцатеричные цифры)";
-}
-
-std::string FieldOf(const std::string& command) {
-  if (command == kPresentedKeyCommand) return "ключ у считывателя";
-  if (command.starts_with("+T0") && command.size() == 4) return "ключ " + command.substr(3);
-  if (command.starts_with("+H0") && command.size() == 4) return "номер " + command.substr(3);
-  if (command == kFlagsReadCommand) return "флаги";
-  return command;
-}
-
-EPanelReplyError::EPanelReplyError(const std::string& field, const std::string& command,
-                                   const std::string& reason, const std::string& reply)
-    : std::runtime_error("Не удалось прочитать " + field + " (" + command + "): " + reason),
+EPanelReplyError::EPanelReplyError(const std::string& command, ReplyProblem problem,
+                                   ReplyShape shape, const std::string& reply)
+    : std::runtime_error("the reply to " + command + " was not taken"),
       command_(command),
+      problem_(problem),
+      shape_(shape),
       reply_(reply) {}
-
 DataReader LiteralData(const CommandSender& send) {
   return [send](const std::string& command, int32_t budget, ReplyShape) {
     std::string reply;
@@ -168,21 +116,15 @@ DataReader CheckedData(const CommandSender& send, const LineNotes* notes) {
     std::string reply;
     send(command, kCommandAttempts, budget, reply);
     if (notes != nullptr && !previous->command.empty() && HoldsAnswer(notes->ReadAway()))
-      throw EPanelReplyError(FieldOf(previous->command), previous->command,
-                             ReplyProblemTextRu(ReplyProblem::kFollowed, previous->shape) + ": \"" +
-                                 EscapedBytes(notes->ReadAway()) + "\"",
+      throw EPanelReplyError(previous->command, ReplyProblem::kFollowed, previous->shape,
                              notes->ReadAway());
     *previous = {command, shape};
     ReplyProblem problem = CheckReply(reply, shape);
     if (problem == ReplyProblem::kNotAnswered && notes != nullptr && !notes->Unaccepted().empty()) {
-      problem = ReplyProblem::kAnsweredWithout;
+      problem = UnacceptedProblem(notes->Unaccepted());
       reply = notes->Unaccepted();
     }
-    if (problem != ReplyProblem::kNone) {
-      std::string reason = ReplyProblemTextRu(problem, shape);
-      if (!reply.empty()) reason += ": \"" + EscapedBytes(reply) + "\"";
-      throw EPanelReplyError(FieldOf(command), command, reason, reply);
-    }
+    if (problem != ReplyProblem::kNone) throw EPanelReplyError(command, problem, shape, reply);
     return ExtractReply(reply);
   };
 }

@@ -25,6 +25,7 @@ enum class ReplyProblem {
   kNone,
   kNotAnswered,      // nothing came
   kAnsweredWithout,  // bytes came, but no "OK"
+  kRefused,          // the panel refused it: "ERR..." and no "OK"
   kTwoAnswers,       // more than one "OK" or "ERR...", or more than one data part
   kWrongShape,       // the data is not what the command reads
   kFollowed,         // more than its answer came after it
@@ -33,18 +34,20 @@ enum class ReplyProblem {
 // The problem with a read's reply text; kNone when its data can be taken.
 ReplyProblem CheckReply(const std::string& reply, ReplyShape shape);
 
+// What came instead of an accepted reply: kRefused for a refusal alone,
+// else kAnsweredWithout; kNotAnswered when nothing came.
+ReplyProblem UnacceptedProblem(const std::string& came);
+
+// What was wrong with a write's reply that did not confirm it: nothing came,
+// a refusal, or more or other than "OK".
+ReplyProblem WriteReplyProblem(const std::string& reply);
+
 // True when bytes hold (a piece of) an answer: "OK", "ERR" or a data part.
 bool HoldsAnswer(const std::string& bytes);
 
 // True when a write's reply is its confirmation alone: an "OK" line, maybe
 // cut short by the end of a slice, with nothing else but empty lines.
 bool WriteConfirmed(const std::string& reply);
-
-// The problem in the tool's English words ("got a reply that is not a key
-// (16 hexadecimal digits)").
-std::string ReplyProblemText(ReplyProblem problem, ReplyShape shape);
-// The same for the window, in Russian (UTF-8).
-std::string ReplyProblemTextRu(ReplyProblem problem, ReplyShape shape);
 
 // What the line carried for the command sent last, besides its reply.
 class LineNotes {
@@ -57,22 +60,22 @@ class LineNotes {
   virtual const std::string& ReadAway() const = 0;
 };
 
-// The field a read command fills, in Russian, for the window's messages:
-// "ключ 2", "ключ у считывателя", "флаги", "номер 3".
-std::string FieldOf(const std::string& command);
-
-// A read that the window could not take: the field in Russian ("ключ 2"),
-// the command ("+T02"), why, and the reply as it came. The message is
-// "Не удалось прочитать ключ 2 (+T02): нет ответа".
+// A read that could not be taken, as data: the command ("+T02"), what was
+// wrong with its reply, the shape it should have had, and the reply as it
+// came. Each program words it; what() is only for a log.
 class EPanelReplyError : public std::runtime_error {
  public:
-  EPanelReplyError(const std::string& field, const std::string& command, const std::string& reason,
+  EPanelReplyError(const std::string& command, ReplyProblem problem, ReplyShape shape,
                    const std::string& reply);
   const std::string& Command() const { return command_; }
+  ReplyProblem Problem() const { return problem_; }
+  ReplyShape Shape() const { return shape_; }
   const std::string& Reply() const { return reply_; }
 
  private:
   std::string command_;
+  ReplyProblem problem_;
+  ReplyShape shape_;
   std::string reply_;
 };
 

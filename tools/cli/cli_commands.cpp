@@ -48,6 +48,40 @@ std::string FieldCommand(const std::string& command) {
   return command;
 }
 
+// What was wrong with a reply, in the tool's words ("got a reply that is not
+// a key (16 hexadecimal digits)").
+std::string ProblemText(ReplyProblem problem, ReplyShape shape) {
+  switch (problem) {
+    case ReplyProblem::kNone:
+      return {};
+    case ReplyProblem::kNotAnswered:
+      return "was not answered";
+    case ReplyProblem::kAnsweredWithout:
+    case ReplyProblem::kRefused:
+      return "was answered without \"OK\"";
+    case ReplyProblem::kTwoAnswers:
+      return "got a reply holding more than one answer";
+    case ReplyProblem::kFollowed:
+      return "was followed by more than its answer";
+    case ReplyProblem::kWrongShape:
+      break;
+  }
+  switch (shape) {
+    case ReplyShape::kKey:
+      return "got a reply that is not a key (16 hexadecimal digits)";
+    case ReplyShape::kShortKey:
+      return "got a reply that is not a key (up to 16 hexadecimal digits)";
+    case ReplyShape::kSlotKey:
+      return "got a reply that is not a key (16 hexadecimal digits, or none for a slot in no "
+             "use)";
+    case ReplyShape::kFlags:
+      return "got a reply that is not the flags (4 hexadecimal digits)";
+    case ReplyShape::kNumber:
+      break;
+  }
+  return "got a reply that is not a number (2 characters and 32 hexadecimal digits)";
+}
+
 int CannotOpen(Link& link, const CliContext& cx) {
   Tell(*cx.err, DescribeOpenFailure(cx.port, link.session.LastOpenFailure()));
   return kExitCannotOpen;
@@ -112,7 +146,8 @@ void TellRefused(const EPanelReadError& error, const CliContext& cx, const ReadB
         std::find(readBack->told.begin(), readBack->told.end(), r.command) != readBack->told.end())
       continue;
     Tell(*cx.err, std::string(readBack != nullptr ? "reading back: " : "") +
-                      FieldCommand(r.command) + " on " + cx.port + " " + r.reason +
+                      FieldCommand(r.command) + " on " + cx.port + " " +
+                      ProblemText(r.problem, r.shape) +
                       (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
   }
   if (readBack != nullptr)
@@ -395,14 +430,14 @@ int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
                       (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
     return kExitNotAccepted;
   }
-  std::string fault = ReplyFault(reply, ReplyShape::kKey);
-  if (fault.empty() && !more.empty()) {
-    fault = "was followed by more than its answer";
+  ReplyProblem problem = CheckReply(reply, ReplyShape::kKey);
+  if (problem == ReplyProblem::kNone && !more.empty()) {
+    problem = ReplyProblem::kFollowed;
     reply = more;
   }
-  if (!fault.empty()) {
-    Tell(*cx.err, command + " on " + cx.port + " " + fault + ": " + Quoted(reply) +
-                      "\nhold the key to the reader again and read it again");
+  if (problem != ReplyProblem::kNone) {
+    Tell(*cx.err, command + " on " + cx.port + " " + ProblemText(problem, ReplyShape::kKey) + ": " +
+                      Quoted(reply) + "\nhold the key to the reader again and read it again");
     return kExitNotAccepted;
   }
   key = ReverseKeyBytes(ExtractReply(reply));
