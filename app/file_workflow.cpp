@@ -27,6 +27,7 @@
 #include "panel/settings_file.h"
 #include "panel/settings_file_fault.h"
 #include "support/log.h"
+#include "support/system_io.h"
 #include "support/text_codec.h"
 
 namespace {
@@ -51,11 +52,8 @@ QString DocumentsFolder() {
 
 // The header the tool writes too: program, port and the moment of the read
 // with its offset from UTC.
-std::string BackupHeader(const QString& port) {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QString read = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
-  return "orvex-gsm " ORVEX_VERSION ", the \"Orvex GSM\" panel\nport: " + port.toStdString() +
-         "\nread: " + read.toStdString();
+std::string CopyHeader(const QString& port) {
+  return BackupHeader(port.toStdString(), IsoTimeNow());
 }
 
 // A name or a value from a refused file, as much of it as a user can read:
@@ -213,7 +211,7 @@ void TfOrvex::BackupBClick() {
   const QString path = CurrentPrompter().AskSaveFileName(
       QString::fromUtf8("Сохранить копию панели в файл"), SuggestedBackupPath());
   if (path.isEmpty()) return;
-  const QString failed = SaveSettings(path, FormatSettingsFile(image, BackupHeader(port)));
+  const QString failed = SaveSettings(path, FormatSettingsFile(image, CopyHeader(port)));
   if (!failed.isEmpty()) {
     CurrentPrompter().Warn(QString::fromUtf8("Файл %1 не сохранён: %2.\nПрежний файл, если он был, "
                                              "остался без изменений.")

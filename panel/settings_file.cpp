@@ -158,6 +158,11 @@ PanelImage ParseSettingsFile(std::string_view text) {
   return image;
 }
 
+std::string BackupHeader(std::string_view port, std::string_view readAt) {
+  return "orvex-gsm " ORVEX_VERSION ", the \"Orvex GSM\" panel\nport: " + std::string(port) +
+         "\nread: " + std::string(readAt);
+}
+
 std::string FormatSettingsFile(const PanelImage& image, std::string_view header) {
   std::string out;
   while (!header.empty()) {

@@ -69,6 +69,11 @@ class SettingsFileError : public std::runtime_error {
 // line 0.
 PanelImage ParseSettingsFile(std::string_view text);
 
+// The header of a copy of the panel, the same from the window and the tool:
+// "orvex-gsm VERSION, the "Orvex GSM" panel", the port, the moment of the
+// read (IsoTimeNow).
+std::string BackupHeader(std::string_view port, std::string_view readAt);
+
 // The header (each of its lines is written as a "# " comment), then all
 // twenty-two names in the order key1..key4, number1..number6, dial1..dial6,
 // day1..day6.

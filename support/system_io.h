@@ -46,6 +46,9 @@ bool WriteOutputFile(const std::string& path, const std::string& text, bool excl
 // time on the user's local calendar, and on UTC's.
 std::tm LocalCalendar(std::time_t time);
 std::tm UtcCalendar(std::time_t time);
+// "2026-12-07T14:05:09+01:00": now on the local calendar with its offset from
+// UTC (support/iso_time.cpp, portable).
+std::string IsoTimeNow();
 
 // Whether the descriptor (2: standard error) leads to a terminal, where a
 // person watches.

@@ -134,6 +134,29 @@ class PanelFileTest : public QObject {
                          .arg(Quoted(toolSaved))}));
   }
 
+  // One panel copied by the window and by the tool: the same header, the same
+  // lines and line ends, only the moment of the read differs.
+  void aCopyByTheWindowAndOneByTheToolDifferOnlyInTheirTimeStamp() {
+    Bench bench;
+    const std::string windowCopy = bench.files.File("window.txt");
+    bench.prompter.ChooseFile(QString::fromStdString(windowCopy));
+    bench.window->BackupBClick();
+    bench.window->Comm1().CloseDevice();  // the tool takes the port next
+    const std::string toolCopy = bench.files.File("tool.txt");
+    const CliRun read = Cli({"--port", "COM2", "read", "-o", toolCopy});
+    QVERIFY2(read.code == 0, read.err.c_str());
+
+    // The stamp's line kept as its form alone: digits, and where they stand.
+    const auto stampForm = [](std::string text) {
+      const size_t at = text.find("# read: ");
+      if (at == std::string::npos) return std::string("no time stamp");
+      for (size_t i = at; i < text.size() && text[i] != '\n'; ++i)
+        if (text[i] >= '0' && text[i] <= '9') text[i] = 'd';
+      return text;
+    };
+    QCOMPARE(stampForm(Contents(toolCopy)), stampForm(Contents(windowCopy)));
+  }
+
   void aRestoreNamesEachFieldThePanelDidNotTakeWithBothValues() {
     // Key 2 written is carried out as a read of key 1: a read's answer is no
     // write's confirmation, and the read-back shows what the panel kept.

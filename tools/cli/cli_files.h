@@ -7,9 +7,6 @@
 #include "panel/panel_image.h"
 #include "tools/cli/cli_commands.h"
 
-// "2026-12-07T14:05:09+01:00": now, for a backup's header.
-std::string IsoTimeNow();
-
 // The settings file (- for cx.in), checked whole; 0 with the image, else the
 // exit code after a message.
 int LoadSettingsFile(const std::string& file, const CliContext& cx, PanelImage& image);
