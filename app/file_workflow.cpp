@@ -21,6 +21,7 @@
 #include "app/port_notice.h"
 #include "app/prompter.h"
 #include "app/wait_window.h"
+#include "panel/checked_write.h"
 #include "panel/image_pages.h"
 #include "panel/panel_errors.h"
 #include "panel/panel_fields.h"
@@ -236,35 +237,53 @@ void TfOrvex::RestoreBClick() {
     return;
   }
   const QString port = cb1->currentText();
-  QString unconfirmed;
-  PanelImage back;
+  CheckedWrite result;
   try {
     if (!ReachPanel(QString::fromUtf8("Файл не записан в охранную панель"))) return;
     repaint();
     TWaitScope wait(this, fWait);
-    try {
-      session_.WriteImage(file);
-    } catch (const EPanelWriteError& error) {
-      // The read-back still tells in which state the refusal left the panel.
-      LogError(error);
-      unconfirmed = ExchangeFailureText(error, port) + ".\n";
-    } catch (const std::exception& error) {
-      LogError(error);
-      CurrentPrompter().Warn(
-          QString::fromUtf8("Запись файла %1 прервана: %2\nОхранная панель может хранить запись "
-                            "не до конца: запишите файл ещё раз.")
-              .arg(Shown(path), ExchangeFailureText(error, port)));
-      return;
-    }
-    back = session_.ReadImage();
+    result = WriteAndReadBack(session_, file, WritePart::kWholePanel);
   } catch (const std::exception& error) {
     LogError(error);
-    CurrentPrompter().Warn(unconfirmed +
-                           QString::fromUtf8("Файл %1 записан, но прочитать панель обратно не "
-                                             "удалось:\n%2")
+    CurrentPrompter().Warn(QString::fromUtf8("Файл %1 не записан в охранную панель: %2")
                                .arg(Shown(path), ExchangeFailureText(error, port)));
     return;
   }
+  // The read-back still tells in which state a refusal left the panel.
+  QString unconfirmed;
+  if (!result.unconfirmed.empty()) {
+    const EPanelWriteError error(result.unconfirmed, result.unconfirmed_replies, result.doubt_from);
+    LogError(error);
+    unconfirmed = ExchangeFailureText(error, port) + ".\n";
+  }
+  const auto failed = [&]() -> std::exception_ptr {
+    if (!result.stopped_at.empty())
+      return std::make_exception_ptr(EPanelStoppedAnswering(result.stopped_at));
+    if (!result.read_refused.empty())
+      return std::make_exception_ptr(EPanelReadError(result.read_refused));
+    return result.lost;
+  }();
+  if (failed) {
+    try {
+      std::rethrow_exception(failed);
+    } catch (const std::exception& error) {
+      LogError(error);
+      const bool written = result.stopped_at.empty() && (!result.lost || result.lost_after_write);
+      if (!written) {
+        CurrentPrompter().Warn(
+            QString::fromUtf8("Запись файла %1 прервана: %2\nОхранная панель может хранить "
+                              "запись не до конца: запишите файл ещё раз.")
+                .arg(Shown(path), ExchangeFailureText(error, port)));
+      } else {
+        CurrentPrompter().Warn(unconfirmed +
+                               QString::fromUtf8("Файл %1 записан, но прочитать панель обратно "
+                                                 "не удалось:\n%2")
+                                   .arg(Shown(path), ExchangeFailureText(error, port)));
+      }
+    }
+    return;
+  }
+  const PanelImage& back = result.back;
   ShowImage(back);
   const QString differences =
       DifferenceLines(file, back, QString::fromUtf8("в файле"), QString::fromUtf8("в панели"));

@@ -75,17 +75,20 @@ bool CheckedWrite::Done() const {
          differences.empty() && !lost;
 }
 
-CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part) {
+CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part,
+                              const WriteOptions& options) {
   if (!session.PortOpen()) throw EPortNotOpen(session.PortName());
   CheckedWrite result;
   result.wanted = wanted;
   const PanelImage over = KeysAlone(wanted);
+  const PanelImage* before = part == WritePart::kNumbers ? &over : options.before;
   try {
-    session.WriteImage(wanted, part == WritePart::kNumbers ? &over : nullptr);
+    session.WriteImage(wanted, before);
   } catch (const EPanelWriteError& error) {
     // A refused write still leaves the panel in a state worth reading back.
     result.unconfirmed = error.Commands();
     result.unconfirmed_replies = error.Replies();
+    result.doubt_from = error.DoubtFrom();
   } catch (const EPanelStoppedAnswering& error) {
     result.stopped_at = error.Command();
     return result;
@@ -93,6 +96,8 @@ CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, W
     result.lost = std::current_exception();
     return result;
   }
+  if (!options.readBack) return result;
+  if (options.beforeReadBack) options.beforeReadBack();
   try {
     result.back =
         part == WritePart::kWholePanel ? session.ReadImage() : ReadNumbersBack(session, wanted);

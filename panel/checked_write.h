@@ -6,6 +6,7 @@
 // tool's share one write and one read.
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct CheckedWrite {
   // each with what came instead of "OK" alone (empty when nothing was taken).
   std::vector<std::string> unconfirmed;
   std::vector<std::string> unconfirmed_replies;
+  // When the panel answered more often than it was asked: the first write
+  // from which no "OK" can be taken as confirmation (EPanelWriteError).
+  std::string doubt_from;
   // The write to which nothing at all came: nothing after it was sent, and
   // nothing was read back.
   std::string stopped_at;
@@ -55,7 +59,17 @@ struct CheckedWrite {
   bool Done() const;
 };
 
-// Writes the part of wanted, reads the same part back and compares. Raises
-// EPortNotOpen, sending nothing, when the port is closed; every other outcome
-// is in the result.
-CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part);
+// How a write is done beyond its part: the tool's `set` sends only the fields
+// that differ from before (a copy just read), `--no-verify` reads nothing
+// back, and a program may act between the write and its read-back.
+struct WriteOptions {
+  const PanelImage* before = nullptr;
+  bool readBack = true;
+  std::function<void()> beforeReadBack;
+};
+
+// The one write of both programs: writes the part of wanted, reads the same
+// part back and compares. Raises EPortNotOpen, sending nothing, when the port
+// is closed; every other outcome is in the result.
+CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part,
+                              const WriteOptions& options = {});

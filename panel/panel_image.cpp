@@ -141,12 +141,14 @@ void WritePanelImage(const CommandSender& send, const PanelImage& image, const L
     if (reply.empty() && notes != nullptr && notes->Unaccepted().empty()) {
       // Writes already in doubt are named with it, never left out.
       if (unconfirmed.Any()) {
-        unconfirmed.Note(name, reply);
+        unconfirmed.Note(name, came);
         unconfirmed.RaiseIfAny();
       }
       throw EPanelStoppedAnswering(name);
     }
-    unconfirmed.Note(name, reply);
+    // What came instead of a confirmation: the reply, or what came without
+    // "OK" (a refusal).
+    unconfirmed.Note(name, came);
   };
   const auto digits = [](const std::string& d) {
     return d.empty() ? EncodeNumber({}) : AsciiUpper(d);

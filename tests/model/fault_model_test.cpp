@@ -14,6 +14,7 @@
 #include <random>
 
 #include "model_line.h"
+#include "panel/checked_write.h"
 #include "panel/commands.h"
 #include "panel/encodings.h"
 #include "panel/panel_errors.h"
@@ -161,12 +162,9 @@ class Case {
       case Operation::kWriteUnverified:
         Write(RandomImage(random_), nullptr);
         return;
-      case Operation::kWrite: {
-        const PanelImage file = RandomImage(random_);
-        Write(file, nullptr);
-        Read();
+      case Operation::kWrite:
+        WriteReadBack(RandomImage(random_));
         return;
-      }
       case Operation::kSet: {
         const PanelImage before = Read();
         PanelImage changed = before;
@@ -263,6 +261,22 @@ class Case {
     if (notHeld >= 0)
       throw Violation{"a write reported success, but field " + std::to_string(notHeld + 1) +
                       " in write order is not held"};
+  }
+
+  // The one write of both programs (the tool's write, the window's restore
+  // and its pages' writes): written, read back, compared.
+  void WriteReadBack(const PanelImage& file) {
+    const FaultyPanel::Memory wanted = MemoryOf(file);
+    const CheckedWrite result = WriteAndReadBack(session_, file, WritePart::kWholePanel);
+    const bool confirmed = result.unconfirmed.empty() && result.stopped_at.empty() &&
+                           (!result.lost || result.lost_after_write);
+    if (confirmed && FirstNotHeld(panel_->memory, wanted) >= 0)
+      throw Violation{"a write and read-back took every write as confirmed, wrongly"};
+    if (result.Done() && FirstNotHeld(panel_->memory, wanted) >= 0)
+      throw Violation{"a write and read-back reported done, but the panel does not hold the file"};
+    if (result.read_back && MemoryOf(result.back) != panel_->memory)
+      throw Violation{"a read-back took wrong data"};
+    if (!result.Done()) throw Stop{};
   }
 
   void ReadKey() {

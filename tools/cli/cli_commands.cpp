@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "panel/checked_write.h"
 #include "panel/commands.h"
 #include "panel/encodings.h"
 #include "panel/panel_errors.h"
@@ -243,57 +244,71 @@ PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
 
 PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image,
                         const PanelImage* before) {
-  PanelOutcome refused;
-  std::vector<std::string> told;
   const std::string half = before != nullptr
                                ? "the panel may hold a change half done: set the fields again"
                                : "the panel may hold a write half done: write the file again";
   if (cx.step) cx.step("writing");
-  try {
-    link.session.WriteImage(image, before);
-  } catch (const EPanelWriteError& error) {
+  WriteOptions options;
+  options.before = before;
+  options.readBack = !cx.no_verify;
+  options.beforeReadBack = [&] {
+    // The read-back's commands begin as the writes' do: what came for those
+    // must not be taken for the read-back's.
+    link.port.ForgetUnaccepted();
+    if (cx.step) cx.step("reading");
+  };
+  const CheckedWrite result =
+      WriteAndReadBack(link.session, image, WritePart::kWholePanel, options);
+
+  PanelOutcome refused;
+  if (!result.unconfirmed.empty()) {
     std::vector<std::string> fields;
-    for (const std::string& command : error.Commands()) fields.push_back(FieldCommand(command));
+    for (const std::string& command : result.unconfirmed) fields.push_back(FieldCommand(command));
     std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(fields);
-    for (size_t i = 0; i < error.Commands().size(); ++i) {
-      const std::string& command = error.Commands()[i];
+    for (size_t i = 0; i < result.unconfirmed.size(); ++i) {
+      const std::string& command = result.unconfirmed[i];
       // What came instead of a write's "OK" alone: without "OK", or with more.
-      std::string came = error.Replies()[i];
+      std::string came = result.unconfirmed_replies[i];
       if (came.empty()) came = link.port.Unaccepted(command);
       if (!came.empty()) text += "\n" + FieldCommand(command) + " was answered " + Quoted(came);
     }
-    if (!error.DoubtFrom().empty())
+    if (!result.doubt_from.empty())
       text += "\nthe panel answered more often than it was asked, so no write from " +
-              FieldCommand(error.DoubtFrom()) + " on can be taken as confirmed\n" + half;
+              FieldCommand(result.doubt_from) + " on can be taken as confirmed\n" + half;
     Tell(*cx.err, text);
-    refused = {kExitNotAccepted, "not confirmed: " + Joined(error.Commands())};
-    told = error.Commands();
-  } catch (const EPanelStoppedAnswering& error) {
-    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " +
-                      FieldCommand(error.Command()) + ": nothing more was sent\n" + half);
-    return {kExitNotAccepted, "stopped answering at " + error.Command()};
-  } catch (const std::exception& error) {
-    return {LineLost(error, link, cx, half), "line lost"};
+    refused = {kExitNotAccepted, "not confirmed: " + Joined(result.unconfirmed)};
   }
-  if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
-  // The read-back's commands begin as the writes' do: what came for those
-  // must not be taken for the read-back's.
-  link.port.ForgetUnaccepted();
-  PanelImage back;
-  CliContext once = cx;
-  once.verify = false;
+  if (!result.stopped_at.empty()) {
+    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " +
+                      FieldCommand(result.stopped_at) + ": nothing more was sent\n" + half);
+    return {kExitNotAccepted, "stopped answering at " + result.stopped_at};
+  }
   std::string lost = "the write was sent but not read back: ";
   lost += before != nullptr ? "see what the panel holds with read, or set the fields again"
                             : "compare with diff FILE, or write the file again";
-  const ReadBack readBack{told, lost};
-  if (PanelOutcome o = ReadPanel(link, once, back, &readBack); o.code != kExitOk)
-    return refused.code != kExitOk ? refused : o;
-  const auto fields = ImageDifferences(image, back);
+  if (result.lost) {
+    try {
+      std::rethrow_exception(result.lost);
+    } catch (const std::exception& error) {
+      return {LineLost(error, link, cx, result.lost_after_write ? lost : half), "line lost"};
+    }
+  }
+  if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
+  if (!result.read_refused.empty()) {
+    const ReadBack readBack{result.unconfirmed, lost};
+    TellRefused(EPanelReadError(result.read_refused), cx, &readBack);
+    return refused.code != kExitOk
+               ? refused
+               : PanelOutcome{kExitNotAccepted,
+                              "reply refused: " + result.read_refused.front().command};
+  }
   // A refused write still says in which state it left the panel.
-  if (!fields.empty())
-    TellDifferences(image, back, "the panel read back", cx, before != nullptr ? "set" : "file");
+  if (!result.differences.empty())
+    TellDifferences(image, result.back, "the panel read back", cx,
+                    before != nullptr ? "set" : "file");
   if (refused.code != kExitOk) return refused;
-  if (!fields.empty()) return {kExitDiffers, "differs in " + Joined(fields)};
+  if (!result.differences.empty())
+    return {kExitDiffers, "differs in " + Joined(result.differences)};
   return {kExitOk, "verified"};
 }
 
