@@ -42,8 +42,7 @@ void CopyKeys(const PlainKeyList& from, KeyList& to) {
 }  // namespace
 
 EPortNotOpen::EPortNotOpen(const std::string& port)
-    : std::runtime_error("Порт " + port + " не открыт: в охранную панель ничего не записано"),
-      port_(port) {}
+    : std::runtime_error("port " + port + " is not open: nothing was sent"), port_(port) {}
 
 std::vector<std::string> ScanOrder(const std::string& first, const std::vector<std::string>& list) {
   std::vector<std::string> order{first};
@@ -139,29 +138,6 @@ void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
   CopyNumbers(numbersRead, numbers);
 }
 
-void PanelSession::WriteAll(KeyList& keys, NumbersPage& numbers) {
-  RequireOpenPort();
-  const CommandSender send = Sender();
-  // A key the panel did not confirm must not cost the numbers their write.
-  std::vector<std::string> unconfirmed;
-  std::vector<std::string> replies;
-  const auto note = [&](const EPanelWriteError& error) {
-    unconfirmed.insert(unconfirmed.end(), error.Commands().begin(), error.Commands().end());
-    replies.insert(replies.end(), error.Replies().begin(), error.Replies().end());
-  };
-  try {
-    WriteKeys(keys, send);
-  } catch (const EPanelWriteError& error) {
-    note(error);
-  }
-  try {
-    WriteNumsBClick(numbers, send);
-  } catch (const EPanelWriteError& error) {
-    note(error);
-  }
-  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed, replies);
-}
-
 void PanelSession::ReadNumbers(NumbersPage& numbers) {
   watch_.Restart();
   numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
@@ -169,33 +145,6 @@ void PanelSession::ReadNumbers(NumbersPage& numbers) {
   ReadNumsBClick(numbersRead, CheckedReader(), debug_mode_);
   RequireQuietAfterRead();
   CopyNumbers(numbersRead, numbers);
-}
-
-void PanelSession::WriteNumbers(NumbersPage& numbers) {
-  RequireOpenPort();
-  WriteNumsBClick(numbers, Sender());
-}
-
-void PanelSession::ReadPresented(KeyList& keys) {
-  // Only the reply decides; the edit and the row change once it is taken.
-  watch_.Restart();
-  PlainKeyList read;
-  for (int i = 0; i < keys.Count(); ++i) read.Append(std::to_string(i + 1), keys.Value(i));
-  read.selected_row = keys.SelectedRow();
-  if (read.selected_row < 1) return;
-  try {
-    ReadPresentedKey(read, CheckedReader());
-  } catch (const EListError&) {
-    // An empty list takes the key into the edit, then has no row for it.
-    if (read.reader_key.empty()) throw;
-    RequireQuietAfterRead();
-    keys.SetReaderKey(read.reader_key);
-    throw;
-  }
-  RequireQuietAfterRead();
-  keys.SetReaderKey(read.reader_key);
-  const int row = read.selected_row;
-  keys.SetEntry(row - 1, std::to_string(row), keys.ReaderKey());
 }
 
 PanelImage PanelSession::ReadImage() {

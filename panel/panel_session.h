@@ -91,16 +91,10 @@ class PanelSession {
   // follow; a reply refused or a line lost leaves both pages as they were
   // (EPanelReplyError, or the serial component's error).
   void ReadAll(KeyList& keys, NumbersPage& numbers);
-  // The window's whole-panel write: both halves are sent whatever the other's
-  // outcome, then EPanelWriteError names every unconfirmed command. Raises
-  // EPortNotOpen, sending nothing, when the port is closed.
-  void WriteAll(KeyList& keys, NumbersPage& numbers);
 
-  // The numbers page's own buttons; the read, and that of the key at the
-  // reader, change nothing unless every reply was taken, as ReadAll.
+  // The numbers page's read: changes nothing unless every reply was taken,
+  // as ReadAll. (Every write, the pages' too, is WriteAndReadBack's.)
   void ReadNumbers(NumbersPage& numbers);
-  void WriteNumbers(NumbersPage& numbers);  // EPortNotOpen as WriteAll
-  void ReadPresented(KeyList& keys);
 
   // The exact copy of the panel (panel_image.h). The read is taken only when
   // nothing follows the last answer (AfterLastAnswer), else EPanelReadError

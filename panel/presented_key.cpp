@@ -13,7 +13,9 @@ PresentedKeyRead ReadPresentedKeyExactly(PanelSession& session) {
   // A late copy of this answer, or another command's, would otherwise be
   // taken for the next command's.
   const std::string more = session.AfterLastAnswer();
-  if (CheckReply(reply, ReplyShape::kKey) != ReplyProblem::kNone || !more.empty())
-    return {PresentedKey::kNotAKey, {}, reply + more};
+  if (const ReplyProblem problem = CheckReply(reply, ReplyShape::kKey);
+      problem != ReplyProblem::kNone)
+    return {PresentedKey::kNotAKey, {}, reply + more, problem};
+  if (!more.empty()) return {PresentedKey::kNotAKey, {}, more, ReplyProblem::kFollowed};
   return {PresentedKey::kKey, ReverseKeyBytes(ExtractReply(reply)), reply};
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "panel/reply_checks.h"
+
 class PanelSession;
 
 enum class PresentedKey {
@@ -17,6 +19,9 @@ struct PresentedKeyRead {
   PresentedKey outcome = PresentedKey::kNoKey;
   std::string key;    // display order, when a key was read
   std::string reply;  // what came, for the log; empty when nothing was taken
+  // kNotAKey: what was wrong with it (a reply that is no key, or more of an
+  // answer after it).
+  ReplyProblem problem = ReplyProblem::kNone;
 };
 
 // Sends the read of the presented key (up to 5000 ms). Raises EPortNotOpen,

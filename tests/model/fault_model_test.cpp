@@ -20,6 +20,7 @@
 #include "panel/panel_errors.h"
 #include "panel/panel_session.h"
 #include "panel/plain_pages.h"
+#include "panel/presented_key.h"
 
 namespace {
 
@@ -279,20 +280,18 @@ class Case {
     if (!result.Done()) throw Stop{};
   }
 
+  // The key at the reader, as "Читать ключ" and read-key both take it.
   void ReadKey() {
-    PlainKeyList keys;
-    for (int slot = 1; slot <= kKeySlots; ++slot) keys.Append(std::to_string(slot), "");
-    keys.selected_row = 1;
     const size_t from = PhaseStart();
+    PresentedKeyRead read;
     try {
-      session_.ReadPresented(keys);
-    } catch (const EPanelReplyError& e) {
-      ReadFailedAt(e.Command(), from);
+      read = ReadPresentedKeyExactly(session_);
     } catch (const std::exception&) {
       ReadFailedAt(CommandName(session_.LastCommand()), from, true);
     }
-    if (keys.Value(0) != PairsReversed(*panel_->presented))
-      throw Violation{"the key at the reader was read as " + keys.Value(0)};
+    if (read.outcome != PresentedKey::kKey) ReadFailedAt("+T00", from, true);
+    if (read.key != PairsReversed(*panel_->presented))
+      throw Violation{"the key at the reader was read as " + read.key};
   }
 
   std::mt19937_64 random_;

@@ -11,6 +11,7 @@
 #include "panel/panel_errors.h"
 #include "panel/panel_fields.h"
 #include "panel/panel_port.h"
+#include "panel/presented_key.h"
 #include "panel/settings_file.h"
 #include "serial/port_choice.h"
 #include "serial/serial_error.h"
@@ -430,33 +431,30 @@ int DiffCommand(const CliContext& cx, const std::string& file) {
 
 int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
   const std::string command(kPresentedKeyCommand);
-  std::string reply;
-  std::string more;
+  PresentedKeyRead read;
   try {
-    link.session.Sender()(command, kCommandAttempts, kPresentedKeyBudget, reply);
-    if (!reply.empty()) more = link.session.AfterLastAnswer();
+    read = ReadPresentedKeyExactly(link.session);
   } catch (const std::exception& error) {
     return LineLost(error, link, cx, "check the cable and the adapter, then read the key again");
   }
-  if (reply.empty()) {
-    const std::string came = link.port.Unaccepted(command);
-    Tell(*cx.err, "no key was presented to the reader on " + cx.port + " within " +
-                      std::to_string(kPresentedKeyBudget / 1000) + " s" +
-                      (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
-    return kExitNotAccepted;
+  switch (read.outcome) {
+    case PresentedKey::kKey:
+      key = read.key;
+      return kExitOk;
+    case PresentedKey::kNoKey: {
+      const std::string came = link.port.Unaccepted(command);
+      Tell(*cx.err, "no key was presented to the reader on " + cx.port + " within " +
+                        std::to_string(kPresentedKeyBudget / 1000) + " s" +
+                        (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
+      return kExitNotAccepted;
+    }
+    case PresentedKey::kNotAKey:
+      break;
   }
-  ReplyProblem problem = CheckReply(reply, ReplyShape::kKey);
-  if (problem == ReplyProblem::kNone && !more.empty()) {
-    problem = ReplyProblem::kFollowed;
-    reply = more;
-  }
-  if (problem != ReplyProblem::kNone) {
-    Tell(*cx.err, command + " on " + cx.port + " " + ProblemText(problem, ReplyShape::kKey) + ": " +
-                      Quoted(reply) + "\nhold the key to the reader again and read it again");
-    return kExitNotAccepted;
-  }
-  key = ReverseKeyBytes(ExtractReply(reply));
-  return kExitOk;
+  Tell(*cx.err, command + " on " + cx.port + " " + ProblemText(read.problem, ReplyShape::kKey) +
+                    ": " + Quoted(read.reply) +
+                    "\nhold the key to the reader again and read it again");
+  return kExitNotAccepted;
 }
 
 int ReadKeyCommand(const CliContext& cx) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "panel/checked_write.h"
 #include "panel/keys_page_ops.h"
 #include "panel/panel_errors.h"
 #include "panel/panel_session.h"
@@ -167,14 +168,18 @@ TEST_F(KeysOverTheLineTest, ReadKeysTakesEachSlotsAnswerFromTheLine) {
   EXPECT_EQ(list.entries[3].value, "3333333333333333");
 }
 
-TEST_F(KeysOverTheLineTest, AWriteWithThePortClosedSaysSoAndSendsNothing) {
+TEST_F(KeysOverTheLineTest, AWriteWithThePortClosedNamesThePortAndSendsNothing) {
   host.comm.SetDeviceName("COM7");
   PlainKeyList list = Placeholders();
   PlainNumbersPage numbers;
-  EXPECT_EQ(MessageOf([&] { session.WriteAll(list, numbers); }),
-            "Порт COM7 не открыт: в охранную панель ничего не записано");
-  EXPECT_EQ(MessageOf([&] { session.WriteNumbers(numbers); }),
-            "Порт COM7 не открыт: в охранную панель ничего не записано");
+  for (const WritePart part : {WritePart::kWholePanel, WritePart::kNumbers}) {
+    try {
+      WriteAndReadBack(session, PagesImage(list, numbers), part);
+      ADD_FAILURE() << "a write on a closed port went on";
+    } catch (const EPortNotOpen& e) {
+      EXPECT_EQ(e.Port(), "COM7");
+    }
+  }
   EXPECT_TRUE(host.commands.empty());
 }
 
