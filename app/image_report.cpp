@@ -6,6 +6,7 @@
 #include "app/error_display.h"
 #include "panel/commands.h"
 #include "panel/panel_errors.h"
+#include "panel/panel_fields.h"
 #include "panel/panel_session.h"
 #include "panel/reply_checks.h"
 #include "panel/settings_file.h"
@@ -70,13 +71,10 @@ QString FieldCaption(const std::string& field) {
 }
 
 QString CommandCaption(const std::string& command) {
-  if (command.starts_with(kPresentedKeyCommand)) return QString::fromUtf8("Ключ у считывателя");
-  if (command.size() >= 4 && command.starts_with("+T0") && command[3] >= '1' && command[3] <= '4')
-    return FieldCaption("key" + command.substr(3, 1));
-  if (command.size() >= 4 && command.starts_with("+H0") && command[3] >= '1' && command[3] <= '6')
-    return FieldCaption("number" + command.substr(3, 1));
-  if (command.starts_with(kFlagsReadCommand))
-    return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
+  if (CommandName(command) == kPresentedKeyCommand) return QString::fromUtf8("Ключ у считывателя");
+  const std::vector<PanelField> fields = FieldsOfCommand(command);
+  if (fields.size() == 1) return FieldCaption(FieldName(fields.front()));
+  if (!fields.empty()) return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
   return QString::fromUtf8("Запрос к охранной панели");
 }
 

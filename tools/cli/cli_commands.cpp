@@ -102,8 +102,8 @@ constexpr const char* kReadAgain =
     "nothing was written: check the cable and the adapter, then read again";
 
 // The line or the log failed in the middle of an exchange; next: what to do.
-int LineLost(const std::exception& error, Link& link, const CliContext& cx,
-             const std::string& next) {
+int LineLost(const std::exception& error, Link& link, const CliContext& cx, const std::string& next,
+             bool writeCutShort = false) {
   // The command without its data, as the other messages name it.
   const std::string command = FieldCommand(CommandName(link.session.LastCommand()));
   std::string text;
@@ -111,7 +111,7 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx,
   if (logFailed) {
     // The line itself is fine: only a write cut short needs a word more.
     text = "log.txt could not be written during " + command + ": " + error.what();
-    if (next.find("half done") != std::string::npos) text += "\n" + next;
+    if (writeCutShort) text += "\n" + next;
   } else {
     text = "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) +
            ")\n" + next;
@@ -239,7 +239,7 @@ PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
     return {kExitDiffers, "a second read differs in " + Joined(fields)};
   } catch (const std::exception& error) {
     return {LineLost(error, link, cx, readBack != nullptr ? readBack->lost : kReadAgain),
-            "line lost"};
+            "line lost", true};
   }
 }
 
@@ -291,7 +291,9 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
     try {
       std::rethrow_exception(result.lost);
     } catch (const std::exception& error) {
-      return {LineLost(error, link, cx, result.lost_after_write ? lost : half), "line lost"};
+      return {LineLost(error, link, cx, result.lost_after_write ? lost : half,
+                       !result.lost_after_write),
+              "line lost", true};
     }
   }
   if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
@@ -352,13 +354,11 @@ int ScanCommand(const CliContext& cx) {
   std::vector<std::string> hints;
   std::string refused;
   for (const OpenFailure& refusal : refusals) {
-    const std::string described = DescribeOpenFailure(refusal.device, refusal);
-    const size_t end = described.find('\n');
-    lines.push_back(described.substr(0, end));
+    const OpenFailureWords words = OpenFailureText(refusal.device, refusal);
+    lines.push_back(words.cause);
     refused += (refused.empty() ? "" : ", ") + refusal.device;
-    const std::string hint = end == std::string::npos ? "" : described.substr(end + 1);
-    if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
-      hints.push_back(hint);
+    if (!words.hint.empty() && std::find(hints.begin(), hints.end(), words.hint) == hints.end())
+      hints.push_back(words.hint);
   }
   // No panel was asked anywhere: every port there refuses this user, and
   // the way in is the first thing to read.

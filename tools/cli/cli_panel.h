@@ -20,8 +20,9 @@ struct Link {
 };
 
 struct PanelOutcome {
-  int code = 0;         // the exit code
-  std::string summary;  // "verified", "differs in number1", "not confirmed: +H03", ...
+  int code = 0;           // the exit code
+  std::string summary;    // "verified", "differs in number1", "not confirmed: +H03", ...
+  bool lineLost = false;  // the line or the log failed, and the message said so
 };
 
 // With --debug: the log takes its first line, else exit 1 after a message.

@@ -323,14 +323,19 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
-std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure) {
+OpenFailureWords OpenFailureText(const std::string& port, const OpenFailure& failure) {
   // A typing slip ("-p foo") is no missing device: say what a name can be.
   if (failure.kind == OpenFailureKind::kNoDevice && !ComNumber(port) &&
       (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
-    return "cannot open " + port + ": " + NoPortNameText(port) + "\n" + Hint(failure);
+    return {"cannot open " + port + ": " + NoPortNameText(port), Hint(failure)};
   std::string text = "cannot open " + port;
   if (!failure.device.empty() && failure.device != port) text += " (" + failure.device + ")";
-  return text + ": " + Reason(failure) + "\n" + Hint(failure);
+  return {text + ": " + Reason(failure), Hint(failure)};
+}
+
+std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure) {
+  const OpenFailureWords words = OpenFailureText(port, failure);
+  return words.cause + "\n" + words.hint;
 }
 
 std::vector<std::string> AdapterPorts() {

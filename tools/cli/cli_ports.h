@@ -44,9 +44,15 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
 std::string PermissionHint(const std::string& device, const std::string& group,
                            GroupMembership membership);
 
-// "cannot open PORT: reason\n" and, on following lines, a hint where one
-// helps: the device's group and the command that adds the user to it, who
-// holds a busy port, the ports that do exist.
+// Why a port could not be opened, in two parts: "cannot open PORT: reason",
+// and a hint where one helps (the device's group and the command that adds
+// the user to it, who holds a busy port, the ports that do exist).
+struct OpenFailureWords {
+  std::string cause;
+  std::string hint;  // may be empty; may span lines
+};
+OpenFailureWords OpenFailureText(const std::string& port, const OpenFailure& failure);
+// Both parts, the hint on the lines after the cause.
 std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure);
 
 // The kernel paths of the USB and ACM adapters present, for the scan.

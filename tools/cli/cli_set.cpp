@@ -111,7 +111,7 @@ int SetCommand(const CliContext& cx, const std::vector<std::string>& args) {
   PanelImage before;
   if (const PanelOutcome read = ReadPanel(link, cx, before); read.code != kExitOk) {
     // A lost line says so itself.
-    if (read.summary != "line lost")
+    if (!read.lineLost)
       Tell(*cx.err, "set: nothing was written, as the panel could not be read exactly first");
     return read.code;
   }
