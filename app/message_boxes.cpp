@@ -10,8 +10,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <cmath>
 
 #include "app/window_metrics.h"
 #include "support/form_state.h"
@@ -35,15 +37,24 @@ QWidget* Owner() {
 void FitDetails(QMessageBox& box) {
   auto* lines = box.findChild<QTextEdit*>();
   if (lines == nullptr) return;
-  const int width = Dip(560);
-  lines->setMinimumWidth(width);
-  lines->setLineWrapMode(QTextEdit::WidgetWidth);
-  QTextDocument* document = lines->document();
+  // Measured in the font the box is shown in: on Windows the style gives the
+  // box its own font only when it is polished. Lines wrap at a width that
+  // leaves room for a scroll bar, so that how they wrap does not depend on
+  // whether one shows, which depends on the height set here.
+  box.ensurePolished();
+  lines->ensurePolished();
   const int frame = 2 * lines->frameWidth();
-  document->setTextWidth(width - frame);
-  int height = static_cast<int>(document->size().height()) + frame + Dip(4);
+  const int width = Dip(560);
+  const int wrap = width - frame - lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  lines->setLineWrapMode(QTextEdit::FixedPixelWidth);
+  lines->setLineWrapColumnOrWidth(wrap);
+  QTextDocument* document = lines->document();
+  document->setDefaultFont(lines->font());
+  document->setTextWidth(wrap);
+  int height = static_cast<int>(std::ceil(document->size().height())) + frame + Dip(4);
   if (const QScreen* screen = Owner() ? Owner()->screen() : QGuiApplication::primaryScreen())
     height = qMin(height, screen->availableGeometry().height() * 2 / 3);
+  lines->setMinimumWidth(width);
   lines->setFixedHeight(height);
 }
 
