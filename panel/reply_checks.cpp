@@ -47,7 +47,10 @@ ReplyProblem CheckReply(const std::string& reply, ReplyShape shape) {
   if (AnswersIn(reply) > 1) return ReplyProblem::kTwoAnswers;
   // A reply without its data part is no read's answer, however short a key
   // the window would take.
-  if (reply.find('>') == std::string::npos) return ReplyProblem::kWrongShape;
+  const size_t data = reply.find('>');
+  if (data == std::string::npos) return ReplyProblem::kWrongShape;
+  // A data part cut before its line end is no data, not an empty one.
+  if (reply.find("\r\n", data) == std::string::npos) return ReplyProblem::kWrongShape;
   return ShapeFits(ExtractReply(reply), shape) ? ReplyProblem::kNone : ReplyProblem::kWrongShape;
 }
 

@@ -392,6 +392,11 @@ TEST(FaultModelRegressions, CasesThatOnceWentWrongNowFailAndNameWhereItWentWrong
        Operation::kWriteUnverified,
        {}},
       {"the flag bytes taken as the key at the reader", 20261543, true, Operation::kReadKey, {}},
+      {"a write's late OK beside a key's data cut before its line end: an empty slot",
+       700192072,
+       false,
+       Operation::kWrite,
+       {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
