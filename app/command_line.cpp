@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "serial/com_name.h"
+#include "serial/port_choice.h"
+
 namespace {
 
 constexpr const char* kHelp =
     "Usage: orvex-gsm [DEBUG]\n"
     "The configuration window of the Orvex GSM security panel (Russian user interface).\n"
-    "At start it looks for the panel on the port in its port box, then on COM1..COM8\n"
+    "At start it looks for the panel on the port in its port box, then on %1\n"
     "and the USB serial adapters present, and asks whether to read its settings.\n"
     "\n"
     "  DEBUG          trace every exchange with the panel to log.txt in the current\n"
@@ -60,9 +63,11 @@ void HoldBackOrRefuse(QtMsgType type, const QMessageLogContext&, const QString& 
 std::optional<int> AnswerInformationalOptions(int argc, char** argv, std::ostream& out,
                                               std::ostream& err) {
   for (int i = 1; i < argc; ++i) {
-    const char* text = nullptr;
+    std::string text;
     if (IsOption(argv[i], "-h", "--help")) {
       text = kHelp;
+      const std::string range = ComName(1) + ".." + ComName(kStandardPortCount);
+      text.replace(text.find("%1"), 2, range);
     } else if (IsOption(argv[i], "-V", "--version")) {
       text = "orvex-gsm " ORVEX_VERSION "\n";
     } else {

@@ -18,30 +18,22 @@ std::string ErrorMessage(const std::vector<RefusedReply>& refused) {
   return message;
 }
 
-// Sends one read and takes its data, or notes why it cannot be taken.
+// Sends one read and takes its data, or notes why it cannot be taken, and
+// goes on: every command is asked, every refusal named.
 class ImageReader {
  public:
-  ImageReader(const CommandSender& send, const LineNotes* notes) : send_(send), notes_(notes) {}
+  ImageReader(const CommandSender& send, const LineNotes* notes) : send_(send), taker_(notes) {}
 
   std::string Data(const std::string& command, int32_t budget, ReplyShape shape) {
     std::string reply;
     send_(command, kCommandAttempts, budget, reply);
-    // More of an answer before this command went out followed the answer of
-    // the one before: that answer may not be the panel's reply to it.
-    if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
-      Refuse(previous_, ReplyProblem::kFollowed, previous_shape_, notes_->ReadAway());
-    previous_ = command;
-    previous_shape_ = shape;
-    if (reply.empty() && notes_ != nullptr && !notes_->Unaccepted().empty()) {
-      refused_.push_back(
-          {command, UnacceptedProblem(notes_->Unaccepted()), shape, notes_->Unaccepted()});
+    const ReplyTaker::Taken taken = taker_.Take(command, shape, reply);
+    if (taken.followed) Refuse(*taken.followed);
+    if (taken.refused) {
+      refused_.push_back(*taken.refused);
       return {};
     }
-    if (const ReplyProblem problem = CheckReply(reply, shape); problem != ReplyProblem::kNone) {
-      refused_.push_back({command, problem, shape, reply});
-      return {};
-    }
-    return AsciiUpper(ExtractReply(reply));
+    return AsciiUpper(taken.data);
   }
 
   void RaiseIfRefused() const {
@@ -50,17 +42,14 @@ class ImageReader {
 
  private:
   // A command already refused for its own reply is named once.
-  void Refuse(const std::string& command, ReplyProblem problem, ReplyShape shape,
-              const std::string& bytes) {
+  void Refuse(const RefusedReply& refused) {
     for (const RefusedReply& r : refused_)
-      if (r.command == command) return;
-    refused_.push_back({command, problem, shape, bytes});
+      if (r.command == refused.command) return;
+    refused_.push_back(refused);
   }
 
   const CommandSender& send_;
-  const LineNotes* notes_;
-  std::string previous_;
-  ReplyShape previous_shape_ = ReplyShape::kKey;
+  ReplyTaker taker_;
   std::vector<RefusedReply> refused_;
 };
 

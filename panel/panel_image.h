@@ -34,14 +34,6 @@ struct PanelImage {
   bool operator==(const PanelImage&) const = default;
 };
 
-// One command whose reply could not be taken: not answered, or refused.
-struct RefusedReply {
-  std::string command;  // without its data: "+T01", "+s", "+H03"
-  ReplyProblem problem = ReplyProblem::kNotAnswered;
-  ReplyShape shape = ReplyShape::kKey;  // what the reply should have been
-  std::string reply;                    // the reply text as it came (8-bit), empty if none
-};
-
 // Raised by ReadPanelImage when any reply could not be taken; every command
 // was sent and each failure is listed. Nothing of the read is returned then.
 class EPanelReadError : public std::runtime_error {

@@ -107,27 +107,38 @@ DataReader LiteralData(const CommandSender& send) {
   };
 }
 
+ReplyTaker::Taken ReplyTaker::Take(const std::string& command, ReplyShape shape,
+                                   const std::string& reply) {
+  Taken taken;
+  // More of an answer before this command went out followed the answer of
+  // the one before: that answer may not be the panel's reply to it.
+  if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
+    taken.followed =
+        RefusedReply{previous_, ReplyProblem::kFollowed, previous_shape_, notes_->ReadAway()};
+  previous_ = command;
+  previous_shape_ = shape;
+  ReplyProblem problem = CheckReply(reply, shape);
+  std::string came = reply;
+  if (problem == ReplyProblem::kNotAnswered && notes_ != nullptr && !notes_->Unaccepted().empty()) {
+    problem = UnacceptedProblem(notes_->Unaccepted());
+    came = notes_->Unaccepted();
+  }
+  if (problem != ReplyProblem::kNone)
+    taken.refused = RefusedReply{command, problem, shape, came};
+  else
+    taken.data = ExtractReply(reply);
+  return taken;
+}
+
 DataReader CheckedData(const CommandSender& send, const LineNotes* notes) {
-  // The command before the current one, to be refused when more of an
-  // answer turns up once it has been answered.
-  struct Previous {
-    std::string command;
-    ReplyShape shape = ReplyShape::kKey;
-  };
-  auto previous = std::make_shared<Previous>();
-  return [send, notes, previous](const std::string& command, int32_t budget, ReplyShape shape) {
+  auto taker = std::make_shared<ReplyTaker>(notes);
+  return [send, taker](const std::string& command, int32_t budget, ReplyShape shape) {
     std::string reply;
     send(command, kCommandAttempts, budget, reply);
-    if (notes != nullptr && !previous->command.empty() && HoldsAnswer(notes->ReadAway()))
-      throw EPanelReplyError(previous->command, ReplyProblem::kFollowed, previous->shape,
-                             notes->ReadAway());
-    *previous = {command, shape};
-    ReplyProblem problem = CheckReply(reply, shape);
-    if (problem == ReplyProblem::kNotAnswered && notes != nullptr && !notes->Unaccepted().empty()) {
-      problem = UnacceptedProblem(notes->Unaccepted());
-      reply = notes->Unaccepted();
-    }
-    if (problem != ReplyProblem::kNone) throw EPanelReplyError(command, problem, shape, reply);
-    return ExtractReply(reply);
+    const ReplyTaker::Taken taken = taker->Take(command, shape, reply);
+    for (const auto& refused : {taken.followed, taken.refused})
+      if (refused)
+        throw EPanelReplyError(refused->command, refused->problem, refused->shape, refused->reply);
+    return taken.data;
   };
 }

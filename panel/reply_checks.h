@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -58,6 +59,33 @@ class LineNotes {
   // The bytes read away as late before it went out: they followed the
   // answer of the command before it.
   virtual const std::string& ReadAway() const = 0;
+};
+
+// One command whose reply could not be taken: not answered, or refused.
+struct RefusedReply {
+  std::string command;  // without its data: "+T01", "+s", "+H03"
+  ReplyProblem problem = ReplyProblem::kNotAnswered;
+  ReplyShape shape = ReplyShape::kKey;  // what the reply should have been
+  std::string reply;                    // the reply text as it came (8-bit), empty if none
+};
+
+// The one check of every read on the line: after each command, what came
+// before it went out (more of the answer of the command before it) and its
+// own reply. notes may be null (no line behind the replies).
+class ReplyTaker {
+ public:
+  explicit ReplyTaker(const LineNotes* notes) : notes_(notes) {}
+  struct Taken {
+    std::optional<RefusedReply> followed;  // the command before, refused
+    std::optional<RefusedReply> refused;   // this command, refused
+    std::string data;                      // this command's reply data, when taken
+  };
+  Taken Take(const std::string& command, ReplyShape shape, const std::string& reply);
+
+ private:
+  const LineNotes* notes_;
+  std::string previous_;
+  ReplyShape previous_shape_ = ReplyShape::kKey;
 };
 
 // A read that could not be taken, as data: the command ("+T02"), what was

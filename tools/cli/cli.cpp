@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 
+#include "serial/port_choice.h"
 #include "support/form_state.h"
 #include "support/log.h"
 #include "support/port_map_store.h"
@@ -26,7 +27,9 @@ std::string Usage() {
              "\n"
              "Commands:\n"
              "  probe             does the panel answer on the port?\n"
-             "  scan              the port, then COM1 to COM8, then the adapters found: prints\n"
+             "  scan              the port, then " +
+             StandardPortRange() +
+             ", then the adapters found: prints\n"
              "                    the name of the port where the panel answers\n"
              "  read              the panel's keys, numbers and flags as a settings file\n"
              "  write FILE        the settings file FILE (- for standard input) to the panel,\n"
