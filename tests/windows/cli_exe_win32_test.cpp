@@ -96,9 +96,9 @@ TEST(WinCliExe, APortThatCannotBeOpenedIsReportedWithItsExitCode) {
   EXPECT_FALSE(probe.timedOut);
 }
 
-// A COM name linked after Wine's prefix started is missing from the system's
-// port list, yet opens: ports lists it as probe finds it. The help speaks of
-// COM names only, and the port map, which means nothing here, is refused.
+// The simulator's COM port, given to Wine as one of its own ports, is listed
+// as probe finds it. The help speaks of COM names only, and the port map,
+// which means nothing here, is refused.
 TEST(WinCliExe, PortsListsEveryComPortAndTheHelpSpeaksOfWindowsPorts) {
   const ProgramRun ports = RunCli("ports --plain");
   EXPECT_EQ(ports.exitCode, 0u) << ports.err;
