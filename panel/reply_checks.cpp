@@ -136,9 +136,12 @@ DataReader CheckedData(const CommandSender& send, const LineNotes* notes) {
     std::string reply;
     send(command, kCommandAttempts, budget, reply);
     const ReplyTaker::Taken taken = taker->Take(command, shape, reply);
-    for (const auto& refused : {taken.followed, taken.refused})
-      if (refused)
-        throw EPanelReplyError(refused->command, refused->problem, refused->shape, refused->reply);
+    // Two checks, not a loop over copies of the optionals: mingw's GCC 12
+    // warns at -O3 that such a copy may be read uninitialised.
+    if (const std::optional<RefusedReply>& r = taken.followed; r.has_value())
+      throw EPanelReplyError(r->command, r->problem, r->shape, r->reply);
+    if (const std::optional<RefusedReply>& r = taken.refused; r.has_value())
+      throw EPanelReplyError(r->command, r->problem, r->shape, r->reply);
     return taken.data;
   };
 }
