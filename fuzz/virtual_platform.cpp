@@ -5,11 +5,11 @@
 #include "fuzz/virtual_platform.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "tests/virtual/silent_events.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -43,7 +43,7 @@ void RequireOwnedRegion(const uint8_t* data, uint32_t count) {
 #endif
 }
 
-class ScriptedDevice final : public CommDevice {
+class ScriptedDevice final : public SilentEvents {
  public:
   ScriptedDevice(const LineScript& script, LineLog& log)
       : script_(script), log_(log), opened_at_(g_clock) {
@@ -178,32 +178,6 @@ class ScriptedDevice final : public CommDevice {
     return LineWait::kTimedOut;
   }
 
-  // Line events are not scripted: the component's event thread waits until
-  // the port closes. This is the only part of the device that the event
-  // thread calls, hence its own lock; everything else runs on the fuzzing
-  // thread alone.
-  bool SetEventMask(uint32_t mask) override {
-    {
-      std::lock_guard<std::mutex> lock(event_mutex_);
-      event_mask_ = mask;
-    }
-    event_changed_.notify_all();
-    return true;
-  }
-  bool WaitEvent(uint32_t& events) override {
-    events = 0;
-    std::unique_lock<std::mutex> lock(event_mutex_);
-    event_changed_.wait(lock, [this] { return event_cancelled_ || event_mask_ == 0; });
-    return false;
-  }
-  void CancelEventWait() override {
-    {
-      std::lock_guard<std::mutex> lock(event_mutex_);
-      event_cancelled_ = true;  // also ends a wait that has not begun yet
-    }
-    event_changed_.notify_all();
-  }
-
   SystemError LastError() const override { return {kEio, "Input/output error"}; }
 
  private:
@@ -267,11 +241,6 @@ class ScriptedDevice final : public CommDevice {
   uint32_t writes_ = 0;
   uint32_t reads_ = 0;
   uint32_t idle_calls_ = 0;
-
-  std::mutex event_mutex_;
-  std::condition_variable event_changed_;
-  uint32_t event_mask_ = 0;
-  bool event_cancelled_ = false;
 };
 
 }  // namespace
@@ -303,23 +272,4 @@ uint32_t TickMs() {
   return fuzz::VirtualClock();
 }
 
-// No real devices here: the fuzz targets hand their component a factory.
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
-  failure = OpenFailure{OpenFailureKind::kNoDevice, 0, {}, name, {}, {}};
-  return nullptr;
-}
-
-OpenFailure CheckDeviceAccess(const std::string& name) {
-  OpenFailure failure;
-  OpenCommDevice(name, failure);
-  return failure;
-}
-
-std::optional<std::string> ResolveDevicePath(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  return name;
-}
-
-uint32_t MaxQueueSize() {
-  return 4096;
-}
+// The rest of the platform: tests/virtual/no_real_devices.cpp.

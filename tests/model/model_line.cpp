@@ -1,13 +1,12 @@
 #include "model_line.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 #include "panel_protocol.h"
 #include "panel_state.h"
+#include "tests/virtual/silent_events.h"
 
 namespace model {
 namespace {
@@ -230,7 +229,7 @@ std::string FaultyPanel::Trace() const {
 
 namespace {
 
-class ModelDevice final : public CommDevice {
+class ModelDevice final : public SilentEvents {
  public:
   explicit ModelDevice(std::shared_ptr<FaultyPanel> panel) : panel_(std::move(panel)) {}
 
@@ -310,29 +309,6 @@ class ModelDevice final : public CommDevice {
     return broken_ ? LineWait::kBroken : LineWait::kReady;
   }
 
-  // Line events are not modelled: the component's event thread waits until
-  // the port closes, under its own lock.
-  bool SetEventMask(uint32_t mask) override {
-    {
-      std::lock_guard<std::mutex> lock(event_mutex_);
-      event_mask_ = mask;
-    }
-    event_changed_.notify_all();
-    return true;
-  }
-  bool WaitEvent(uint32_t& events) override {
-    events = 0;
-    std::unique_lock<std::mutex> lock(event_mutex_);
-    event_changed_.wait(lock, [this] { return event_cancelled_ || event_mask_ == 0; });
-    return false;
-  }
-  void CancelEventWait() override {
-    {
-      std::lock_guard<std::mutex> lock(event_mutex_);
-      event_cancelled_ = true;
-    }
-    event_changed_.notify_all();
-  }
   SystemError LastError() const override { return {kEio, "Input/output error"}; }
 
  private:
@@ -354,11 +330,6 @@ class ModelDevice final : public CommDevice {
   bool broken_ = false;
   Dcb dcb_;
   CommTimeouts timeouts_;
-
-  std::mutex event_mutex_;
-  std::condition_variable event_changed_;
-  uint32_t event_mask_ = 0;
-  bool event_cancelled_ = false;
 };
 
 }  // namespace
@@ -375,23 +346,4 @@ uint32_t TickMs() {
   return model::Clock();
 }
 
-// No real devices here: the model hands its component a factory.
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& name, OpenFailure& failure) {
-  failure = OpenFailure{OpenFailureKind::kNoDevice, 0, {}, name, {}, {}};
-  return nullptr;
-}
-
-OpenFailure CheckDeviceAccess(const std::string& name) {
-  OpenFailure failure;
-  OpenCommDevice(name, failure);
-  return failure;
-}
-
-std::optional<std::string> ResolveDevicePath(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  return name;
-}
-
-uint32_t MaxQueueSize() {
-  return 4096;
-}
+// The rest of the platform: tests/virtual/no_real_devices.cpp.
