@@ -130,8 +130,11 @@ for pair in "docs/installers-en.md|## For installers: the panel on Linux" \
   # The guide says how to remove it in its text, not in a block: the
   # package, what apt brought along with it, and where the user's settings
   # stay.
+  # Taken whole first: grep -q leaves at the first match, and under pipefail
+  # the writer it leaves behind would fail the check.
+  text=$(section_text "$file" "$guide")
   for removal in 'sudo apt purge orvex-gsm' 'sudo apt autoremove' '~/.config/NolvarGSM'; do
-    section_text "$file" "$guide" | grep -qF "$removal" ||
+    grep -qF "$removal" <<<"$text" ||
       fail "\"$guide\" ($file) does not say \"$removal\""
   done
   run_lines "$work/laptop" "sudo apt purge orvex-gsm"

@@ -52,8 +52,11 @@ lintian --fail-on error,warning "$deb" >"$build/lintian.log" 2>&1 ||
 dpkg-deb -x "$deb" "$work/tree"
 for program in "$work"/tree/usr/bin/*; do
   name=${program##*/}
-  readelf -lW "$program" | grep -q GNU_RELRO || fail "$name: no read-only relocations (relro)"
-  readelf -dW "$program" | grep -Eq 'BIND_NOW|FLAGS_1.*NOW' || fail "$name: not bound at start (now)"
+  # Each output taken whole: grep -q leaves at the first match, and under
+  # pipefail the writer it leaves behind would fail the check.
+  headers=$(readelf -lW "$program") dynamic=$(readelf -dW "$program")
+  grep -q GNU_RELRO <<<"$headers" || fail "$name: no read-only relocations (relro)"
+  grep -Eq 'BIND_NOW|FLAGS_1.*NOW' <<<"$dynamic" || fail "$name: not bound at start (now)"
   symbols=$(readelf --dyn-syms -W "$program")
   grep -q '__stack_chk_fail' <<<"$symbols" || fail "$name: no stack protector"
   grep -Eq '__[a-z0-9_]+_chk(@|$| )' <<<"$symbols" || fail "$name: no fortified C library calls"
@@ -84,7 +87,7 @@ done
 # Each program's manual page, of this version, formatted without a warning.
 for page in orvex-gsm orvex-gsm-cli orvex-gsm-sim; do
   file=/usr/share/man/man1/$page.1.gz
-  zcat "$file" | grep -q "\"$package $version\"" || fail "$file is not of version $version"
+  grep -q "\"$package $version\"" <<<"$(zcat "$file")" || fail "$file is not of version $version"
 done
 while IFS= read -r file; do
   warnings=$(zcat "$file" | groff -K utf8 -man -Tutf8 -ww -z 2>&1)
