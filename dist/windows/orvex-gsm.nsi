@@ -99,8 +99,23 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\orvex-gsm.exe"
   Delete "$INSTDIR\orvex-gsm-cli.exe"
+  ; This runs from a copy of the uninstaller in the temporary folder, started
+  ; by uninstall.exe, which may not have ended yet on a busy machine: until it
+  ; has, its file cannot go (under Wine, it goes once it has ended), and the
+  ; folder would stay behind. Wait for it, up to a minute; past that, both go
+  ; at the next restart.
+  StrCpy $0 0
+  uninstaller_file:
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  IfFileExists "$INSTDIR\uninstall.exe" 0 uninstaller_gone
+  IntOp $0 $0 + 1
+  IntCmp $0 600 uninstaller_left
+  Sleep 100
+  Goto uninstaller_file
+  uninstaller_left:
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  uninstaller_gone:
+  RMDir /REBOOTOK "$INSTDIR"
   Delete "${SHORTCUT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

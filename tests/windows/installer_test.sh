@@ -16,6 +16,7 @@ version=${version#orvex-gsm-setup-}
 drive_c=$WINEPREFIX/drive_c
 program_dir="$drive_c/Program Files/Orvex GSM"
 shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Настройка Orvex GSM.lnk"
+user_key='HKCU\SOFTWARE\NolvarGSM\Forms\fOrvex'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvexGSM'
 failures=0
 
@@ -53,21 +54,37 @@ check "Add/Remove Programs can remove it silently" has '\uninstall.exe" /S' "$en
 cli_out=$("$wine" "$program_dir/orvex-gsm-cli.exe" --version 2>&1 | tr -d '\r')
 check "the installed tool starts and tells its version ($cli_out)" has "$version" "$cli_out"
 
-# The user's own settings, which the uninstall must leave.
-"$wine" reg add 'HKCU\SOFTWARE\NolvarGSM\Forms\fOrvex' /v cb1.Text /d COM9 /f >/dev/null 2>&1
+# The user's own settings, which the uninstall must leave: in place, and
+# seen in place, before it runs.
+"$wine" reg add "$user_key" /v cb1.Text /d COM9 /f >/dev/null 2>&1
+port=$(reg_query "$user_key" | sed -n 's/.*cb1\.Text *REG_SZ *//p')
+check "the user's settings are in place before the uninstall (the port saved: ${port:-none})" \
+  [ "$port" = COM9 ]
 "$wine" "$program_dir/uninstall.exe" /S
-# The uninstaller runs on from a copy of itself; wait for it to finish (its
-# last step is the entry in Add/Remove Programs).
-for _ in $(seq 100); do
-  [ -e "$program_dir" ] || [ -e "$shortcut" ] || reg_has_key "$uninstall_key" || break
-  sleep 0.2
-done
+# The uninstaller runs on from a copy of itself (Temp\~nsuN.tmp\Un.exe /S
+# _?=C:\Program Files\Orvex GSM\) and returns at once: it is done when that
+# copy has ended and what it removes is gone. Wine's desktop process keeps
+# the prefix alive, so wineserver -w would wait for the deadline.
+uninstaller_running() {
+  local cmdline
+  for cmdline in /proc/[0-9]*/cmdline; do
+    [[ "$(tr '\0' ' ' <"$cmdline" 2>/dev/null)" == *'Un.exe /S _?=C:\Program Files\Orvex GSM'* ]] &&
+      return 0
+  done
+  return 1
+}
+uninstalling() {
+  uninstaller_running || [ -e "$program_dir" ] || [ -e "$shortcut" ] || reg_has_key "$uninstall_key"
+}
+deadline=$((SECONDS + 300))
+while uninstalling && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
 check "the uninstall removes the programs' folder" [ ! -e "$program_dir" ]
 check "the uninstall removes the shortcut" [ ! -e "$shortcut" ]
 check "the uninstall removes its entry in Add/Remove Programs" reg_lacks_key "$uninstall_key"
 left=$(diff <(echo "$before") <(drive_files) | grep '^[<>]')
 check "nothing else is left on drive C${left:+: $left}" [ -z "$left" ]
-check "the user's settings stay" has COM9 "$(reg_query 'HKCU\SOFTWARE\NolvarGSM\Forms\fOrvex')"
-"$wine" reg delete 'HKCU\SOFTWARE\NolvarGSM\Forms\fOrvex' /v cb1.Text /f >/dev/null 2>&1
+port=$(reg_query "$user_key" | sed -n 's/.*cb1\.Text *REG_SZ *//p')
+check "the user's settings stay (the port saved: ${port:-none})" [ "$port" = COM9 ]
+"$wine" reg delete "$user_key" /v cb1.Text /f >/dev/null 2>&1
 
 [ "$failures" -eq 0 ]
