@@ -34,6 +34,8 @@ has() { grep -qF -- "$1" <<<"$2"; }
 reg_query() { "$wine" reg query "$@" 2>/dev/null | tr -d '\r'; }
 reg_has_key() { "$wine" reg query "$1" >/dev/null 2>&1; }
 reg_lacks_key() { ! reg_has_key "$1"; }
+# The port the window saved in the user's settings, empty when none is.
+saved_port() { reg_query "$user_key" | sed -n 's/.*cb1\.Text *REG_SZ *//p'; }
 # Everything of the prefix's drive C that is not Wine's own scratch.
 drive_files() { (cd "$drive_c" && find . -path ./windows -prune -o -path './users/*/Temp' -prune -o -print | sort); }
 
@@ -57,7 +59,7 @@ check "the installed tool starts and tells its version ($cli_out)" has "$version
 # The user's own settings, which the uninstall must leave: in place, and
 # seen in place, before it runs.
 "$wine" reg add "$user_key" /v cb1.Text /d COM9 /f >/dev/null 2>&1
-port=$(reg_query "$user_key" | sed -n 's/.*cb1\.Text *REG_SZ *//p')
+port=$(saved_port)
 check "the user's settings are in place before the uninstall (the port saved: ${port:-none})" \
   [ "$port" = COM9 ]
 "$wine" "$program_dir/uninstall.exe" /S
@@ -83,7 +85,7 @@ check "the uninstall removes the shortcut" [ ! -e "$shortcut" ]
 check "the uninstall removes its entry in Add/Remove Programs" reg_lacks_key "$uninstall_key"
 left=$(diff <(echo "$before") <(drive_files) | grep '^[<>]')
 check "nothing else is left on drive C${left:+: $left}" [ -z "$left" ]
-port=$(reg_query "$user_key" | sed -n 's/.*cb1\.Text *REG_SZ *//p')
+port=$(saved_port)
 check "the user's settings stay (the port saved: ${port:-none})" [ "$port" = COM9 ]
 "$wine" reg delete "$user_key" /v cb1.Text /f >/dev/null 2>&1
 
