@@ -8,7 +8,6 @@
 #include "panel/panel_errors.h"
 #include "panel/panel_fields.h"
 #include "panel/panel_session.h"
-#include "panel/reply_checks.h"
 #include "panel/settings_file.h"
 #include "serial/serial_error.h"
 #include "support/log.h"
@@ -70,16 +69,20 @@ QString FieldCaption(const std::string& field) {
   }
 }
 
-QString CommandCaption(const std::string& command) {
-  if (CommandName(command) == kPresentedKeyCommand) return QString::fromUtf8("Ключ у считывателя");
-  const std::vector<PanelField> fields = FieldsOfCommand(command);
-  if (fields.size() == 1) return FieldCaption(FieldName(fields.front()));
-  if (!fields.empty()) return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
-  return QString::fromUtf8("Запрос к охранной панели");
-}
-
-QString CommandInSentence(const std::string& command) {
-  return LowerFirst(CommandCaption(command));
+QString StepCaption(const Step& step) {
+  switch (step.subject) {
+    case Subject::kProbe:
+      return QString::fromUtf8("Запрос связи с охранной панелью");
+    case Subject::kPresentedKey:
+      return QString::fromUtf8("Ключ у считывателя");
+    case Subject::kKey:
+      return FieldCaption("key" + std::to_string(step.index));
+    case Subject::kFlags:
+      return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
+    case Subject::kNumber:
+      break;
+  }
+  return FieldCaption("number" + std::to_string(step.index));
 }
 
 QString ReplyProblemText(ReplyProblem problem) {
@@ -103,40 +106,80 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
   return lines.join(QChar('\n'));
 }
 
-QString RefusalText(const RefusedReply& refused) {
-  return CommandCaption(refused.command) + ": " + ReplyProblemText(refused.problem);
+namespace {
+
+QString StepLine(const Outcome& story, size_t i) {
+  const StepOutcome& s = story.steps[i];
+  const QString lead =
+      s.step.phase == Phase::kReadBack ? QString::fromUtf8("Чтение обратно: ") : QString();
+  QString why;
+  switch (s.verdict) {
+    case Verdict::kTaken:
+    case Verdict::kInDoubt:
+      return {};
+    case Verdict::kNoAnswer:
+      why = ReplyProblemText(ReplyProblem::kNotAnswered);
+      break;
+    case Verdict::kRefused:
+      why = ReplyProblemText(s.problem);
+      break;
+    case Verdict::kExtraAnswer:
+      if (s.repeats >= 0 && static_cast<size_t>(s.repeats) != i)
+        return lead +
+               QString::fromUtf8(
+                   "%1: ответ охранной панели пришёл дважды, второй раз — "
+                   "вместе с ответом на «%2»")
+                   .arg(StepCaption(story.steps[s.repeats].step), LowerFirst(StepCaption(s.step)));
+      why = s.repeats >= 0 ? QString::fromUtf8("ответ охранной панели пришёл дважды")
+                           : QString::fromUtf8(
+                                 "охранная панель ответила больше раз, чем её "
+                                 "спросили");
+      break;
+  }
+  return lead + StepCaption(s.step) + ": " + why;
 }
 
-QString UnconfirmedLines(const std::vector<std::string>& commands,
-                         const std::vector<std::string>& came) {
+}  // namespace
+
+QString StoryText(const Outcome& story) {
   QStringList lines;
-  for (size_t i = 0; i < commands.size(); ++i) {
-    const std::string reply = i < came.size() ? came[i] : std::string();
-    const QString why = ReplyProblemText(WriteReplyProblem(reply));
-    lines << CommandCaption(commands[i]) + ": " + why;
+  const int fault = story.FirstFault();
+  if (fault >= 0) lines << StepLine(story, static_cast<size_t>(fault));
+  int doubtFrom = -1;
+  for (size_t i = 0; i < story.steps.size(); ++i) {
+    if (static_cast<int>(i) == fault) continue;
+    if (story.steps[i].verdict == Verdict::kInDoubt && doubtFrom < 0)
+      doubtFrom = story.steps[i].span_from;
+    const QString line = StepLine(story, i);
+    if (!line.isEmpty()) lines << line;
   }
+  if (doubtFrom >= 0)
+    lines << QString::fromUtf8(
+                 "Охранная панель ответила больше раз, чем её спросили: ни одна запись, начиная "
+                 "с «%1», не может считаться подтверждённой")
+                 .arg(LowerFirst(StepCaption(story.steps[doubtFrom].step)));
   return lines.join(QChar('\n'));
 }
 
 QString ExchangeFailureText(const std::exception& error, const QString& port) {
   const QString at = port.isEmpty() ? QString() : QString::fromUtf8(" на порту %1").arg(port);
-  if (const auto* read = dynamic_cast<const EPanelReadError*>(&error)) {
-    QStringList lines;
-    for (const RefusedReply& refused : read->Refused()) lines << RefusalText(refused);
-    return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) +
-           lines.join(QChar('\n'));
+  if (const auto* failed = dynamic_cast<const EOperationFailed*>(&error)) {
+    const Outcome& story = failed->Story();
+    if (story.lost) {
+      try {
+        std::rethrow_exception(story.lost);
+      } catch (const std::exception& lost) {
+        return ExchangeFailureText(lost, port);
+      }
+    }
+    return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) + StoryText(story);
   }
-  if (const auto* reply = dynamic_cast<const EPanelReplyError*>(&error))
-    return QString::fromUtf8("Не удалось прочитать %1: %2")
-        .arg(CommandInSentence(reply->Command()), ReplyProblemText(reply->Problem()));
-  if (const auto* write = dynamic_cast<const EPanelWriteError*>(&error))
-    return QString::fromUtf8("Охранная панель%1 не подтвердила запись:\n").arg(at) +
-           UnconfirmedLines(write->Commands(), write->Replies());
-  if (const auto* stopped = dynamic_cast<const EPanelStoppedAnswering*>(&error))
-    return QString::fromUtf8(
-               "Охранная панель%1 перестала отвечать при записи: %2; дальше ничего "
-               "не отправлено")
-        .arg(at, CommandInSentence(stopped->Command()));
+  if (const auto* differ = dynamic_cast<const EImagesDiffer*>(&error)) {
+    QStringList fields;
+    for (const std::string& field : differ->Fields()) fields << FieldCaption(field);
+    return QString::fromUtf8("Два чтения охранной панели%1 дали разное: %2. Прочитайте ещё раз")
+        .arg(at, fields.join(", "));
+  }
   if (const auto* closed = dynamic_cast<const EPortNotOpen*>(&error))
     return QString::fromUtf8(
                "Порт %1 не открыт: охранной панели ничего не отправлено. Щёлкните "
