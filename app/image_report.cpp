@@ -85,6 +85,10 @@ QString StepCaption(const Step& step) {
   return FieldCaption("number" + std::to_string(step.index));
 }
 
+QString StepInSentence(const Step& step) {
+  return LowerFirst(StepCaption(step));
+}
+
 QString ReplyProblemText(ReplyProblem problem) {
   switch (problem) {
     case ReplyProblem::kNotAnswered:
@@ -108,56 +112,108 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
 
 namespace {
 
-QString StepLine(const Outcome& story, size_t i) {
+// Why steps[i] was not taken, and the step to name for it (the one whose
+// answer came twice or late, else itself). Empty for a step taken or in
+// doubt.
+QString StepWhy(const Outcome& story, size_t i, const Step*& named) {
   const StepOutcome& s = story.steps[i];
-  const QString lead =
-      s.step.phase == Phase::kReadBack ? QString::fromUtf8("Чтение обратно: ") : QString();
-  QString why;
+  named = &s.step;
   switch (s.verdict) {
     case Verdict::kTaken:
     case Verdict::kInDoubt:
       return {};
     case Verdict::kNoAnswer:
-      why = ReplyProblemText(ReplyProblem::kNotAnswered);
-      break;
+      return ReplyProblemText(ReplyProblem::kNotAnswered);
     case Verdict::kRefused:
-      why = ReplyProblemText(s.problem);
-      break;
+      return ReplyProblemText(s.problem);
     case Verdict::kExtraAnswer:
-      if (s.repeats >= 0 && static_cast<size_t>(s.repeats) != i)
-        return lead +
-               QString::fromUtf8(
-                   "%1: ответ охранной панели пришёл дважды, второй раз — "
-                   "вместе с ответом на «%2»")
-                   .arg(StepCaption(story.steps[s.repeats].step), LowerFirst(StepCaption(s.step)));
-      why = s.repeats >= 0 ? QString::fromUtf8("ответ охранной панели пришёл дважды")
-                           : QString::fromUtf8(
-                                 "охранная панель ответила больше раз, чем её "
-                                 "спросили");
       break;
   }
-  return lead + StepCaption(s.step) + ": " + why;
+  if (s.repeats < 0 && s.fits >= 0)
+    return QString::fromUtf8(
+               "охранная панель ответила больше раз, чем её спросили (лишний ответ похож на "
+               "ответ на «%1»)")
+        .arg(StepInSentence(story.steps[s.fits].step));
+  if (s.repeats < 0)
+    return QString::fromUtf8("охранная панель ответила больше раз, чем её спросили");
+  if (static_cast<size_t>(s.repeats) == i)
+    return QString::fromUtf8("ответ охранной панели пришёл дважды");
+  const StepOutcome& owner = story.steps[s.repeats];
+  named = &owner.step;
+  return (owner.verdict == Verdict::kNoAnswer
+              ? QString::fromUtf8("ответ охранной панели опоздал и пришёл вместе с ответом на «%1»")
+              : QString::fromUtf8(
+                    "ответ охранной панели пришёл дважды, второй раз — вместе с ответом на «%1»"))
+      .arg(LowerFirst(StepCaption(s.step)));
+}
+
+QString StepLine(const Outcome& story, size_t i) {
+  const Step* named = nullptr;
+  const QString why = StepWhy(story, i, named);
+  if (why.isEmpty()) return {};
+  const QString lead = story.steps[i].step.phase == Phase::kReadBack
+                           ? QString::fromUtf8("Чтение обратно: ")
+                           : QString();
+  return lead + StepCaption(*named) + ": " + why;
+}
+
+// A read that failed at one field: "Не удалось прочитать ключ 2: охранная
+// панель не ответила", and the other fields that failed after it.
+QString ReadFailureText(const Outcome& story) {
+  const int seen = story.FaultSeenAt();
+  if (seen < 0) return StoryText(story);
+  const Step* named = nullptr;
+  const QString why = StepWhy(story, static_cast<size_t>(seen), named);
+  if (why.isEmpty() || named->phase != Phase::kRead) return StoryText(story);
+  QString text =
+      QString::fromUtf8("Не удалось прочитать %1: %2").arg(LowerFirst(StepCaption(*named)), why);
+  QStringList more;
+  for (size_t i = 0; i < story.steps.size(); ++i)
+    if (static_cast<int>(i) != seen)
+      if (const QString line = StepLine(story, i); !line.isEmpty()) more << line;
+  if (!more.isEmpty()) text += ";\n" + more.join(QChar('\n'));
+  return text;
 }
 
 }  // namespace
 
-QString StoryText(const Outcome& story) {
+QString StoryText(const Outcome& story, StoryPart part, const QString& lineEnd) {
+  // The writes' lines leave out a write nothing came to: the box says the
+  // panel stopped there.
+  const auto kept = [&](size_t i) {
+    const Step& step = story.steps[i].step;
+    switch (part) {
+      case StoryPart::kAll:
+        return true;
+      case StoryPart::kWrites:
+        return step.phase != Phase::kReadBack && story.steps[i].verdict != Verdict::kNoAnswer;
+      case StoryPart::kReadBack:
+        return step.phase == Phase::kReadBack;
+    }
+    return true;
+  };
+  const auto line = [&](size_t i) {
+    if (part == StoryPart::kAll) return StepLine(story, i);
+    const Step* named = nullptr;
+    const QString why = StepWhy(story, i, named);
+    return why.isEmpty() ? why : StepCaption(*named) + ": " + why + lineEnd;
+  };
   QStringList lines;
-  const int fault = story.FirstFault();
-  if (fault >= 0) lines << StepLine(story, static_cast<size_t>(fault));
+  const int fault = story.FaultSeenAt();
+  if (fault >= 0 && kept(static_cast<size_t>(fault))) lines << line(static_cast<size_t>(fault));
   int doubtFrom = -1;
   for (size_t i = 0; i < story.steps.size(); ++i) {
-    if (static_cast<int>(i) == fault) continue;
+    if (static_cast<int>(i) == fault || !kept(i)) continue;
     if (story.steps[i].verdict == Verdict::kInDoubt && doubtFrom < 0)
       doubtFrom = story.steps[i].span_from;
-    const QString line = StepLine(story, i);
-    if (!line.isEmpty()) lines << line;
+    if (const QString text = line(i); !text.isEmpty()) lines << text;
   }
   if (doubtFrom >= 0)
     lines << QString::fromUtf8(
                  "Охранная панель ответила больше раз, чем её спросили: ни одна запись, начиная "
                  "с «%1», не может считаться подтверждённой")
                  .arg(LowerFirst(StepCaption(story.steps[doubtFrom].step)));
+  lines.removeAll(QString());
   return lines.join(QChar('\n'));
 }
 
@@ -172,6 +228,11 @@ QString ExchangeFailureText(const std::exception& error, const QString& port) {
         return ExchangeFailureText(lost, port);
       }
     }
+    const int seen = story.FaultSeenAt();
+    if (seen >= 0 &&
+        story.steps[static_cast<size_t>(story.Blamed(static_cast<size_t>(seen)))].step.phase ==
+            Phase::kRead)
+      return ReadFailureText(story);
     return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) + StoryText(story);
   }
   if (const auto* differ = dynamic_cast<const EImagesDiffer*>(&error)) {

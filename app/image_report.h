@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "panel/panel_image.h"
 #include "panel/operation.h"
+#include "panel/panel_image.h"
 
 // The name a user reads for a field of the settings file ("key2", "number3",
 // "dial5", "day1"); the file's name itself for any other.
@@ -20,6 +20,8 @@ QString FieldCaption(const std::string& field);
 // "Ключ у считывателя", "Флаги «Дозвон» и «24 часа»", "Номер 3
 // (Размыкание шлейфа 2)").
 QString StepCaption(const Step& step);
+// The same inside a sentence: "ключ 2", "флаги «Дозвон» и «24 часа»".
+QString StepInSentence(const Step& step);
 
 // What was wrong with a reply, in the window's words.
 QString ReplyProblemText(ReplyProblem problem);
@@ -33,7 +35,12 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
 // One line for each step of a story that was not taken, the one at fault
 // first: "Ключ 2: охранная панель не ответила". Steps of the read-back say
 // so.
-QString StoryText(const Outcome& story);
+// part: the writes alone (a write nothing came to left out) or the
+// read-back alone, each line then without the read-back's lead and ended by
+// lineEnd.
+enum class StoryPart { kAll, kWrites, kReadBack };
+QString StoryText(const Outcome& story, StoryPart part = StoryPart::kAll,
+                  const QString& lineEnd = QString());
 
 // The cause of an error that ended an exchange with the panel on port (empty
 // when it is not known): the story of an operation that failed, a closed

@@ -78,16 +78,18 @@ QString WriteResultText(const CheckedWrite& result, WritePart part, const QStrin
   }
   const Outcome& story = result.story;
   const bool lostAfterWrite = result.LostAfterWrite();
-  if (!result.WritesConfirmed() || (story.FirstFault() >= 0 && !lostAfterWrite &&
-                                    story.steps[story.FirstFault()].step.phase == Phase::kProbe))
+  if (const QString refused = StoryText(story, StoryPart::kWrites); !refused.isEmpty())
     parts << QString::fromUtf8("Охранная панель на порту %1 не подтвердила запись:\n").arg(port) +
-                 StoryText(story);
-  if (result.Stopped())
+                 refused;
+  for (const StepOutcome& s : story.steps) {
+    if (!s.step.IsWrite() || s.verdict != Verdict::kNoAnswer || result.Lost()) continue;
     parts << QString::fromUtf8(
-                 "Охранная панель на порту %1 перестала отвечать при записи; дальше ничего не "
-                 "отправлено.\nПанель может хранить запись не до конца: проверьте кабель и "
-                 "питание охранной панели и запишите ещё раз.")
-                 .arg(port);
+                 "Охранная панель на порту %1 перестала отвечать при записи: %2; "
+                 "дальше ничего не отправлено.\nПанель может хранить запись не до "
+                 "конца: проверьте кабель и питание охранной панели и запишите "
+                 "ещё раз.")
+                 .arg(port, StepInSentence(s.step));
+  }
   if (result.Lost()) {
     QString cause;
     try {
@@ -107,7 +109,7 @@ QString WriteResultText(const CheckedWrite& result, WritePart part, const QStrin
                         .arg(cause));
   } else if (result.WritesConfirmed() && !result.Stopped() && !result.read_back) {
     parts << QString::fromUtf8("Запись отправлена, но прочитать панель обратно не удалось:\n") +
-                 StoryText(story) + "\n" + ReadAgainAdvice();
+                 StoryText(story, StoryPart::kReadBack, ".") + "\n" + ReadAgainAdvice();
   }
   if (result.read_back && !result.Done()) {
     if (result.differences.empty()) {

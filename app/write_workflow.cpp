@@ -39,9 +39,18 @@ void Log(const std::string& utf8) {
 // What the box does not show goes to the log: the commands and what came.
 void LogResult(const CheckedWrite& result) {
   for (const StepOutcome& s : result.story.steps) {
-    if (s.Taken()) continue;
-    Log(std::string(s.step.phase == Phase::kReadBack ? "Чтение обратно: " : "Не подтверждена: ") +
-        CommandName(s.step.command) + " \"" + EscapedBytes(s.came + s.after) + "\"");
+    if (s.Taken() || s.step.phase == Phase::kProbe) continue;
+    const std::string came = EscapedBytes(s.came + s.after);
+    const std::string name = CommandName(s.step.command);
+    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer)
+      Log("Нет ответа на запись " + name);
+    else if (s.step.IsWrite())
+      Log("Не подтверждена запись " + name + ": \"" + came + "\"");
+    else
+      Log("Чтение обратно: " + name + " " +
+          ReplyProblemText(s.verdict == Verdict::kNoAnswer ? ReplyProblem::kNotAnswered : s.problem)
+              .toStdString() +
+          ": \"" + came + "\"");
   }
   if (result.story.lost) {
     try {

@@ -54,7 +54,9 @@ bool CheckedWrite::WritesConfirmed() const {
 
 namespace {
 
+// A write that nothing came to, the line still there.
 bool StoppedIn(const Outcome& story) {
+  if (story.lost) return false;
   for (const StepOutcome& s : story.steps)
     if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) return true;
   return false;

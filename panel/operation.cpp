@@ -97,16 +97,21 @@ int Outcome::Blamed(size_t i) const {
   return steps[i].repeats >= 0 ? steps[i].repeats : static_cast<int>(i);
 }
 
-int Outcome::FirstFault() const {
-  int first = -1;
+int Outcome::FaultSeenAt() const {
+  int seen = -1;
   for (size_t i = 0; i < steps.size(); ++i) {
     // A write in doubt is a consequence: the fault is the answer too many.
     if (steps[i].Taken() || steps[i].verdict == Verdict::kInDoubt) continue;
-    const int blamed = Blamed(i);
-    if (first < 0 || blamed < first) first = blamed;
+    if (seen < 0 || Blamed(i) < Blamed(static_cast<size_t>(seen))) seen = static_cast<int>(i);
   }
-  if (first < 0 && lost) first = static_cast<int>(steps.size()) - 1;
-  return first;
+  if (seen < 0 && lost) seen = static_cast<int>(steps.size()) - 1;
+  return seen;
+}
+
+int Outcome::FirstFault() const {
+  const int seen = FaultSeenAt();
+  return seen < 0 || static_cast<size_t>(seen) >= steps.size() ? seen
+                                                               : Blamed(static_cast<size_t>(seen));
 }
 
 EOperationFailed::EOperationFailed(Outcome outcome)
@@ -269,6 +274,23 @@ void OperationRunner::ExtraAnswer(size_t i, const std::string& bytes, bool inAtt
     }
   }
   s.span_from = static_cast<int>(first);
+  if (s.repeats < 0 && !s.step.IsWrite()) {
+    for (const std::string& part : DataParts(bytes)) {
+      if (ShapeFits(part, s.step.shape) && inAttempt) continue;
+      for (size_t j = i; s.fits < 0 && j-- > 0;)
+        if (!outcome_.steps[j].step.IsWrite() && ShapeFits(part, outcome_.steps[j].step.shape))
+          s.fits = static_cast<int>(j);
+    }
+  }
+  // Its own answer twice, or an earlier step's with the same data: both
+  // are named.
+  if (s.repeats == static_cast<int>(i)) {
+    const std::vector<std::string> parts = DataParts(bytes);
+    for (size_t j = i; !parts.empty() && s.fits < 0 && j-- > 0;) {
+      const StepOutcome& e = outcome_.steps[j];
+      if (!e.step.IsWrite() && e.Taken() && e.data == parts.front()) s.fits = static_cast<int>(j);
+    }
+  }
   if (s.step.IsWrite()) DoubtWritesFrom(first);
 }
 
@@ -280,17 +302,21 @@ int OperationRunner::RepeatedStep(size_t i, const std::string& bytes, bool inAtt
       const StepOutcome& e = outcome_.steps[j];
       if (e.step.IsWrite()) continue;
       if (e.Taken() && e.data == part) return static_cast<int>(j);
-      // A read that failed may have its own answer late: whose it is
-      // cannot be told then.
-      if (!e.Taken() && ShapeFits(part, e.step.shape)) return -1;
+      // A read that got nothing may have its own answer late; one that
+      // failed otherwise leaves it open whose the answer is.
+      if (!e.Taken() && ShapeFits(part, e.step.shape))
+        return e.came.empty() ? static_cast<int>(j) : -1;
     }
     return -1;
   };
   const std::vector<std::string> parts = DataParts(bytes);
   if (!inAttempt) {
     // After its attempt: its own answer again, or an earlier one's.
+    const Step& step = outcome_.steps[i].step;
     for (const std::string& part : parts) {
       if (!own.empty() && part == own) return static_cast<int>(i);
+      // A read that took no answer of its own may have it late.
+      if (own.empty() && !step.IsWrite() && ShapeFits(part, step.shape)) return -1;
       if (const int j = earlier(part); j >= 0) return j;
     }
     return -1;

@@ -83,6 +83,10 @@ struct StepOutcome {
   // may belong to any step from span_from to this one.
   int repeats = -1;
   int span_from = -1;
+  // kExtraAnswer that cannot be placed: the latest earlier read whose shape
+  // its data has (the likeliest owner); answered twice with data an earlier
+  // read also took: that read, whose answer it may be. -1: none.
+  int fits = -1;
 
   bool Taken() const { return verdict == Verdict::kTaken; }
 };
@@ -97,6 +101,8 @@ struct Outcome {
   // Where the story went wrong first: the step at fault (an answer that came
   // twice is blamed on the step that it repeats); -1 when none did.
   int FirstFault() const;
+  // The step in whose attempt (or after it) that fault was seen.
+  int FaultSeenAt() const;
   // The step at fault for steps[i]: the step it repeats, else itself.
   int Blamed(size_t i) const;
 };

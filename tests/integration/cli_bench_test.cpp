@@ -36,9 +36,11 @@ TEST(CliBench, PresentedKeyIsShownOnlyWhenItHasAKeysShape) {
     std::vector<std::string> misbehaviour;
     std::string words;
   } cases[] = {
-      {{"--answer-as", "+T00:+H05"}, "+T00 on PORT got a reply that is not a key"},
-      {{"--bad-hex", "--match", "+T00"}, "+T00 on PORT got a reply that is not a key"},
-      {{"--twice", "+T00:130"}, "+T00 on PORT was followed by more than its answer"},
+      {{"--answer-as", "+T00:+H05"},
+       "the presented key (+T00) on PORT got a reply that is not a key"},
+      {{"--bad-hex", "--match", "+T00"},
+       "the presented key (+T00) on PORT got a reply that is not a key"},
+      {{"--twice", "+T00:130"}, "the presented key (+T00) on PORT was answered twice"},
       {{"--present", "none", "--reader-wait", "200"},
        "no key was presented to the reader on PORT within 5 s (the panel answered "
        "\"ERROR\\r\\n\")"},

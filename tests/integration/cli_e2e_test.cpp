@@ -176,7 +176,9 @@ TEST(CliEndToEnd, AWriteRefusedInTheMiddleSaysWhatCameAndWhereThePanelNowDiffers
   const std::string port = sim.SlavePath();
   EXPECT_EQ(run.err, "orvex-gsm-cli: not accepted by the panel on " + port +
                          ": number2 (+H02)\n"
-                         "orvex-gsm-cli: number2 (+H02) was answered \"ERROR\\r\\n\"\n"
+                         "orvex-gsm-cli: the panel on " +
+                         port +
+                         " refused number2 (+H02): \"ERROR\\r\\n\"\n"
                          "orvex-gsm-cli: the panel read back on " +
                          port +
                          " differs in number2\n"
@@ -203,13 +205,16 @@ TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
     std::vector<std::string> misbehaviour;
     std::string words;
   } cases[] = {
-      {{"--twice", "+T02"}, "key2 (+T02) on PORT got a reply holding more than one answer"},
-      {{"--twice", "+T02:150"}, "more than"},
-      {{"--twice", "+H06:130"}, "number6 (+H06) on PORT was followed by more than its answer"},
+      {{"--twice", "+T02"}, "key2 (+T02) on PORT was answered twice"},
+      {{"--twice", "+T02:150"}, "(or key2 (+T02)'s answer, which is the same, came twice)"},
+      {{"--twice", "+H06:130"},
+       "number6 (+H06)'s answer came twice on PORT, the second time with key1 (+T01)"},
       {{"--late", "+T02:350"}, "key2 (+T02) on PORT was not answered"},
       {{"--answer-as", "+H02:+s"}, "number2 (+H02) on PORT got a reply that is not a number"},
       {{"--error-on", "+H03"},
-       "number3 (+H03) on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
+       "the panel on PORT refused number3 (+H03): \"ERROR\\r\\n\"\norvex-gsm-cli: nothing was "
+       "read: the "
+       "panel refused the command"},
       {{"--pieces", "40", "--piece-gap", "90", "--match", "+H01"}, "number1 (+H01) on PORT"},
       {{"--hangup-mid", "+H03"},
        "the line to PORT was lost during number3 (+H03) (Input/output error)\n"
@@ -240,7 +245,7 @@ TEST(CliEndToEnd, TheFastLinkEndsAtTheAnswerAndStillCatchesARepeatedOne) {
   SimProcess slow({"--twice", "+T02:50"});
   CliRun run = Cli({"--port", slow.SlavePath(), "read"});
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_NE(run.err.find("(+T02) on " + slow.SlavePath() + " got a reply holding more than one"),
+  EXPECT_NE(run.err.find("key2 (+T02) on " + slow.SlavePath() + " was answered twice"),
             std::string::npos)
       << run.err;
 
@@ -396,7 +401,7 @@ TEST(CliEndToEnd, BadArgumentsAreNamed) {
       {{"--bogus", "probe"}, "unknown option --bogus"},
       {{"probe", "--port"}, "option --port needs a value"},
       {{"probe", "-p"}, "option --port needs a value"},
-      {{"write", "-", "--verify"}, "--verify is for read only"},
+      {{"write", "-", "--verify"}, "--verify is for read and diff only"},
   };
   for (const auto& c : cases) {
     CliRun run = Cli(c.args);

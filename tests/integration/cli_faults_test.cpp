@@ -275,7 +275,7 @@ TEST(CliFaults, MessagesSayWhatCameAndWhere) {
   SimProcess lost({"--hangup-mid", "+T01"});
   run = Cli({"--port", lost.SlavePath(), "probe"});
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_NE(run.err.find("was lost during key1 (+T01) ("), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("was lost during the probe +T01 ("), std::string::npos) << run.err;
 
   std::string crOnly = kSettings;
   std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');

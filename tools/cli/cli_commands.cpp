@@ -196,42 +196,64 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
       WriteAndReadBack(link.session, image, WritePart::kWholePanel, options);
   const Outcome& story = result.story;
 
-  // The writes not confirmed (and a probe answered twice): each with what
-  // came, the one at fault first.
-  std::vector<std::string> names;
-  const StepOutcome* stopped = nullptr;
-  for (const StepOutcome& s : story.steps) {
-    if (s.Taken() || s.step.phase == Phase::kReadBack) continue;
-    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) stopped = &s;
-    names.push_back(StepName(s.step));
-  }
-  PanelOutcome refused;
-  if (!names.empty()) {
-    std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(names) + "\n" +
-                       StoryLines(story, cx.port, StoryPart::kWrites);
-    if (stopped != nullptr)
-      text += "\nthe panel on " + cx.port + " stopped answering at " + StepName(stopped->step) +
-              ": nothing more was sent";
-    Tell(*cx.err, text + "\n" + half);
-    refused = {kExitNotAccepted, "not confirmed: " + Joined(names)};
-    if (stopped != nullptr) return refused;
-  }
   std::string lost = "the write was sent but not read back: ";
   lost += before != nullptr ? "see what the panel holds with read, or set the fields again"
                             : "compare with diff FILE, or write the file again";
   if (result.Lost())
     return {LineLost(story, cx, result.LostAfterWrite() ? lost : half, !result.LostAfterWrite()),
             "line lost", true};
+
+  // The writes not confirmed (and a probe answered twice), each with what
+  // came, the one at fault first. A write nothing came to stopped the rest.
+  std::vector<std::string> names;
+  const StepOutcome* stopped = nullptr;
+  bool doubt = false;
+  for (const StepOutcome& s : story.steps) {
+    if (s.Taken() || s.step.phase == Phase::kReadBack) continue;
+    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) {
+      stopped = &s;
+      continue;
+    }
+    doubt = doubt || s.verdict == Verdict::kInDoubt || s.verdict == Verdict::kExtraAnswer;
+    names.push_back(StepName(s.step));
+  }
+  PanelOutcome refused;
+  std::string text;
+  if (!names.empty()) {
+    text = "not accepted by the panel on " + cx.port + ": " + Joined(names) + "\n" +
+           StoryLines(story, cx.port, StoryPart::kWrites, true);
+    refused = {kExitNotAccepted, "not confirmed: " + Joined(names)};
+  }
+  if (stopped != nullptr) {
+    if (!text.empty()) text += "\n";
+    text += "the panel on " + cx.port + " stopped answering at " + StepName(stopped->step) +
+            ": nothing more was sent";
+    refused = {kExitNotAccepted, "stopped answering at " + StepName(stopped->step)};
+  }
+  // What the panel holds now is told by the read-back, when one follows.
+  if (!text.empty() && (stopped != nullptr || doubt || cx.no_verify)) text += "\n" + half;
+  if (!text.empty()) Tell(*cx.err, text);
+  if (stopped != nullptr) return refused;
   if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
   if (!result.read_back) {
-    std::string text;
-    const std::string lines = StoryLines(story, cx.port, StoryPart::kReadBack);
+    // Each refusal once: a read-back leaves out the fields whose write was
+    // refused and told already.
+    Outcome readBack = story;
+    for (StepOutcome& r : readBack.steps) {
+      if (r.step.phase != Phase::kReadBack) continue;
+      for (const StepOutcome& w : story.steps)
+        if (w.step.IsWrite() && !w.Taken() && w.step.subject == r.step.subject &&
+            w.step.index == r.step.index && r.verdict == w.verdict)
+          r.verdict = Verdict::kTaken;
+    }
+    std::string lines = StoryLines(readBack, cx.port, StoryPart::kReadBack);
+    std::string told;
     for (size_t at = 0; at < lines.size();) {
       const size_t end = std::min(lines.find('\n', at), lines.size());
-      text += "reading back: " + lines.substr(at, end - at) + "\n";
+      told += "reading back: " + lines.substr(at, end - at) + "\n";
       at = end + 1;
     }
-    Tell(*cx.err, text + lost);
+    Tell(*cx.err, told + lost);
     return refused.code != kExitOk ? refused : PanelOutcome{kExitNotAccepted, "reply refused"};
   }
   // A refused write still says in which state it left the panel.

@@ -51,23 +51,31 @@ std::string StepLine(const Outcome& story, size_t i, const std::string& port) {
         return "the panel on " + port + " refused " + name + ": " + Quoted(s.came);
       if (s.problem == ReplyProblem::kAnsweredWithout)
         return name + " on " + port + " was answered without \"OK\": " + Quoted(s.came);
-      if (s.step.IsWrite())
-        return name + " on " + port +
-               " was answered with more or other than \"OK\": " + Quoted(s.came);
+      // Another answer than a write's "OK" alone: the header names the port.
+      if (s.step.IsWrite()) return name + " was answered " + Quoted(s.came);
       return name + " on " + port + " " + ShapeText(s.step.shape) + ": " + Quoted(s.came) + then;
     case Verdict::kExtraAnswer:
       break;
   }
   const std::string came = s.after.empty() ? s.came : s.came + s.after;
   if (s.repeats >= 0) {
-    const std::string twice = StepName(story.steps[s.repeats].step);
+    const StepOutcome& owner = story.steps[s.repeats];
+    const std::string twice = StepName(owner.step);
     if (static_cast<size_t>(s.repeats) == i)
-      return twice + " on " + port + " was answered twice: " + Quoted(came);
+      return twice + " on " + port + " was answered twice: " + Quoted(came) +
+             (s.fits < 0 ? ""
+                         : "\n(or " + StepName(story.steps[s.fits].step) +
+                               "'s answer, which is the same, came twice)");
+    if (owner.verdict == Verdict::kNoAnswer)
+      return twice + " on " + port + " was answered late, with " + name + ": " + Quoted(came);
     return twice + "'s answer came twice on " + port + ", the second time with " + name + ": " +
            Quoted(came);
   }
   std::string line = name + " on " + port + " got more than one answer: " + Quoted(came);
-  if (s.span_from >= 0 && static_cast<size_t>(s.span_from) < i)
+  if (s.fits >= 0)
+    line += "\nthe answer too many is " + StepName(story.steps[s.fits].step) +
+            "'s or an earlier command's";
+  else if (s.span_from >= 0 && static_cast<size_t>(s.span_from) < i)
     line += "\nthe answer too many may belong to any command from " +
             StepName(story.steps[s.span_from].step) + " to " + name;
   return line;
@@ -101,17 +109,25 @@ std::string StepName(const Step& step) {
   return "number" + std::to_string(step.index) + " (" + command + ")";
 }
 
-std::string StoryLines(const Outcome& story, const std::string& port, StoryPart part) {
+std::string StoryLines(const Outcome& story, const std::string& port, StoryPart part,
+                       bool skipStopped) {
   std::vector<size_t> order;
-  const int fault = story.FirstFault();
+  const int fault = story.FaultSeenAt();
   if (fault >= 0 && InPart(story.steps[fault], part)) order.push_back(static_cast<size_t>(fault));
   for (size_t i = 0; i < story.steps.size(); ++i)
     if (static_cast<int>(i) != fault && InPart(story.steps[i], part)) order.push_back(i);
   std::string text;
   int doubtFrom = -1;
+  std::vector<bool> toldLate(story.steps.size(), false);
+  for (const StepOutcome& s : story.steps)
+    if (s.verdict == Verdict::kExtraAnswer && s.repeats >= 0 &&
+        story.steps[s.repeats].verdict == Verdict::kNoAnswer)
+      toldLate[s.repeats] = true;
   for (size_t i : order) {
     const StepOutcome& s = story.steps[i];
+    if (toldLate[i]) continue;
     if (s.verdict == Verdict::kInDoubt && doubtFrom < 0) doubtFrom = s.span_from;
+    if (skipStopped && s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) continue;
     const std::string line = StepLine(story, i, port);
     if (!line.empty()) text += (text.empty() ? "" : "\n") + line;
   }
@@ -122,7 +138,7 @@ std::string StoryLines(const Outcome& story, const std::string& port, StoryPart 
 }
 
 std::string StoryAdvice(const Outcome& story, const std::string& again) {
-  const int fault = story.FirstFault();
+  const int fault = story.FaultSeenAt();
   const Verdict verdict = fault < 0 ? Verdict::kTaken : story.steps[fault].verdict;
   const ReplyProblem problem = fault < 0 ? ReplyProblem::kNone : story.steps[fault].problem;
   const std::string log = " (the exact replies are in log.txt with -d)";

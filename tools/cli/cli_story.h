@@ -16,9 +16,11 @@ std::string StepName(const Step& step);
 std::string Quoted(const std::string& bytes);
 
 // One line for each step of the phases chosen that was not taken, the
-// step at fault first, on port; empty when there is none.
+// step at fault first, on port; empty when there is none. skipStopped
+// leaves out a write that nothing came to (the caller says it stopped).
 enum class StoryPart { kAll, kWrites, kReadBack };
-std::string StoryLines(const Outcome& story, const std::string& port, StoryPart part);
+std::string StoryLines(const Outcome& story, const std::string& port, StoryPart part,
+                       bool skipStopped = false);
 
 // What to do next, for the fault the story blames first: again is the
 // command that repeats the work ("read again").
