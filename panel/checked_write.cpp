@@ -87,7 +87,7 @@ CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, W
   OperationRunner& runner = session.Runner();
   runner.Begin();
   try {
-    SendImageWrites(runner, wanted, before);
+    SendImageWrites(runner, ImageWriteSteps(wanted, before, options.keysLast));
     // The writes' end is paid before the read-back: a late copy of one
     // write's "OK" must never be taken for a read's answer.
     runner.Settle();

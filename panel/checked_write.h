@@ -59,6 +59,9 @@ struct CheckedWrite {
 struct WriteOptions {
   const PanelImage* before = nullptr;
   bool readBack = true;
+  // The keys after the numbers: the tool's own order, in which the write's
+  // end waits least. The window writes in the pages' order.
+  bool keysLast = false;
   std::function<void()> beforeReadBack;
 };
 

@@ -23,7 +23,7 @@ std::string EscapedBytes(const std::string& bytes) {
   return out;
 }
 
-PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order) {
+std::vector<Step> ImageReadSteps(Phase phase, ReadOrder order) {
   std::vector<Step> steps;
   const bool first = order == ReadOrder::kFirst;
   if (first) steps.push_back(FlagsReadStep(phase));
@@ -35,9 +35,12 @@ PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order)
   // panel. Fewer than 16 digits are refused: four are the flags' answer.
   for (int i = 0; i < kKeySlots; ++i)
     steps.push_back(KeyReadStep(first ? i + 1 : kKeySlots - i, phase));
+  return steps;
+}
 
+PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order) {
   PanelImage image;
-  for (const Step& step : steps) {
+  for (const Step& step : ImageReadSteps(phase, order)) {
     const std::string data = AsciiUpper(runner.Send(step).data);
     switch (step.subject) {
       case Subject::kKey:
@@ -76,20 +79,19 @@ PanelImage SendNumberReads(OperationRunner& runner, const PanelImage& base) {
   return back;
 }
 
-void SendImageWrites(OperationRunner& runner, const PanelImage& image, const PanelImage* before) {
-  // A panel that has gone silent takes none of the rest: sending it all and
-  // reading it back would only cost the user many seconds.
-  const auto send = [&runner](const Step& step) {
-    return runner.Send(step).verdict != Verdict::kNoAnswer;
-  };
+std::vector<Step> ImageWriteSteps(const PanelImage& image, const PanelImage* before,
+                                  bool keysLast) {
   const auto digits = [](const std::string& d) {
     return d.empty() ? EncodeNumber({}) : AsciiUpper(d);
   };
+  std::vector<Step> keys;
   for (int slot = 1; slot <= kKeySlots; ++slot) {
     const std::string key = AsciiUpper(image.keys[slot - 1]);
     if (before != nullptr && key == AsciiUpper(before->keys[slot - 1])) continue;
-    if (!send(KeyWriteStep(slot, ReverseKeyBytes(key)))) return;
+    keys.push_back(KeyWriteStep(slot, ReverseKeyBytes(key)));
   }
+  std::vector<Step> steps;
+  if (!keysLast) steps = keys;
   // Both flag bytes travel in one command, sent when any flag changed.
   if (before == nullptr || (image.dial & kFlagBits) != (before->dial & kFlagBits) ||
       (image.day & kFlagBits) != (before->day & kFlagBits)) {
@@ -99,13 +101,22 @@ void SendImageWrites(OperationRunner& runner, const PanelImage& image, const Pan
       dial[event.number - 1] = (image.dial & event.bit) != 0;
       day[event.number - 1] = (image.day & event.bit) != 0;
     }
-    if (!send(FlagsWriteStep(EncodeFlagByte(dial), EncodeFlagByte(day)))) return;
+    steps.push_back(FlagsWriteStep(EncodeFlagByte(dial), EncodeFlagByte(day)));
   }
   for (const PanelEvent& event : kPanelEvents) {
     const std::string wanted = digits(image.numbers[event.number - 1]);
     if (before != nullptr && wanted == digits(before->numbers[event.number - 1])) continue;
-    if (!send(NumberWriteStep(event.number, wanted))) return;
+    steps.push_back(NumberWriteStep(event.number, wanted));
   }
+  if (keysLast) steps.insert(steps.end(), keys.begin(), keys.end());
+  return steps;
+}
+
+void SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps) {
+  // A panel that has gone silent takes none of the rest: sending it all and
+  // reading it back would only cost the user many seconds.
+  for (const Step& step : steps)
+    if (runner.Send(step).verdict == Verdict::kNoAnswer) return;
 }
 
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b) {

@@ -40,8 +40,10 @@ enum class ReadOrder {
   kSecond,  // numbers 6 to 1, the flags, keys 4 to 1
 };
 
-// Sends every read of an exact copy through the runner, in phase (a read,
-// or a write's read-back), and builds the copy of what was taken. The
+// The reads of an exact copy, in phase (a read, or a write's read-back) and
+// order.
+std::vector<Step> ImageReadSteps(Phase phase, ReadOrder order);
+// Sends them through the runner and builds the copy of what was taken. The
 // caller ends the operation and takes the copy only when its story holds.
 PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order);
 
@@ -49,13 +51,16 @@ PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order)
 // write); the keys are taken from base.
 PanelImage SendNumberReads(OperationRunner& runner, const PanelImage& base);
 
-// Keys, then the flag bytes, then all six numbers, exactly as the image
-// holds them. A write that nothing at all came to ends the sending: what
-// follows it is not sent. With before (an exact copy just read), only the
-// commands that carry a field in which image differs from it are sent, so
-// that whatever the user did not name is never rewritten from a copy.
-void SendImageWrites(OperationRunner& runner, const PanelImage& image,
-                     const PanelImage* before = nullptr);
+// The writes that put image into the panel: keys, the flag bytes, all six
+// numbers, exactly as the image holds them; with keysLast the keys go last,
+// so that the shortest budget ends the write. With before (an exact copy
+// just read), only the commands that carry a field in which image differs
+// from it, so that whatever the user did not name is never rewritten from a
+// copy.
+std::vector<Step> ImageWriteSteps(const PanelImage& image, const PanelImage* before = nullptr,
+                                  bool keysLast = false);
+// Sends them; a write that nothing at all came to ends the sending.
+void SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps);
 
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.

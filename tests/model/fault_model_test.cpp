@@ -283,6 +283,7 @@ class Case {
     WriteOptions options;
     options.before = before;
     options.readBack = readBack;
+    options.keysLast = random_() % 2 == 0;  // the tool's order, or the window's
     const CheckedWrite result = WriteAndReadBack(session_, file, part, options);
     const bool confirmed = result.WritesConfirmed() && !result.Stopped() &&
                            (!result.Lost() || result.LostAfterWrite());

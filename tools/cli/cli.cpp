@@ -7,6 +7,7 @@
 #include <map>
 
 #include "serial/port_choice.h"
+#include "serial/serial_types.h"
 #include "support/form_state.h"
 #include "support/log.h"
 #include "support/port_map_store.h"
@@ -100,7 +101,7 @@ bool TakesMore(const std::string& command) {
 // be unreadable).
 std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
-  if (storeUnreadable) return "COM2";
+  if (storeUnreadable) return kDefaultPortName;
   try {
     auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath(kMainWindowName), false);
     if (key->ValueExists(kPortBoxTextValue)) {
@@ -110,7 +111,7 @@ std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   } catch (const std::exception& e) {
     Tell(err, std::string("the window's saved port is not used: ") + e.what());
   }
-  return "COM2";
+  return kDefaultPortName;
 }
 
 // Output that never arrived is no success (a full disk, /dev/full, a closed

@@ -189,6 +189,7 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   WriteOptions options;
   options.before = before;
   options.readBack = !cx.no_verify;
+  options.keysLast = true;
   options.beforeReadBack = [&] {
     if (cx.step) cx.step("reading");
   };
