@@ -63,8 +63,7 @@ std::string EncodeNumber(std::string_view number) {
 
 std::optional<std::string> DecodeNumber(std::string_view data) {
   if (data.empty()) return std::nullopt;
-  if (data.size() == 2 + kNumberDigits &&
-      data.find_first_not_of('0', 2) == std::string_view::npos)
+  if (data.size() == 2 + kNumberDigits && data.find_first_not_of('0', 2) == std::string_view::npos)
     return std::nullopt;
   // The first two characters are not part of the number.
   std::string number;

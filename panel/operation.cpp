@@ -329,10 +329,18 @@ int OperationRunner::RepeatedStep(size_t i, const std::string& bytes, bool inAtt
   for (const std::string& part : parts)
     if (step.IsWrite() || !ShapeFits(part, step.shape)) foreign.push_back(part);
   if (foreign.size() == 1) return earlier(foreign.front());
-  if (foreign.empty() && parts.size() >= 2 &&
-      std::all_of(parts.begin(), parts.end(), [&](const std::string& p) { return p == parts[0]; }))
-    return static_cast<int>(i);
-  return -1;
+  if (!foreign.empty() || parts.size() != 2) return -1;
+  if (parts[0] == parts[1]) return static_cast<int>(i);
+  // Two answers of its shape: one that is the step before's answer again,
+  // beside one that is nobody's, is that step's copy (a different command:
+  // the probe and key1's read are one text).
+  if (i == 0) return -1;
+  const StepOutcome& before = outcome_.steps[i - 1];
+  if (before.step.IsWrite() || !before.Taken() || before.step.command == step.command) return -1;
+  const bool first = parts[0] == before.data;
+  const bool second = parts[1] == before.data;
+  if (first == second || earlier(first ? parts[1] : parts[0]) >= 0) return -1;
+  return static_cast<int>(i - 1);
 }
 
 void OperationRunner::DoubtWritesFrom(size_t first) {

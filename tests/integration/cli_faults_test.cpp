@@ -68,6 +68,50 @@ TEST(CliFaults, ALateCopyBesideAFaultOnTheNextCommandNeverGivesARead) {
   }
 }
 
+// Each failure is told at the command at fault: a repeated answer as that
+// command's, a refusal as the panel's, the write and its read-back apart;
+// a copy kept is read in two orders, so one repeated fault cannot pass.
+TEST(CliFaults, TheMessageBlamesTheCommandAtFault) {
+  const struct {
+    std::vector<std::string> sim;
+    std::vector<std::string> cli;
+    int code;
+    std::vector<std::string> words;
+  } rows[] = {
+      {{"--twice", "+T02:120"},
+       {"read"},
+       kExitNotAccepted,
+       {"key2 (+T02)'s answer came twice on PORT, the second time with key3 (+T03)"}},
+      {{"--lowercase-ok", "--match", "+H03"},
+       {"write", "-"},
+       kExitNotAccepted,
+       {"number3 (+H03) on PORT was answered without \"OK\": \"ok\\r\\n\"",
+        "reading back: number3 (+H03) on PORT was answered without \"OK\": \">03"}},
+      {{"--twice", "+H05:150", "--silent-on", "+H06"}, {"read", "--verify"}, kExitNotAccepted, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.sim[0] + " " + row.sim[1]);
+    TempDir dir;
+    orvex_test::WriteSimState(dir.File("state"),
+                              {{"key2", "2222222222222222"},
+                               {"key3", "3333333333333333"},
+                               {"number3", std::string(2, '3') + std::string(30, '0')}});
+    std::vector<std::string> args = {"--state", dir.File("state")};
+    args.insert(args.end(), row.sim.begin(), row.sim.end());
+    SimProcess sim(args);
+    std::vector<std::string> cli = {"--port", sim.SlavePath()};
+    cli.insert(cli.end(), row.cli.begin(), row.cli.end());
+    const CliRun run = Cli(cli, kSettings);
+    EXPECT_EQ(run.code, row.code) << run.err;
+    EXPECT_EQ(run.out, "");
+    for (std::string words : row.words) {
+      if (const size_t at = words.find("PORT"); at != std::string::npos)
+        words.replace(at, 4, sim.SlavePath());
+      EXPECT_NE(run.err.find(words), std::string::npos) << words << "\n" << run.err;
+    }
+  }
+}
+
 // A copy of number5's answer, then number6's own answer late inside its
 // budget (a read) or a refusal of number6 after the copy (a write without its
 // read-back): the copy must not pass for number6's answer, and the write must

@@ -244,7 +244,7 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
       if (r.step.phase != Phase::kReadBack) continue;
       for (const StepOutcome& w : story.steps)
         if (w.step.IsWrite() && !w.Taken() && w.step.subject == r.step.subject &&
-            w.step.index == r.step.index && r.verdict == w.verdict)
+            w.step.index == r.step.index && r.verdict == w.verdict && r.came == w.came)
           r.verdict = Verdict::kTaken;
     }
     std::string lines = StoryLines(readBack, cx.port, StoryPart::kReadBack);
