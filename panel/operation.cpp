@@ -22,7 +22,12 @@ std::vector<std::string> DataParts(const std::string& text) {
 std::string Summary(const Outcome& outcome) {
   std::string text = "the panel's answers could not be taken:";
   for (const StepOutcome& s : outcome.steps)
-    if (!s.Taken()) text += " " + CommandName(s.step.command);
+    if (!s.Taken()) {
+      // Appended piece by piece: mingw's GCC 12 misreads "..." +
+      // std::string&& as an overlapping copy (-Wrestrict).
+      text += ' ';
+      text += CommandName(s.step.command);
+    }
   if (outcome.lost) text += " (the line or the log failed)";
   return text;
 }

@@ -60,13 +60,14 @@ TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
                          " and read it back: the same\n");
   const std::vector<std::string> sent = sim.ReceivedCommands();
   ASSERT_EQ(sent.size(), 1u + 11u + 11u) << "probe, the write, the read-back";
-  EXPECT_EQ(sent[1], "+T01EFCDAB8967452301") << "keys go out in panel order";
-  EXPECT_EQ(sent[3], "+T03A500000000000000");
-  EXPECT_EQ(sent[5], "+s2B12");
-  EXPECT_EQ(sent[6], "+H012B373931363132333435363700000000");
-  EXPECT_EQ(sent[8], "+H0300000000000000000000000000000000");
-  EXPECT_EQ(sent[9], "+H043839002A000000000000000000000000")
+  // The flags, the numbers, then the keys (the shortest budget last).
+  EXPECT_EQ(sent[1], "+s2B12");
+  EXPECT_EQ(sent[2], "+H012B373931363132333435363700000000");
+  EXPECT_EQ(sent[4], "+H0300000000000000000000000000000000");
+  EXPECT_EQ(sent[5], "+H043839002A000000000000000000000000")
       << "a number is written as held, whatever its dial flag";
+  EXPECT_EQ(sent[8], "+T01EFCDAB8967452301") << "keys go out in panel order";
+  EXPECT_EQ(sent[10], "+T03A500000000000000");
 
   run = Cli({"--port", sim.SlavePath(), "-q", "write", file});
   EXPECT_EQ(run.code, kExitOk);
@@ -144,10 +145,11 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.err, "orvex-gsm-cli: the panel on " + sim.SlavePath() +
-                         " stopped answering at key2 (+T02): nothing more was sent\n"
+                         " stopped answering at number3 (+H03): nothing more was sent\n"
                          "orvex-gsm-cli: the panel may hold a write half done: write the file "
                          "again\n");
-  EXPECT_EQ(sim.ReceivedCommands().size(), 3u) << "the probe, key 1, and key 2 left unanswered";
+  EXPECT_EQ(sim.ReceivedCommands().size(), 5u)
+      << "the probe, the flags, number 1, number 2, and number 3 left unanswered";
 
   SimProcess lost({"--hangup-mid", "+H03"});  // the line lost at the write of number3
   run = Cli({"--port", lost.SlavePath(), "write", "-"}, kSettings);
