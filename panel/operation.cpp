@@ -357,14 +357,6 @@ void OperationRunner::DoubtWritesFrom(size_t first) {
   }
 }
 
-DataReader LiteralData(const CommandSender& send) {
-  return [send](const Step& step) {
-    std::string reply;
-    send(step.command, kCommandAttempts, step.budget, reply);
-    return ExtractReply(reply);
-  };
-}
-
 DataReader StepReader(OperationRunner& runner) {
   return [&runner](const Step& step) {
     const std::string data = runner.Send(step).data;

@@ -187,10 +187,6 @@ class OperationRunner : private ExchangeHost {
 // one.
 using DataReader = std::function<std::string(const Step& step)>;
 
-// The reply data as it comes (ExtractReply), whatever it holds: the pages'
-// own rules alone, for their tests.
-DataReader LiteralData(const CommandSender& send);
-
 // Each step through the runner: its data when the story so far holds, else
 // EOperationFailed with the story.
 DataReader StepReader(OperationRunner& runner);
