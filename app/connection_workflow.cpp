@@ -80,6 +80,9 @@ void TfOrvex::Button1Click() {
             read_failure_ + QString::fromUtf8("\nСтраницы показывают то же, что до чтения."));
       }
     } else {
+      // No read follows: the probe's end is paid now, so that what came
+      // after it is not laid on a later command.
+      session_.EndProbe();
       // The pages hold nothing of this panel: a write asks before it sends them.
       TMGB->MarkReadOn({});
       NumbersGB->MarkReadOn({});

@@ -190,13 +190,13 @@ void TfOrvex::ShowImage(const PanelImage& image) {
 
 // The exact whole-panel read behind the wait window; a failure is told
 // under failedLead and gives false.
-bool TfOrvex::ReadWholePanel(const QString& failedLead, PanelImage& image) {
+bool TfOrvex::ReadWholePanel(const QString& failedLead, PanelImage& image, bool twice) {
   const QString port = cb1->currentText();
   try {
     if (!ReachPanel(failedLead)) return false;
     repaint();
     TWaitScope wait(this, fWait);
-    image = session_.ReadImage();
+    image = twice ? session_.ReadImageTwice() : session_.ReadImage();
     return true;
   } catch (const std::exception& error) {
     LogError(error);
@@ -208,7 +208,8 @@ bool TfOrvex::ReadWholePanel(const QString& failedLead, PanelImage& image) {
 void TfOrvex::BackupBClick() {
   const QString port = cb1->currentText();
   PanelImage image;
-  if (!ReadWholePanel(QString::fromUtf8("Копия охранной панели не сохранена"), image)) return;
+  // A copy that is kept is read twice, in two orders.
+  if (!ReadWholePanel(QString::fromUtf8("Копия охранной панели не сохранена"), image, true)) return;
   const QString path = CurrentPrompter().AskSaveFileName(
       QString::fromUtf8("Сохранить копию панели в файл"), SuggestedBackupPath());
   if (path.isEmpty()) return;
@@ -250,36 +251,29 @@ void TfOrvex::RestoreBClick() {
     return;
   }
   // The read-back still tells in which state a refusal left the panel.
+  const Outcome& story = result.story;
   QString unconfirmed;
-  if (!result.unconfirmed.empty()) {
-    const EPanelWriteError error(result.unconfirmed, result.unconfirmed_replies, result.doubt_from);
-    LogError(error);
-    unconfirmed = ExchangeFailureText(error, port) + ".\n";
+  if (!result.WritesConfirmed()) {
+    LogError(EOperationFailed(story));
+    unconfirmed =
+        QString::fromUtf8("Охранная панель на порту %1 не подтвердила запись:\n").arg(port) +
+        StoryText(story) + ".\n";
   }
-  const auto failed = [&]() -> std::exception_ptr {
-    if (!result.stopped_at.empty())
-      return std::make_exception_ptr(EPanelStoppedAnswering(result.stopped_at));
-    if (!result.read_refused.empty())
-      return std::make_exception_ptr(EPanelReadError(result.read_refused));
-    return result.lost;
-  }();
-  if (failed) {
-    try {
-      std::rethrow_exception(failed);
-    } catch (const std::exception& error) {
-      LogError(error);
-      const bool written = result.stopped_at.empty() && (!result.lost || result.lost_after_write);
-      if (!written) {
-        CurrentPrompter().Warn(
-            QString::fromUtf8("Запись файла %1 прервана: %2\nОхранная панель может хранить "
-                              "запись не до конца: запишите файл ещё раз.")
-                .arg(Shown(path), ExchangeFailureText(error, port)));
-      } else {
-        CurrentPrompter().Warn(unconfirmed +
-                               QString::fromUtf8("Файл %1 записан, но прочитать панель обратно "
-                                                 "не удалось:\n%2")
-                                   .arg(Shown(path), ExchangeFailureText(error, port)));
-      }
+  if (result.Stopped() || result.Lost() || !result.read_back) {
+    const bool written = !result.Stopped() && (!result.Lost() || result.LostAfterWrite());
+    const QString cause =
+        result.Lost() ? ExchangeFailureText(EOperationFailed(story), port) : StoryText(story);
+    LogError(EOperationFailed(story));
+    if (!written) {
+      CurrentPrompter().Warn(
+          QString::fromUtf8("Запись файла %1 прервана: %2\nОхранная панель может хранить "
+                            "запись не до конца: запишите файл ещё раз.")
+              .arg(Shown(path), cause));
+    } else {
+      CurrentPrompter().Warn(unconfirmed +
+                             QString::fromUtf8("Файл %1 записан, но прочитать панель обратно "
+                                               "не удалось:\n%2")
+                                 .arg(Shown(path), cause));
     }
     return;
   }
@@ -315,7 +309,7 @@ void TfOrvex::CompareBClick() {
   }
   const QString port = cb1->currentText();
   PanelImage panel;
-  if (!ReadWholePanel(QString::fromUtf8("Панель не сравнена с файлом"), panel)) return;
+  if (!ReadWholePanel(QString::fromUtf8("Панель не сравнена с файлом"), panel, false)) return;
   const QString differences =
       DifferenceLines(file, panel, QString::fromUtf8("в файле"), QString::fromUtf8("в панели"));
   if (differences.isEmpty()) {

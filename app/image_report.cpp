@@ -8,7 +8,6 @@
 #include "panel/panel_errors.h"
 #include "panel/panel_fields.h"
 #include "panel/panel_session.h"
-#include "panel/reply_checks.h"
 #include "panel/settings_file.h"
 #include "serial/serial_error.h"
 #include "support/log.h"
@@ -70,16 +69,24 @@ QString FieldCaption(const std::string& field) {
   }
 }
 
-QString CommandCaption(const std::string& command) {
-  if (CommandName(command) == kPresentedKeyCommand) return QString::fromUtf8("Ключ у считывателя");
-  const std::vector<PanelField> fields = FieldsOfCommand(command);
-  if (fields.size() == 1) return FieldCaption(FieldName(fields.front()));
-  if (!fields.empty()) return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
-  return QString::fromUtf8("Запрос к охранной панели");
+QString StepCaption(const Step& step) {
+  switch (step.subject) {
+    case Subject::kProbe:
+      return QString::fromUtf8("Запрос связи с охранной панелью");
+    case Subject::kPresentedKey:
+      return QString::fromUtf8("Ключ у считывателя");
+    case Subject::kKey:
+      return FieldCaption("key" + std::to_string(step.index));
+    case Subject::kFlags:
+      return QString::fromUtf8("Флаги «Дозвон» и «24 часа»");
+    case Subject::kNumber:
+      break;
+  }
+  return FieldCaption("number" + std::to_string(step.index));
 }
 
-QString CommandInSentence(const std::string& command) {
-  return LowerFirst(CommandCaption(command));
+QString StepInSentence(const Step& step) {
+  return LowerFirst(StepCaption(step));
 }
 
 QString ReplyProblemText(ReplyProblem problem) {
@@ -103,40 +110,137 @@ QString DifferenceLines(const PanelImage& first, const PanelImage& second,
   return lines.join(QChar('\n'));
 }
 
-QString RefusalText(const RefusedReply& refused) {
-  return CommandCaption(refused.command) + ": " + ReplyProblemText(refused.problem);
+namespace {
+
+// Why steps[i] was not taken, and the step to name for it (the one whose
+// answer came twice or late, else itself). Empty for a step taken or in
+// doubt.
+QString StepWhy(const Outcome& story, size_t i, const Step*& named) {
+  const StepOutcome& s = story.steps[i];
+  named = &s.step;
+  switch (s.verdict) {
+    case Verdict::kTaken:
+    case Verdict::kInDoubt:
+      return {};
+    case Verdict::kNoAnswer:
+      return ReplyProblemText(ReplyProblem::kNotAnswered);
+    case Verdict::kRefused:
+      return ReplyProblemText(s.problem);
+    case Verdict::kExtraAnswer:
+      break;
+  }
+  if (s.repeats < 0 && s.fits >= 0)
+    return QString::fromUtf8(
+               "охранная панель ответила больше раз, чем её спросили (лишний ответ похож на "
+               "ответ на «%1»)")
+        .arg(StepInSentence(story.steps[s.fits].step));
+  if (s.repeats < 0)
+    return QString::fromUtf8("охранная панель ответила больше раз, чем её спросили");
+  if (static_cast<size_t>(s.repeats) == i)
+    return QString::fromUtf8("ответ охранной панели пришёл дважды");
+  const StepOutcome& owner = story.steps[s.repeats];
+  named = &owner.step;
+  return (owner.verdict == Verdict::kNoAnswer
+              ? QString::fromUtf8("ответ охранной панели опоздал и пришёл вместе с ответом на «%1»")
+              : QString::fromUtf8(
+                    "ответ охранной панели пришёл дважды, второй раз — вместе с ответом на «%1»"))
+      .arg(LowerFirst(StepCaption(s.step)));
 }
 
-QString UnconfirmedLines(const std::vector<std::string>& commands,
-                         const std::vector<std::string>& came) {
+QString StepLine(const Outcome& story, size_t i) {
+  const Step* named = nullptr;
+  const QString why = StepWhy(story, i, named);
+  if (why.isEmpty()) return {};
+  const QString lead = story.steps[i].step.phase == Phase::kReadBack
+                           ? QString::fromUtf8("Чтение обратно: ")
+                           : QString();
+  return lead + StepCaption(*named) + ": " + why;
+}
+
+// A read that failed at one field: "Не удалось прочитать ключ 2: охранная
+// панель не ответила", and the other fields that failed after it.
+QString ReadFailureText(const Outcome& story) {
+  const int seen = story.FaultSeenAt();
+  if (seen < 0) return StoryText(story);
+  const Step* named = nullptr;
+  const QString why = StepWhy(story, static_cast<size_t>(seen), named);
+  if (why.isEmpty() || named->phase != Phase::kRead) return StoryText(story);
+  QString text =
+      QString::fromUtf8("Не удалось прочитать %1: %2").arg(LowerFirst(StepCaption(*named)), why);
+  QStringList more;
+  for (size_t i = 0; i < story.steps.size(); ++i)
+    if (static_cast<int>(i) != seen)
+      if (const QString line = StepLine(story, i); !line.isEmpty()) more << line;
+  if (!more.isEmpty()) text += ";\n" + more.join(QChar('\n'));
+  return text;
+}
+
+}  // namespace
+
+QString StoryText(const Outcome& story, StoryPart part, const QString& lineEnd) {
+  // The writes' lines leave out a write nothing came to: the box says the
+  // panel stopped there.
+  const auto kept = [&](size_t i) {
+    const Step& step = story.steps[i].step;
+    switch (part) {
+      case StoryPart::kAll:
+        return true;
+      case StoryPart::kWrites:
+        return step.phase != Phase::kReadBack && story.steps[i].verdict != Verdict::kNoAnswer;
+      case StoryPart::kReadBack:
+        return step.phase == Phase::kReadBack;
+    }
+    return true;
+  };
+  const auto line = [&](size_t i) {
+    if (part == StoryPart::kAll) return StepLine(story, i);
+    const Step* named = nullptr;
+    const QString why = StepWhy(story, i, named);
+    return why.isEmpty() ? why : StepCaption(*named) + ": " + why + lineEnd;
+  };
   QStringList lines;
-  for (size_t i = 0; i < commands.size(); ++i) {
-    const std::string reply = i < came.size() ? came[i] : std::string();
-    const QString why = ReplyProblemText(WriteReplyProblem(reply));
-    lines << CommandCaption(commands[i]) + ": " + why;
+  const int fault = story.FaultSeenAt();
+  if (fault >= 0 && kept(static_cast<size_t>(fault))) lines << line(static_cast<size_t>(fault));
+  int doubtFrom = -1;
+  for (size_t i = 0; i < story.steps.size(); ++i) {
+    if (static_cast<int>(i) == fault || !kept(i)) continue;
+    if (story.steps[i].verdict == Verdict::kInDoubt && doubtFrom < 0)
+      doubtFrom = story.steps[i].span_from;
+    if (const QString text = line(i); !text.isEmpty()) lines << text;
   }
+  if (doubtFrom >= 0)
+    lines << QString::fromUtf8(
+                 "Охранная панель ответила больше раз, чем её спросили: ни одна запись, начиная "
+                 "с «%1», не может считаться подтверждённой")
+                 .arg(LowerFirst(StepCaption(story.steps[doubtFrom].step)));
+  lines.removeAll(QString());
   return lines.join(QChar('\n'));
 }
 
 QString ExchangeFailureText(const std::exception& error, const QString& port) {
   const QString at = port.isEmpty() ? QString() : QString::fromUtf8(" на порту %1").arg(port);
-  if (const auto* read = dynamic_cast<const EPanelReadError*>(&error)) {
-    QStringList lines;
-    for (const RefusedReply& refused : read->Refused()) lines << RefusalText(refused);
-    return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) +
-           lines.join(QChar('\n'));
+  if (const auto* failed = dynamic_cast<const EOperationFailed*>(&error)) {
+    const Outcome& story = failed->Story();
+    if (story.lost) {
+      try {
+        std::rethrow_exception(story.lost);
+      } catch (const std::exception& lost) {
+        return ExchangeFailureText(lost, port);
+      }
+    }
+    const int seen = story.FaultSeenAt();
+    if (seen >= 0 &&
+        story.steps[static_cast<size_t>(story.Blamed(static_cast<size_t>(seen)))].step.phase ==
+            Phase::kRead)
+      return ReadFailureText(story);
+    return QString::fromUtf8("Ответы охранной панели%1 не приняты:\n").arg(at) + StoryText(story);
   }
-  if (const auto* reply = dynamic_cast<const EPanelReplyError*>(&error))
-    return QString::fromUtf8("Не удалось прочитать %1: %2")
-        .arg(CommandInSentence(reply->Command()), ReplyProblemText(reply->Problem()));
-  if (const auto* write = dynamic_cast<const EPanelWriteError*>(&error))
-    return QString::fromUtf8("Охранная панель%1 не подтвердила запись:\n").arg(at) +
-           UnconfirmedLines(write->Commands(), write->Replies());
-  if (const auto* stopped = dynamic_cast<const EPanelStoppedAnswering*>(&error))
-    return QString::fromUtf8(
-               "Охранная панель%1 перестала отвечать при записи: %2; дальше ничего "
-               "не отправлено")
-        .arg(at, CommandInSentence(stopped->Command()));
+  if (const auto* differ = dynamic_cast<const EImagesDiffer*>(&error)) {
+    QStringList fields;
+    for (const std::string& field : differ->Fields()) fields << FieldCaption(field);
+    return QString::fromUtf8("Два чтения охранной панели%1 дали разное: %2. Прочитайте ещё раз")
+        .arg(at, fields.join(", "));
+  }
   if (const auto* closed = dynamic_cast<const EPortNotOpen*>(&error))
     return QString::fromUtf8(
                "Порт %1 не открыт: охранной панели ничего не отправлено. Щёлкните "

@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "panel/operation.h"
 #include "panel/panel_image.h"
-#include "panel/reply_checks.h"
 
 // The name a user reads for a field of the settings file ("key2", "number3",
 // "dial5", "day1"); the file's name itself for any other.
 QString FieldCaption(const std::string& field);
 
-// The field a command reads or writes, named as the pages name it ("+T02"
-// "Ключ 2", "+T00" "Ключ у считывателя", "+s" "Флаги «Дозвон» и «24 часа»",
-// "+H03" "Номер 3 (Размыкание шлейфа 2)"), with or without its data.
-QString CommandCaption(const std::string& command);
+// The field a step reads or writes, named as the pages name it ("Ключ 2",
+// "Ключ у считывателя", "Флаги «Дозвон» и «24 часа»", "Номер 3
+// (Размыкание шлейфа 2)").
+QString StepCaption(const Step& step);
 // The same inside a sentence: "ключ 2", "флаги «Дозвон» и «24 часа»".
-QString CommandInSentence(const std::string& command);
+QString StepInSentence(const Step& step);
 
 // What was wrong with a reply, in the window's words.
 QString ReplyProblemText(ReplyProblem problem);
@@ -32,15 +32,17 @@ QString ReplyProblemText(ReplyProblem problem);
 QString DifferenceLines(const PanelImage& first, const PanelImage& second,
                         const QString& firstLabel, const QString& secondLabel);
 
-// "Ключ 2: охранная панель не ответила".
-QString RefusalText(const RefusedReply& refused);
-
-// The writes the panel did not confirm, one line each, with why: commands
-// without their data, and what came for each (empty when nothing came).
-QString UnconfirmedLines(const std::vector<std::string>& commands,
-                         const std::vector<std::string>& came);
+// One line for each step of a story that was not taken, the one at fault
+// first: "Ключ 2: охранная панель не ответила". Steps of the read-back say
+// so.
+// part: the writes alone (a write nothing came to left out) or the
+// read-back alone, each line then without the read-back's lead and ended by
+// lineEnd.
+enum class StoryPart { kAll, kWrites, kReadBack };
+QString StoryText(const Outcome& story, StoryPart part = StoryPart::kAll,
+                  const QString& lineEnd = QString());
 
 // The cause of an error that ended an exchange with the panel on port (empty
-// when it is not known): the replies refused, the unconfirmed writes, a closed
+// when it is not known): the story of an operation that failed, a closed
 // port, a lost line with the system's words, the log.
 QString ExchangeFailureText(const std::exception& error, const QString& port);

@@ -78,7 +78,8 @@ void TKeysPage::Button3Click() {
           "одного. Приложите ключ к считывателю и нажмите «Читать ключ» ещё раз."));
       return;
     case PresentedKey::kNotAKey:
-      Log("Ключ у считывателя не прочитан: ответ не ключ: \"" + EscapedBytes(read.reply) + "\"");
+      Log("Ключ у считывателя не прочитан: ответ не ключ: \"" +
+          EscapedBytes(read.story.steps.back().came + read.story.steps.back().after) + "\"");
       ShowDefaultError(
           QString::fromUtf8("Ответ охранной панели на «Читать ключ» не похож на ключ (16 "
                             "шестнадцатеричных цифр): ключ не прочитан, список не изменён. "

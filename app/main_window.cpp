@@ -140,7 +140,7 @@ void TfOrvex::BuildTopStrip() {
   for (const std::string& port : StandardPortList()) cb1->addItem(QString::fromStdString(port));
   portBox->RefreshAdapters();
   cb1->setCurrentIndex(1);
-  cb1->setEditText(QStringLiteral("COM2"));
+  cb1->setEditText(QString::fromLatin1(kDefaultPortName));
   cb1->setGeometry(DipRect(8, 16, 89, 21));
 
   xCon = new TConnectionBox(Panel1);

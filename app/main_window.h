@@ -77,7 +77,6 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // The panel behind Comm1, as the pages and the workflow talk to it.
   PanelSession& Session() { return session_; }
   void SetConnected(bool checked) override;
-  void NoteUnaccepted(const std::string& command, const std::string& received) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -122,11 +121,9 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // Opens the port box's port and probes it; false, after telling the user
   // why, when the panel cannot be reached there.
   bool ReachPanel(const QString& failedLead);
-  bool ReadWholePanel(const QString& failedLead, PanelImage& image);
+  bool ReadWholePanel(const QString& failedLead, PanelImage& image, bool twice);
   // The pages show a copy of the panel on the port.
   void ShowImage(const PanelImage& image);
-  // What came for the latest unaccepted command that begins with name.
-  std::string Unaccepted(const std::string& name) const;
 
   TSerialComm comm1_;
   PanelSession session_{*this};
@@ -137,8 +134,6 @@ class TfOrvex : public QWidget, public ExchangeHost {
   // read that followed failed (empty when it did not).
   bool probe_answered_ = false;
   QString read_failure_;
-  // What came for commands that were not accepted, since the write began.
-  std::vector<std::pair<std::string, std::string>> unaccepted_;
   std::string first_argument_;
   bool shown_once_ = false;
   // The settings file could not be read at start: it is not written either.

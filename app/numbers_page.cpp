@@ -121,7 +121,7 @@ void TNumbersPage::ReadNumsBClick() {
   try {
     session_.ReadNumbers(*this);
     read_on_ = session_.PortName();
-  } catch (const EPanelReplyError&) {
+  } catch (const EOperationFailed&) {
     // What the page shows now is no longer known to be the panel's.
     read_on_.clear();
     // On a closed port nothing was sent: no reply is missing.

@@ -76,26 +76,30 @@ QString WriteResultText(const CheckedWrite& result, WritePart part, const QStrin
                                         "хранит то же, что страница «Номера дозвона»."))
                  .arg(port);
   }
-  if (!result.unconfirmed.empty())
+  const Outcome& story = result.story;
+  const bool lostAfterWrite = result.LostAfterWrite();
+  if (const QString refused = StoryText(story, StoryPart::kWrites); !refused.isEmpty())
     parts << QString::fromUtf8("Охранная панель на порту %1 не подтвердила запись:\n").arg(port) +
-                 UnconfirmedLines(result.unconfirmed, result.unconfirmed_replies);
-  if (!result.stopped_at.empty())
+                 refused;
+  for (const StepOutcome& s : story.steps) {
+    if (!s.step.IsWrite() || s.verdict != Verdict::kNoAnswer || result.Lost()) continue;
     parts << QString::fromUtf8(
                  "Охранная панель на порту %1 перестала отвечать при записи: %2; "
                  "дальше ничего не отправлено.\nПанель может хранить запись не до "
                  "конца: проверьте кабель и питание охранной панели и запишите "
                  "ещё раз.")
-                 .arg(port, CommandInSentence(result.stopped_at));
-  if (result.lost) {
+                 .arg(port, StepInSentence(s.step));
+  }
+  if (result.Lost()) {
     QString cause;
     try {
-      std::rethrow_exception(result.lost);
+      std::rethrow_exception(story.lost);
     } catch (const std::exception& error) {
       cause = ExchangeFailureText(error, port);
     } catch (...) {
       cause = QString::fromUtf8("неизвестная ошибка");
     }
-    parts << (result.lost_after_write
+    parts << (lostAfterWrite
                   ? QString::fromUtf8("Запись отправлена, но прочитать панель обратно не удалось: "
                                       "%1.\n")
                             .arg(cause) +
@@ -103,12 +107,9 @@ QString WriteResultText(const CheckedWrite& result, WritePart part, const QStrin
                   : QString::fromUtf8("%1.\nПанель может хранить запись не до конца: проверьте "
                                       "кабель и запишите ещё раз.")
                         .arg(cause));
-  }
-  if (!result.read_refused.empty()) {
-    QStringList lines;
-    for (const RefusedReply& refused : result.read_refused) lines << RefusalText(refused) + ".";
+  } else if (result.WritesConfirmed() && !result.Stopped() && !result.read_back) {
     parts << QString::fromUtf8("Запись отправлена, но прочитать панель обратно не удалось:\n") +
-                 lines.join(QChar('\n')) + "\n" + ReadAgainAdvice();
+                 StoryText(story, StoryPart::kReadBack, ".") + "\n" + ReadAgainAdvice();
   }
   if (result.read_back && !result.Done()) {
     if (result.differences.empty()) {

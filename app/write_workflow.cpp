@@ -17,6 +17,7 @@
 #include "app/wait_window.h"
 #include "app/write_report.h"
 #include "panel/checked_write.h"
+#include "panel/commands.h"
 #include "panel/panel_image.h"
 #include "panel/panel_session.h"
 #include "panel/plain_pages.h"
@@ -37,17 +38,23 @@ void Log(const std::string& utf8) {
 
 // What the box does not show goes to the log: the commands and what came.
 void LogResult(const CheckedWrite& result) {
-  for (size_t i = 0; i < result.unconfirmed.size(); ++i)
-    Log("Не подтверждена запись " + result.unconfirmed[i] + ": \"" +
-        EscapedBytes(result.unconfirmed_replies[i]) + "\"");
-  if (!result.stopped_at.empty()) Log("Нет ответа на запись " + result.stopped_at);
-  for (const RefusedReply& refused : result.read_refused)
-    Log("Чтение обратно: " + refused.command + " " +
-        ReplyProblemText(refused.problem).toStdString() + ": \"" + EscapedBytes(refused.reply) +
-        "\"");
-  if (result.lost) {
+  for (const StepOutcome& s : result.story.steps) {
+    if (s.Taken() || s.step.phase == Phase::kProbe) continue;
+    const std::string came = EscapedBytes(s.came + s.after);
+    const std::string name = CommandName(s.step.command);
+    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer)
+      Log("Нет ответа на запись " + name);
+    else if (s.step.IsWrite())
+      Log("Не подтверждена запись " + name + ": \"" + came + "\"");
+    else
+      Log("Чтение обратно: " + name + " " +
+          ReplyProblemText(s.verdict == Verdict::kNoAnswer ? ReplyProblem::kNotAnswered : s.problem)
+              .toStdString() +
+          ": \"" + came + "\"");
+  }
+  if (result.story.lost) {
     try {
-      std::rethrow_exception(result.lost);
+      std::rethrow_exception(result.story.lost);
     } catch (const std::exception& error) {
       Log(error.what());
     } catch (...) {
@@ -59,16 +66,6 @@ void LogResult(const CheckedWrite& result) {
 
 void TfOrvex::Button2Click() {
   WritePages(WritePart::kWholePanel);
-}
-
-void TfOrvex::NoteUnaccepted(const std::string& command, const std::string& received) {
-  unaccepted_.emplace_back(command, received);
-}
-
-std::string TfOrvex::Unaccepted(const std::string& name) const {
-  for (auto it = unaccepted_.rbegin(); it != unaccepted_.rend(); ++it)
-    if (it->first.starts_with(name)) return it->second;
-  return {};
 }
 
 void TfOrvex::WritePages(WritePart part) {
@@ -110,7 +107,6 @@ void TfOrvex::WritePages(WritePart part) {
   for (int event : NumbersLeftOut(*NumbersGB))
     leftOut.push_back({event, FromPanelText(NumbersGB->NumberText(event))});
 
-  unaccepted_.clear();
   CheckedWrite result;
   try {
     repaint();
@@ -120,11 +116,6 @@ void TfOrvex::WritePages(WritePart part) {
     Log(error.what());
     fail(ExchangeFailureText(error, port));
     return;
-  }
-  // A refusal leaves the write's reply empty: what came is the line's.
-  for (size_t i = 0; i < result.unconfirmed.size(); ++i) {
-    if (result.unconfirmed_replies[i].empty())
-      result.unconfirmed_replies[i] = Unaccepted(result.unconfirmed[i]);
   }
   LogResult(result);
 

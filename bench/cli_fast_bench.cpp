@@ -1,10 +1,12 @@
 // Measures the command-line tool's whole-panel read and verified write over
 // the slices (the window's pace) and over the fast link (--fast), side by
 // side in one run against the panel simulator answering 15 ms after each
-// command, with the floor that the wire itself sets: the same bytes at 19200
-// baud (10 bits a byte) plus the simulator's 15 ms per answer. A pseudo-
-// terminal moves bytes at once, so the fast link may come in under the wire
-// time; a real adapter cannot.
+// command, against each link's floor computed from the code's own steps and
+// budgets (bench/floors.h) with the wire's time: the same bytes at 19200
+// baud (10 bits a byte) plus the simulator's 15 ms per answer. The wire
+// alone is printed too: what is left is the operations' ends. A pseudo-
+// terminal moves bytes at once, so a link may come in under its floor; a
+// real adapter cannot.
 // Prints seconds per operation, the ratio to the floor, fast against slices,
 // and the tool's CPU time per wall second.
 
@@ -14,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/floors.h"
 #include "fakes/cpu_time.h"
 #include "fakes/sim_process.h"
+#include "panel/panel_fields.h"
 #include "tools/cli/cli.h"
 
 #ifndef ORVEX_GSM_SIM_PATH
@@ -30,17 +34,25 @@ constexpr int kRuns = 5;
 constexpr int kAnswerDelayMs = 15;
 constexpr double kSecondsPerByte = 10.0 / 19200.0;
 
-// Bytes on the wire, both ways: each command with its CR, each answer.
-constexpr int kProbe = 5 + 23;        // "+T01" CR; ">" 16 digits CR LF "OK" CR LF
-constexpr int kKeyRead = 5 + 23;      // "+T0n" CR
-constexpr int kFlagsRead = 3 + 11;    // "+s" CR; ">" 4 digits CR LF "OK" CR LF
-constexpr int kNumberRead = 5 + 41;   // "+H0n" CR; ">" 34 characters CR LF "OK" CR LF
-constexpr int kKeyWrite = 21 + 4;     // "+T0n" 16 digits CR; "OK" CR LF
-constexpr int kFlagsWrite = 7 + 4;    // "+s" 4 digits CR
-constexpr int kNumberWrite = 37 + 4;  // "+H0n" 32 digits CR
-constexpr int kReadBytes = 4 * kKeyRead + kFlagsRead + 6 * kNumberRead;
-constexpr int kReadExchanges = 11;
-constexpr int kWriteBytes = 4 * kKeyWrite + kFlagsWrite + 6 * kNumberWrite;
+// One exchange on the wire, both ways: the command with its CR, the answer
+// (a read's ">" data CR LF "OK" CR LF, a write's "OK" CR LF), and the
+// simulator's delay.
+double ExchangeMs(const Step& step) {
+  size_t answer = 4;  // "OK" CR LF
+  if (!step.IsWrite()) {
+    switch (step.subject) {
+      case Subject::kFlags:
+        answer += 1 + 4 + 2;
+        break;
+      case Subject::kNumber:
+        answer += 1 + 2 + kNumberDigits + 2;
+        break;
+      default:
+        answer += 1 + kKeyDigits + 2;
+    }
+  }
+  return (step.command.size() + 1 + answer) * kSecondsPerByte * 1000 + kAnswerDelayMs;
+}
 
 struct Figure {
   double wall = 0;  // seconds per operation
@@ -64,12 +76,14 @@ Figure Measure(const std::vector<std::string>& args, const std::string& input) {
   return f;
 }
 
-void Print(const char* what, const Figure& slices, const Figure& fast, double floor) {
+void Print(const char* what, const Figure& slices, const Figure& fast, double slicesFloor,
+           double fastFloor, double wire) {
   std::printf(
-      "%-14s slices %.3f s (%.2fx floor)  fast %.3f s (%.2fx floor)  floor %.3f s  "
-      "fast/slices %.2f  cpu/wall slices %.4f fast %.4f\n",
-      what, slices.wall, slices.wall / floor, fast.wall, fast.wall / floor, floor,
-      fast.wall / slices.wall, slices.cpu / slices.wall, fast.cpu / fast.wall);
+      "%-14s slices %.3f s (floor %.3f s, %+.1f%%)  fast %.3f s (floor %.3f s, %+.1f%%)  "
+      "wire alone %.3f s  fast/slices %.2f  cpu/wall slices %.4f fast %.4f\n",
+      what, slices.wall, slicesFloor, (slices.wall / slicesFloor - 1) * 100, fast.wall, fastFloor,
+      (fast.wall / fastFloor - 1) * 100, wire, fast.wall / slices.wall, slices.cpu / slices.wall,
+      fast.cpu / fast.wall);
 }
 
 }  // namespace
@@ -81,14 +95,22 @@ int main() {
   std::istringstream none;
   RunCli({"--port", path, "read"}, none, backup, err);
 
-  // Probe, then the read: 12 exchanges; the write adds 11 more and the read-back.
-  const double readFloor =
-      (kProbe + kReadBytes) * kSecondsPerByte + (kReadExchanges + 1) * kAnswerDelayMs / 1000.0;
-  const double writeFloor =
-      readFloor + kWriteBytes * kSecondsPerByte + kReadExchanges * kAnswerDelayMs / 1000.0;
+  // The floors of both links, each with its operations' ends, and the wire
+  // alone (what the ends leave of the time).
+  const std::vector<Step> read = bench::ToolReadSteps();
+  double wire = 0;
+  for (const Step& step : read) wire += ExchangeMs(step);
   Print("read", Measure({"--port", path, "read"}, ""),
-        Measure({"--fast", "--port", path, "read"}, ""), readFloor);
+        Measure({"--fast", "--port", path, "read"}, ""),
+        bench::OperationFloorMs(read, false, ExchangeMs) / 1000,
+        bench::OperationFloorMs(read, true, ExchangeMs) / 1000, wire / 1000);
+  const bench::ExchangeMs exchange = ExchangeMs;
+  double writeWire = wire - ExchangeMs(ProbeStep());
+  for (const Step& step : bench::Joined({ProbeStep()}, ImageWriteSteps(PanelImage{})))
+    writeWire += ExchangeMs(step);
   Print("verified write", Measure({"-q", "--port", path, "write", "-"}, backup.str()),
-        Measure({"-q", "--fast", "--port", path, "write", "-"}, backup.str()), writeFloor);
+        Measure({"-q", "--fast", "--port", path, "write", "-"}, backup.str()),
+        bench::WriteFloorMs(false, true, exchange) / 1000,
+        bench::WriteFloorMs(true, true, exchange) / 1000, writeWire / 1000);
   return 0;
 }

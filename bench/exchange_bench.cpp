@@ -1,20 +1,17 @@
 // Measures the exchange against the panel simulator, as the window and the
 // command-line tool use it:
 // - the silent start-up scan: the probe "+T01" on 9 ports, each freshly
-//   opened, none answering; each probe spends its 3 slices, so the floor is
-//   9 x 300 ms = 2.7 s per scan (a failed probe must not make the next port
-//   wait for a quiet line);
-// - whole-panel reads through the command-line tool's code: probe, 4 keys,
-//   flags and 6 numbers. Each command's answer ends its first 100 ms slice.
-//   An operation ends only once its last command's budget has run out (an
-//   answer still inside it would otherwise go unseen): the probe's 250 ms,
-//   150 ms after its slice, and the sixth number's 500 ms, 400 ms after its
-//   slice. So the floor is 12 slices + 150 + 400 ms, 1.75 s per read.
-// - whole-panel writes as the window sends them: 4 keys, the flags and 6
-//   numbers, each confirmed in its first slice, then the same read back
-//   exactly and compared: 11 + 11 answer slices and the end of each of the
-//   two operations (the sixth number's write and read, 400 ms each), the
-//   floor 3.0 s per write.
+//   opened, none answering; each probe spends every slice of its budget (a
+//   failed probe must not make the next port wait for a quiet line);
+// - whole-panel reads through the command-line tool's code: the probe and
+//   the exact copy in one operation. Each command's answer ends its first
+//   100 ms slice, and the operation ends once every budget has run out (an
+//   answer still inside one would otherwise go unseen);
+// - whole-panel writes as the window sends them (keys first), each confirmed
+//   in its first slice, then the same read back exactly and compared: the
+//   write's end and the read-back's.
+// Every floor is computed from the code's own steps and budgets
+// (bench/floors.h).
 // Prints wall time against each floor and the CPU time per wall second; the
 // last line is "cpu/wall RATIO" over all three.
 
@@ -24,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/floors.h"
 #include "fakes/cpu_time.h"
 #include "fakes/sim_process.h"
 #include "panel/checked_write.h"
@@ -94,8 +92,9 @@ int main() {
   }
   std::printf("%d silent scans of 9 freshly opened ports: %.1f ms per scan\n", scans,
               perScan * 1000);
-  std::printf("floor 9 probes x 300 ms = 2700.0 ms per scan: %+.2f%% (goal: at most +5%%)\n",
-              (perScan / 2.7 - 1) * 100);
+  const double scanFloorS = 9 * bench::SilentProbeMs() / 1000;
+  std::printf("floor 9 probes x %.0f ms = %.1f ms per scan: %+.2f%% (goal: at most +5%%)\n",
+              bench::SilentProbeMs(), scanFloorS * 1000, (perScan / scanFloorS - 1) * 100);
 
   SimProcess sim;
   const std::string& path = sim.SlavePath();
@@ -159,28 +158,28 @@ int main() {
 
   const double perRead = wall / reads;
   std::printf("%d whole-panel reads: wall %.3f s, %.1f ms per read\n", reads, wall, perRead * 1000);
-  constexpr double kAnswerSlices = 12, kSliceS = 0.1;
-  // What is left of the probe's and of the last number's budget after the
-  // slice that took their answers.
-  constexpr double kEndsS = (0.25 - kSliceS) + (0.5 - kSliceS);
-  constexpr double floorS = kAnswerSlices * kSliceS + kEndsS;
+  // The simulator answers at once: an exchange costs next to nothing but
+  // its slice.
+  const bench::ExchangeMs instant = [](const Step&) { return 0.0; };
+  const std::vector<Step> readSteps = bench::ToolReadSteps();
+  const double floorS = bench::OperationFloorMs(readSteps, false, instant) / 1000;
+  const double endS = bench::EndMs(readSteps, instant) / 1000;
   std::printf(
-      "floor 12 answer slices x 100 ms + the ends of the probe and the read (150 + 400 ms) = "
-      "%.1f ms per read: %+.2f%% (goal: at most +5%%)\n",
-      floorS * 1000, (perRead / floorS - 1) * 100);
-  std::printf("the operations' ends cost %.1f ms, %.1f%% of a read\n", kEndsS * 1000,
-              kEndsS / perRead * 100);
+      "floor %zu answer slices x %u ms + the read's end (%.0f ms) = %.1f ms per read: %+.2f%% "
+      "(goal: at most +5%%)\n",
+      readSteps.size(), kSliceMs, endS * 1000, floorS * 1000, (perRead / floorS - 1) * 100);
+  std::printf("the read's end costs %.1f ms, %.1f%% of a read\n", endS * 1000,
+              endS / perRead * 100);
   std::printf("reads: tool cpu %.4f s, cpu/wall %.4f\n", cpu, cpu / wall);
   const double perWrite = writeWall / writes;
-  constexpr double kWriteSlices = 11 + 11;
-  // The write and the read-back each end 400 ms after the sixth number's slice.
-  constexpr double kWriteEndsS = 2 * (0.5 - kSliceS);
-  constexpr double writeFloorS = kWriteSlices * kSliceS + kWriteEndsS;
+  // The window's write: keys first; the probe went before the first write
+  // alone, so each write here is the writes and the read-back.
+  const double writeFloorS = bench::WriteFloorMs(false, false, instant, false) / 1000;
   std::printf("%d whole-panel writes read back and compared: wall %.3f s, %.1f ms per write\n",
               writes, writeWall, perWrite * 1000);
   std::printf(
-      "floor 11 write + 11 read-back answer slices x 100 ms + two ends (2 x 400 ms) = %.1f ms "
-      "per write: %+.2f%% (goal: at most +5%%)\n",
+      "floor: the writes and their end, then the read-back and its end = %.1f ms per write: "
+      "%+.2f%% (goal: at most +5%%)\n",
       writeFloorS * 1000, (perWrite / writeFloorS - 1) * 100);
   std::printf("writes: cpu %.4f s, cpu/wall %.4f\n", writeCpu, writeCpu / writeWall);
   std::printf("simulators' cpu %.4f s over the whole run\n", simCpu);

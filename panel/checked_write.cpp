@@ -1,34 +1,10 @@
 #include "panel/checked_write.h"
 
-#include "panel/commands.h"
 #include "panel/encodings.h"
 #include "panel/page_link.h"
-#include "panel/panel_errors.h"
 #include "panel/panel_session.h"
-#include "panel/reply_checks.h"
 
 namespace {
-
-// The flags and the six numbers, as the exact read takes them: every reply
-// checked, and nothing may follow the last answer.
-PanelImage ReadNumbersBack(PanelSession& session, const PanelImage& wanted) {
-  const DataReader read = session.CheckedReader();
-  PanelImage back = wanted;
-  const FlagBytes flags =
-      DecodeFlagBytes(read(std::string(kFlagsReadCommand), kFlagsBudget, ReplyShape::kFlags));
-  back.dial = flags.dial & kFlagBits;
-  back.day = flags.day & kFlagBits;
-  for (const PanelEvent& event : kPanelEvents) {
-    const std::string data =
-        read(NumberReadCommand(event.number), kNumberBudget, ReplyShape::kNumber);
-    back.numbers[event.number - 1] = AsciiUpper(data.substr(2));
-  }
-  if (const std::string more = session.AfterLastAnswer(); !more.empty()) {
-    const std::string last = NumberReadCommand(kEventCount);
-    throw EPanelReplyError(last, ReplyProblem::kFollowed, ReplyShape::kNumber, more);
-  }
-  return back;
-}
 
 // What the numbers page's write is sent over: the keys as wanted, so that
 // none of them is sent, and flags and numbers that match nothing, so that
@@ -70,9 +46,35 @@ std::vector<int> NumbersLeftOut(const NumbersPage& numbers) {
   return events;
 }
 
+bool CheckedWrite::WritesConfirmed() const {
+  for (const StepOutcome& s : story.steps)
+    if (s.step.IsWrite() && !s.Taken()) return false;
+  return true;
+}
+
+namespace {
+
+// A write that nothing came to, the line still there.
+bool StoppedIn(const Outcome& story) {
+  if (story.lost) return false;
+  for (const StepOutcome& s : story.steps)
+    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) return true;
+  return false;
+}
+
+}  // namespace
+
+bool CheckedWrite::Stopped() const {
+  return StoppedIn(story);
+}
+
+bool CheckedWrite::LostAfterWrite() const {
+  return Lost() && !story.steps.empty() && !story.steps.back().step.IsWrite() &&
+         story.steps.back().step.phase != Phase::kProbe;
+}
+
 bool CheckedWrite::Done() const {
-  return unconfirmed.empty() && stopped_at.empty() && read_refused.empty() && read_back &&
-         differences.empty() && !lost;
+  return story.Ok() && read_back && differences.empty();
 }
 
 CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part,
@@ -82,35 +84,30 @@ CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, W
   result.wanted = wanted;
   const PanelImage over = KeysAlone(wanted);
   const PanelImage* before = part == WritePart::kNumbers ? &over : options.before;
+  OperationRunner& runner = session.Runner();
+  runner.Begin();
   try {
-    session.WriteImage(wanted, before);
-  } catch (const EPanelWriteError& error) {
-    // A refused write still leaves the panel in a state worth reading back.
-    result.unconfirmed = error.Commands();
-    result.unconfirmed_replies = error.Replies();
-    result.doubt_from = error.DoubtFrom();
-  } catch (const EPanelStoppedAnswering& error) {
-    result.stopped_at = error.Command();
-    return result;
-  } catch (const std::exception&) {
-    result.lost = std::current_exception();
-    return result;
-  }
-  if (!options.readBack) return result;
-  if (options.beforeReadBack) options.beforeReadBack();
-  try {
-    result.back =
-        part == WritePart::kWholePanel ? session.ReadImage() : ReadNumbersBack(session, wanted);
+    SendImageWrites(runner, ImageWriteSteps(wanted, before, options.keysLast));
+    // The writes' end is paid before the read-back: a late copy of one
+    // write's "OK" must never be taken for a read's answer.
+    runner.Settle();
+    if (StoppedIn(runner.Story()) || !options.readBack) {
+      result.story = runner.Finish();
+      return result;
+    }
+    if (options.beforeReadBack) options.beforeReadBack();
+    PanelImage back = part == WritePart::kWholePanel
+                          ? SendImageReads(runner, Phase::kReadBack, ReadOrder::kFirst)
+                          : SendNumberReads(runner, wanted);
+    result.story = runner.Finish();
     result.read_back = true;
-  } catch (const EPanelReadError& error) {
-    result.read_refused = error.Refused();
-    return result;
-  } catch (const EPanelReplyError& error) {
-    result.read_refused = {{error.Command(), error.Problem(), error.Shape(), error.Reply()}};
-    return result;
-  } catch (const std::exception&) {
-    result.lost = std::current_exception();
-    result.lost_after_write = true;
+    for (const StepOutcome& s : result.story.steps)
+      if (s.step.phase == Phase::kReadBack && !s.Taken()) result.read_back = false;
+    if (!result.read_back) return result;
+    result.back = back;
+  } catch (const EOperationFailed& failed) {
+    result.story = failed.Story();
+    runner.Drop();
     return result;
   }
   for (const std::string& field : ImageDifferences(wanted, result.back)) {

@@ -5,7 +5,6 @@
 // the exact one of backups (panel_image.h), so the window's writes and the
 // tool's share one write and one read.
 
-#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,30 +32,25 @@ std::vector<int> NumbersLeftOut(const NumbersPage& numbers);
 
 struct CheckedWrite {
   PanelImage wanted;
-  // The writes the panel did not confirm, named without their data ("+T02"),
-  // each with what came instead of "OK" alone (empty when nothing was taken).
-  std::vector<std::string> unconfirmed;
-  std::vector<std::string> unconfirmed_replies;
-  // When the panel answered more often than it was asked: the first write
-  // from which no "OK" can be taken as confirmation (EPanelWriteError).
-  std::string doubt_from;
-  // The write to which nothing at all came: nothing after it was sent, and
-  // nothing was read back.
-  std::string stopped_at;
-  // The read-back's replies that could not be taken.
-  std::vector<RefusedReply> read_refused;
-  bool read_back = false;
+  // The whole story: the probe when the write followed one, every write
+  // sent, then the read-back's reads.
+  Outcome story;
+  bool read_back = false;  // every read-back answer was taken
   PanelImage back;
   // The fields of the part in which the panel read back differs from wanted,
   // named as the settings file names them, in file order.
   std::vector<std::string> differences;
-  // The line or the log failed: the error, and whether every write had gone
-  // out before it did.
-  std::exception_ptr lost;
-  bool lost_after_write = false;
 
   // Every write confirmed, read back, and the same.
   bool Done() const;
+  // Every write was answered with its "OK" alone and taken as confirmed.
+  bool WritesConfirmed() const;
+  // A write got no answer at all: nothing after it was sent, nothing read
+  // back.
+  bool Stopped() const;
+  // The line or the log failed; before every write had gone out or after.
+  bool Lost() const { return static_cast<bool>(story.lost); }
+  bool LostAfterWrite() const;
 };
 
 // How a write is done beyond its part: the tool's `set` sends only the fields
@@ -65,6 +59,9 @@ struct CheckedWrite {
 struct WriteOptions {
   const PanelImage* before = nullptr;
   bool readBack = true;
+  // The keys after the numbers: the tool's own order, in which the write's
+  // end waits least. The window writes in the pages' order.
+  bool keysLast = false;
   std::function<void()> beforeReadBack;
 };
 

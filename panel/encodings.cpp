@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "panel/panel_errors.h"
+#include "panel/panel_fields.h"
 #include "support/text_codec.h"
 
 namespace {
 
-constexpr std::string_view kNoNumber = "00000000000000000000000000000000";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 int HexDigitValue(char c) {
@@ -45,25 +45,26 @@ uint8_t HexPairValue(std::string_view pair) {
 
 std::string ReverseKeyBytes(std::string_view text) {
   std::string padded;
-  if (text.size() < 16) padded.assign(16 - text.size(), '0');
-  padded.append(text.substr(0, 16 - padded.size()));
+  if (text.size() < kKeyDigits) padded.assign(kKeyDigits - text.size(), '0');
+  padded.append(text.substr(0, kKeyDigits - padded.size()));
   std::string reversed;
-  reversed.reserve(16);
-  for (int pair = 7; pair >= 0; --pair) reversed.append(padded, pair * 2, 2);
+  reversed.reserve(kKeyDigits);
+  for (size_t pair = kKeyDigits / 2; pair-- > 0;) reversed.append(padded, pair * 2, 2);
   return reversed;
 }
 
 std::string EncodeNumber(std::string_view number) {
   std::string digits;
-  digits.reserve(std::max<size_t>(32, number.size() * 2));
+  digits.reserve(std::max<size_t>(kNumberDigits, number.size() * 2));
   for (char c : number) digits += HexPair(static_cast<uint8_t>(c));
-  if (digits.size() < 32) digits.append(32 - digits.size(), '0');
+  if (digits.size() < kNumberDigits) digits.append(kNumberDigits - digits.size(), '0');
   return digits;
 }
 
 std::optional<std::string> DecodeNumber(std::string_view data) {
   if (data.empty()) return std::nullopt;
-  if (data.size() >= 2 && data.substr(2) == kNoNumber) return std::nullopt;
+  if (data.size() == 2 + kNumberDigits && data.find_first_not_of('0', 2) == std::string_view::npos)
+    return std::nullopt;
   // The first two characters are not part of the number.
   std::string number;
   const size_t pairs = data.size() / 2 >= 1 ? data.size() / 2 - 1 : 0;

@@ -53,19 +53,6 @@ class EventHold {
   TCustomComm& comm_;
 };
 
-// An answer that comes after its attempt gave up belongs to that attempt's
-// command, not to the next one. So after an attempt that ended without "OK"
-// the exchange remembers which opening of the port it was on (the port's
-// OpenSerial, unique in the process, so a port closed and opened again, as
-// the scan does, owes nothing) and when it ended; the next transmission on
-// that same opening waits until the line has been quiet for a slice. Only
-// the latest failure is kept: one port at a time talks to a panel.
-struct LateAnswerWatch {
-  uint64_t port = 0;  // OpenSerial of the port; 0: nothing owed
-  uint32_t failedAt = 0;
-};
-LateAnswerWatch g_lastFailedAttempt;
-
 // Reads away what the queue holds into late, no more than kStaleLimit bytes
 // in all; true when anything was queued.
 bool ReadAwayQueued(TCustomComm& comm, std::vector<uint8_t>& late, uint64_t& total) {
@@ -263,9 +250,10 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
 
   for (int32_t attempt = 1; attempt <= attempts; ++attempt) {
     const uint64_t port = comm.OpenSerial();
+    ExchangeHost::FailedAttempt& owed = host.LastFailedAttempt();
     std::optional<uint32_t> quietSince;
-    if (g_lastFailedAttempt.port == port) quietSince = g_lastFailedAttempt.failedAt;
-    g_lastFailedAttempt.port = 0;
+    if (owed.port == port) quietSince = owed.endedAt;
+    owed.port = 0;
     DiscardLateBytes(host, command, label, quietSince);
     comm.SendString(line);  // a short write only shows as a missing "OK"
     host.NoteSent(command, budget);
@@ -285,7 +273,7 @@ void SendCommand(ExchangeHost& host, const std::string& command, int32_t attempt
       }
       WriteLog("error", true, EmptyData);
     }
-    if (!accepted) g_lastFailedAttempt = {port, TickMs()};
+    if (!accepted) owed = {port, TickMs()};
     if (accepted) {
       host.SetConnected(true);
       WriteLog(SentLine(label, attempt), true, EmptyData);

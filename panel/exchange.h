@@ -49,6 +49,21 @@ class ExchangeHost {
   // The command went out, with this budget: until the budget has run out,
   // an answer to it may still come.
   virtual void NoteSent(const std::string& /*command*/, int32_t /*budget*/) {}
+
+  // An answer that comes after its attempt gave up belongs to that attempt's
+  // command, not to the next one. So after an attempt that ended without
+  // "OK" the host remembers which opening of the port it was on (the port's
+  // OpenSerial, unique in the process, so a port closed and opened again, as
+  // the scan does, owes nothing) and when it ended; the next transmission on
+  // that same opening waits until the line has been quiet for a slice.
+  struct FailedAttempt {
+    uint64_t port = 0;  // 0: nothing owed
+    uint32_t endedAt = 0;
+  };
+  FailedAttempt& LastFailedAttempt() { return failed_attempt_; }
+
+ private:
+  FailedAttempt failed_attempt_;
 };
 
 // Sends command + "\r" up to attempts times, each time collecting the answer

@@ -1,10 +1,9 @@
 #pragma once
-// The dialing numbers page's dialogue with the panel: the two flag bytes and
-// the six numbers.
+// The dialing numbers page's read: the two flag bytes and the six numbers.
+// (Its write is checked_write.h's.)
 
+#include "panel/operation.h"
 #include "panel/page_interfaces.h"
-#include "panel/page_link.h"
-#include "panel/reply_checks.h"
 
 // Shows the boxes of events 5 and 6 only in debug mode, reads the flag bytes
 // and the numbers of the events whose dial box is ticked. Flags data enables
@@ -13,12 +12,4 @@
 // every dial box. Every number field is emptied; a number that is absent
 // unticks its dial box. A conversion error (EConvertError) ends the read
 // where it happens; what is set stays set.
-void ReadNumsBClick(NumbersPage& page, const CommandSender& send, bool debugMode);
-// The same through a reader that may refuse a reply (CheckedData): the error
-// ends the read where it happens.
 void ReadNumsBClick(NumbersPage& page, const DataReader& read, bool debugMode);
-
-// Sends the flag bytes and all six numbers (32 zeros for an event whose dial
-// box is unticked or whose field is empty), whatever the replies. Afterwards
-// raises EPanelWriteError if the panel did not accept some of them.
-void WriteNumsBClick(NumbersPage& page, const CommandSender& send);

@@ -4,21 +4,16 @@
 // window's pages, no page rule changes anything on the way: a backup written
 // back puts the panel into the very state it was read in.
 //
-// Every reply is checked for its command's shape, and a reply that holds two
-// answers, or is followed by more of an answer before the next command goes
-// out, is refused, so that a late or repeated answer never shifts data into
-// the wrong field (reply_checks.h).
+// Every answer is judged by the runner (operation.h), so that a late or
+// repeated answer never shifts data into the wrong field.
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "panel/commands.h"
-#include "panel/page_link.h"
-#include "panel/reply_checks.h"
+#include "panel/operation.h"
 
 struct PanelImage {
   // Display order (as the key list shows them), 16 upper-case hexadecimal
@@ -34,34 +29,38 @@ struct PanelImage {
   bool operator==(const PanelImage&) const = default;
 };
 
-// Raised by ReadPanelImage when any reply could not be taken; every command
-// was sent and each failure is listed. Nothing of the read is returned then.
-class EPanelReadError : public std::runtime_error {
- public:
-  explicit EPanelReadError(std::vector<RefusedReply> refused);
-  const std::vector<RefusedReply>& Refused() const { return refused_; }
+class OperationRunner;
 
- private:
-  std::vector<RefusedReply> refused_;
+// The order of an exact read's commands. Each ends with a key, the command
+// with the shortest budget, so that the read's end waits least; the second
+// read of a copy that is kept goes in another order, so that a fault tied
+// to one command cannot give the same wrong copy twice.
+enum class ReadOrder {
+  kFirst,   // the flags, numbers 1 to 6, keys 1 to 4
+  kSecond,  // numbers 6 to 1, the flags, keys 4 to 1
 };
 
-class LineNotes;
+// The reads of an exact copy, in phase (a read, or a write's read-back) and
+// order.
+std::vector<Step> ImageReadSteps(Phase phase, ReadOrder order);
+// Sends them through the runner and builds the copy of what was taken. The
+// caller ends the operation and takes the copy only when its story holds.
+PanelImage SendImageReads(OperationRunner& runner, Phase phase, ReadOrder order);
 
-// Keys 1 to 4, the flags, numbers 1 to 6. With notes (the line behind send),
-// a command answered without "OK" is refused with what came instead of as
-// not answered, and a command whose answer was followed by more of one
-// before the next command went out is refused too.
-PanelImage ReadPanelImage(const CommandSender& send, const LineNotes* notes = nullptr);
+// The flags and the six numbers alone, in read-back (the numbers page's
+// write); the keys are taken from base.
+PanelImage SendNumberReads(OperationRunner& runner, const PanelImage& base);
 
-// Keys, then the flag bytes, then all six numbers, exactly as the image
-// holds them; afterwards EPanelWriteError names the unconfirmed ones. With
-// notes, a command to which nothing at all came ends the write at once with
-// EPanelStoppedAnswering; without, every command is sent.
-// With before (an exact copy just read), only the commands that carry a
-// field in which image differs from it are sent, so that whatever the user
-// did not name is never rewritten from a copy; nothing when they are equal.
-void WritePanelImage(const CommandSender& send, const PanelImage& image,
-                     const LineNotes* notes = nullptr, const PanelImage* before = nullptr);
+// The writes that put image into the panel: keys, the flag bytes, all six
+// numbers, exactly as the image holds them; with keysLast the keys go last,
+// so that the shortest budget ends the write. With before (an exact copy
+// just read), only the commands that carry a field in which image differs
+// from it, so that whatever the user did not name is never rewritten from a
+// copy.
+std::vector<Step> ImageWriteSteps(const PanelImage& image, const PanelImage* before = nullptr,
+                                  bool keysLast = false);
+// Sends them; a write that nothing at all came to ends the sending.
+void SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps);
 
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
-#include "panel/commands.h"
 #include "panel/keys_page_ops.h"
 #include "panel/numbers_page_ops.h"
-#include "panel/panel_errors.h"
-#include "panel/panel_image.h"
 #include "panel/panel_port.h"
 #include "panel/plain_pages.h"
 
@@ -54,37 +51,11 @@ StandalonePort::StandalonePort() {
   RestorePublishedValues(comm_, Comm1Values());
 }
 
-void StandalonePort::NoteUnaccepted(const std::string& command, const std::string& received) {
-  unaccepted_.emplace_back(command, received);
-}
-
-std::string StandalonePort::Unaccepted(const std::string& name) const {
-  for (auto it = unaccepted_.rbegin(); it != unaccepted_.rend(); ++it)
-    if (it->first.starts_with(name)) return it->second;
-  return {};
-}
+EImagesDiffer::EImagesDiffer(std::vector<std::string> fields)
+    : std::runtime_error("two reads of the panel differ"), fields_(std::move(fields)) {}
 
 PanelSession::PanelSession(ExchangeHost& host, bool debugMode)
     : host_(host), debug_mode_(debugMode) {}
-
-CommandSender PanelSession::Sender() {
-  return [this](const std::string& command, int32_t attempts, int32_t budget, std::string& reply) {
-    last_command_ = command;
-    if (!watch_.AnySent()) first_command_ = CommandName(command);
-    watch_.Begin();
-    SendCommand(watch_, command, attempts, budget, reply);
-  };
-}
-
-DataReader PanelSession::CheckedReader() {
-  return CheckedData(Sender(), &watch_);
-}
-
-void PanelSession::RequireQuietAfterRead() {
-  const std::string more = AfterLastAnswer();
-  if (more.empty()) return;
-  throw EPanelReplyError(last_command_, ReplyProblem::kFollowed, ReplyShape::kKey, more);
-}
 
 bool PanelSession::Probe(const std::string& name) {
   ReopenForPanel(host_.Comm1(), name);
@@ -92,19 +63,39 @@ bool PanelSession::Probe(const std::string& name) {
 }
 
 bool PanelSession::SendProbe() {
-  watch_.Restart();
-  probe_followed_.clear();
-  std::string reply;
-  Sender()(std::string(kProbeCommand), kCommandAttempts, kProbeBudget, reply);
-  // A probe answered twice is no panel that can be read.
-  std::string more = reply.empty() ? std::string() : AfterLastAnswer();
-  if (AnswersIn(reply) > 1) more = reply;
-  if (HoldsAnswer(more)) {
-    probe_followed_ = more;
-    reply.clear();
+  runner_.Drop();
+  probe_story_ = {};
+  bool answered = false;
+  try {
+    answered = runner_.Send(ProbeStep()).Taken();
+  } catch (const EOperationFailed& failed) {
+    probe_story_ = failed.Story();
+    runner_.Drop();
+    host_.SetConnected(false);
+    throw;
   }
-  host_.SetConnected(!reply.empty());
-  return !reply.empty();
+  probe_story_ = runner_.Story();
+  if (answered)
+    runner_.LeaveOpen();
+  else
+    runner_.Drop();
+  host_.SetConnected(answered);
+  return answered;
+}
+
+bool PanelSession::EndProbe() {
+  if (!runner_.Open()) return probe_story_.Ok();
+  runner_.Begin();
+  try {
+    probe_story_ = runner_.Finish();
+  } catch (const EOperationFailed& failed) {
+    probe_story_ = failed.Story();
+    runner_.Drop();
+    throw;
+  }
+  // A probe answered twice is no panel that can be read.
+  host_.SetConnected(probe_story_.Ok());
+  return probe_story_.Ok();
 }
 
 bool PanelSession::PortOpen() {
@@ -119,71 +110,47 @@ std::string PanelSession::PortName() {
   return host_.Comm1().DeviceName();
 }
 
-void PanelSession::RequireOpenPort() {
-  if (!PortOpen()) throw EPortNotOpen(PortName());
+Outcome PanelSession::FinishOrRaise() {
+  Outcome story = runner_.Finish();
+  if (!story.Ok()) throw EOperationFailed(std::move(story));
+  return story;
 }
 
 void PanelSession::ReadAll(KeyList& keys, NumbersPage& numbers) {
-  watch_.Restart();
+  runner_.Begin();
   // Read into copies first: a read cut short must not leave the keys of this
   // panel beside the numbers of the last one, nor blanks shown as read.
   numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
-  const DataReader read = CheckedReader();
+  const DataReader read = StepReader(runner_);
   PlainKeyList keysRead;
   ReadKeys(keysRead, read);
   PlainNumbersPage numbersRead = CopyOf(numbers);
   ReadNumsBClick(numbersRead, read, debug_mode_);
-  RequireQuietAfterRead();
+  FinishOrRaise();
   CopyKeys(keysRead, keys);
   CopyNumbers(numbersRead, numbers);
 }
 
 void PanelSession::ReadNumbers(NumbersPage& numbers) {
-  watch_.Restart();
+  runner_.Begin();
   numbers.SetSpareBoxesVisible(debug_mode_);  // what is shown, not what is read
   PlainNumbersPage numbersRead = CopyOf(numbers);
-  ReadNumsBClick(numbersRead, CheckedReader(), debug_mode_);
-  RequireQuietAfterRead();
+  ReadNumsBClick(numbersRead, StepReader(runner_), debug_mode_);
+  FinishOrRaise();
   CopyNumbers(numbersRead, numbers);
 }
 
-PanelImage PanelSession::ReadImage() {
-  watch_.Restart();
-  PanelImage image = ReadPanelImage(Sender(), &watch_);
-  const std::string more = AfterLastAnswer();
-  if (!more.empty())
-    throw EPanelReadError(
-        {{CommandName(last_command_), ReplyProblem::kFollowed, ReplyShape::kNumber, more}});
+PanelImage PanelSession::ReadImage(ReadOrder order) {
+  runner_.Begin();
+  const PanelImage image = SendImageReads(runner_, Phase::kRead, order);
+  FinishOrRaise();
   return image;
 }
 
-std::string PanelSession::AfterLastAnswer() {
-  return watch_.End();
-}
-
-void PanelSession::WriteImage(const PanelImage& image, const PanelImage* before) {
-  RequireOpenPort();
-  watch_.Restart();
-  std::vector<std::string> unconfirmed;
-  std::vector<std::string> replies;
-  std::string doubtFrom;
-  try {
-    WritePanelImage(Sender(), image, &watch_, before);
-  } catch (const EPanelWriteError& error) {
-    unconfirmed = error.Commands();
-    replies = error.Replies();
-    doubtFrom = error.DoubtFrom();
-  }
-  // The last write's "OK" may have been a copy of an earlier one, and its
-  // own answer a refusal that comes after it.
-  const std::string more = AfterLastAnswer();
-  const std::string last = CommandName(last_command_);
-  if (HoldsAnswer(more)) {
-    if (std::find(unconfirmed.begin(), unconfirmed.end(), last) == unconfirmed.end()) {
-      unconfirmed.push_back(last);
-      replies.push_back(more);
-    }
-    if (doubtFrom.empty()) doubtFrom = first_command_;
-  }
-  if (!unconfirmed.empty()) throw EPanelWriteError(unconfirmed, replies, doubtFrom);
+PanelImage PanelSession::ReadImageTwice() {
+  const PanelImage first = ReadImage(ReadOrder::kFirst);
+  const PanelImage second = ReadImage(ReadOrder::kSecond);
+  const std::vector<std::string> fields = ImageDifferences(first, second);
+  if (!fields.empty()) throw EImagesDiffer(fields);
+  return first;
 }

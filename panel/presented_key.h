@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "panel/reply_checks.h"
+#include "panel/operation.h"
 
 class PanelSession;
 
@@ -17,13 +17,11 @@ enum class PresentedKey {
 
 struct PresentedKeyRead {
   PresentedKey outcome = PresentedKey::kNoKey;
-  std::string key;    // display order, when a key was read
-  std::string reply;  // what came, for the log; empty when nothing was taken
-  // kNotAKey: what was wrong with it (a reply that is no key, or more of an
-  // answer after it).
-  ReplyProblem problem = ReplyProblem::kNone;
+  std::string key;  // display order, when a key was read
+  Outcome story;    // what came, and the verdict on it
 };
 
 // Sends the read of the presented key (up to 5000 ms). Raises EPortNotOpen,
-// sending nothing, when the port is closed; errors of the line pass through.
+// sending nothing, when the port is closed, and EOperationFailed when the
+// line or the log is lost.
 PresentedKeyRead ReadPresentedKeyExactly(PanelSession& session);

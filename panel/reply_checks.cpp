@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 #include <string_view>
 
-#include "panel/answer_ledger.h"
-#include "panel/commands.h"
+#include "panel/exchange.h"
 #include "panel/panel_fields.h"
-#include "panel/panel_image.h"
 
 namespace {
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
 
 constexpr size_t kFlagDigits = 4;
 // Two characters the panel keeps, then the number's codes.
@@ -20,6 +23,8 @@ bool AllHex(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
+
+}  // namespace
 
 bool ShapeFits(const std::string& data, ReplyShape shape) {
   switch (shape) {
@@ -36,8 +41,6 @@ bool ShapeFits(const std::string& data, ReplyShape shape) {
   }
   return false;
 }
-
-}  // namespace
 
 ReplyProblem CheckReply(const std::string& reply, ReplyShape shape) {
   if (reply.empty()) return ReplyProblem::kNotAnswered;
@@ -59,12 +62,6 @@ ReplyProblem UnacceptedProblem(const std::string& came) {
   const bool refused =
       came.find("ERR") != std::string::npos && came.find("OK") == std::string::npos;
   return refused ? ReplyProblem::kRefused : ReplyProblem::kAnsweredWithout;
-}
-
-ReplyProblem WriteReplyProblem(const std::string& reply) {
-  const ReplyProblem problem = UnacceptedProblem(reply);
-  if (problem != ReplyProblem::kAnsweredWithout) return problem;
-  return AnswersIn(reply) > 1 ? ReplyProblem::kTwoAnswers : ReplyProblem::kWrongShape;
 }
 
 bool HoldsAnswer(const std::string& bytes) {
@@ -92,56 +89,8 @@ bool WriteConfirmed(const std::string& reply) {
   return ok;
 }
 
-EPanelReplyError::EPanelReplyError(const std::string& command, ReplyProblem problem,
-                                   ReplyShape shape, const std::string& reply)
-    : std::runtime_error("the reply to " + command + " was not taken"),
-      command_(command),
-      problem_(problem),
-      shape_(shape),
-      reply_(reply) {}
-DataReader LiteralData(const CommandSender& send) {
-  return [send](const std::string& command, int32_t budget, ReplyShape) {
-    std::string reply;
-    send(command, kCommandAttempts, budget, reply);
-    return ExtractReply(reply);
-  };
-}
-
-ReplyTaker::Taken ReplyTaker::Take(const std::string& command, ReplyShape shape,
-                                   const std::string& reply) {
-  Taken taken;
-  // More of an answer before this command went out followed the answer of
-  // the one before: that answer may not be the panel's reply to it.
-  if (notes_ != nullptr && !previous_.empty() && HoldsAnswer(notes_->ReadAway()))
-    taken.followed =
-        RefusedReply{previous_, ReplyProblem::kFollowed, previous_shape_, notes_->ReadAway()};
-  previous_ = command;
-  previous_shape_ = shape;
-  ReplyProblem problem = CheckReply(reply, shape);
-  std::string came = reply;
-  if (problem == ReplyProblem::kNotAnswered && notes_ != nullptr && !notes_->Unaccepted().empty()) {
-    problem = UnacceptedProblem(notes_->Unaccepted());
-    came = notes_->Unaccepted();
-  }
-  if (problem != ReplyProblem::kNone)
-    taken.refused = RefusedReply{command, problem, shape, came};
-  else
-    taken.data = ExtractReply(reply);
-  return taken;
-}
-
-DataReader CheckedData(const CommandSender& send, const LineNotes* notes) {
-  auto taker = std::make_shared<ReplyTaker>(notes);
-  return [send, taker](const std::string& command, int32_t budget, ReplyShape shape) {
-    std::string reply;
-    send(command, kCommandAttempts, budget, reply);
-    const ReplyTaker::Taken taken = taker->Take(command, shape, reply);
-    // Two checks, not a loop over copies of the optionals: mingw's GCC 12
-    // warns at -O3 that such a copy may be read uninitialised.
-    if (const std::optional<RefusedReply>& r = taken.followed; r.has_value())
-      throw EPanelReplyError(r->command, r->problem, r->shape, r->reply);
-    if (const std::optional<RefusedReply>& r = taken.refused; r.has_value())
-      throw EPanelReplyError(r->command, r->problem, r->shape, r->reply);
-    return taken.data;
-  };
+int AnswersIn(const std::string& reply) {
+  // A data part and the "OK" after it are one answer.
+  const size_t verdicts = Occurrences(reply, "OK") + Occurrences(reply, "ERR");
+  return static_cast<int>(std::max(verdicts, Occurrences(reply, ">")));
 }

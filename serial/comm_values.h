@@ -18,7 +18,7 @@ struct TSerialCommValues {
   TDataBits DataBits = db8;
   TParity Parity = paNone;
   TStopBits StopBits = sb1;
-  std::string DeviceName = "COM2";
+  std::string DeviceName = kDefaultPortName;
   TDTRSettings DTRSettings;
   char XonChar = 17;
   char XoffChar = 19;

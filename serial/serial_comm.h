@@ -160,7 +160,7 @@ class TCustomComm {
   TCommBuffers buffers_{this};
   TRTSSettings rts_settings_;
   TCommDataControl data_control_{this};
-  std::string device_name_ = "COM2";
+  std::string device_name_ = kDefaultPortName;
   TDTRSettings dtr_settings_;
   TCommEventChars event_chars_{this};
   TDeviceEvents monitor_events_{deChar, deFlag, deOutEmpty};

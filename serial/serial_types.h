@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <initializer_list>
 
+// The port that the component, the window's port box and the command-line
+// tool start from when nothing else names one.
+inline constexpr char kDefaultPortName[] = "COM2";
+
 enum TBaudRate : int32_t {
   br110,
   br300,

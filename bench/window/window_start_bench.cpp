@@ -1,10 +1,11 @@
 // Measures the configuration window against the panel simulator:
 //  1. start-up when every port of the scan opens but no panel answers: from
 //     the creation of the window to its first showing, against the floor of
-//     nine probes of 300 ms (three 100 ms slices of the 250 ms budget);
+//     nine probes, each waiting out every slice of its budget;
 //  2. a whole-panel read (probe, 4 keys, flags, 6 numbers) behind the wait
-//     window: wall time against the floor of 12 slices, and the program's
-//     CPU time per wall second. The last line is "cpu/wall RATIO".
+//     window: wall time against its floor computed from the code's steps
+//     and budgets (bench/floors.h), and the program's CPU time per wall
+//     second. The last line is "cpu/wall RATIO".
 // Runs on the platform Qt is given (offscreen when none is set).
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/prompter.h"
+#include "bench/floors.h"
 #include "fakes/cpu_time.h"
 #include "fakes/sim_process.h"
 #include "serial/comm_device.h"
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
   {
     orvex_test::SimProcess silent({"--silent"});
     MapEveryPortTo(silent.SlavePath());
-    const double floor = 9 * 0.3;
+    const double floor = 9 * bench::SilentProbeMs() / 1000;
     std::printf("start-up, every port opens, no panel answers (floor %.2f s):\n", floor);
     for (int run = 1; run <= 3; ++run) {
       const double seconds = StartUpSeconds();
@@ -93,14 +95,25 @@ int main(int argc, char** argv) {
   if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
   prompter.yes = true;
   constexpr int kReads = 10;
-  const double floor = 1.2;
+  // The probe, the question (answered at once), then the window's read:
+  // keys, flags, and the number of every event it dials (all six here); the
+  // probe's end is the read's.
+  std::vector<Step> steps = {ProbeStep()};
+  for (int slot = 1; slot <= kKeySlots; ++slot)
+    steps.push_back(KeyReadStep(slot, Phase::kRead, ReplyShape::kSlotKey));
+  steps.push_back(FlagsReadStep(Phase::kRead));
+  for (int event = 1; event <= kEventCount; ++event)
+    steps.push_back(NumberReadStep(event, Phase::kRead));
+  const double floor =
+      bench::OperationFloorMs(steps, false, [](const Step&) { return 0.0; }) / 1000;
   QElapsedTimer clock;
   clock.start();
   const double cpuBefore = CpuSeconds();
   for (int read = 0; read < kReads; ++read) window.Button1Click();
   const double wall = clock.nsecsElapsed() / 1e9;
   const double cpu = CpuSeconds() - cpuBefore;
-  std::printf("whole-panel read behind the wait window, %d reads of 12 commands:\n", kReads);
+  std::printf("whole-panel read behind the wait window, %d reads of %zu commands:\n", kReads,
+              steps.size());
   std::printf("  %.3f s per read (floor %.2f s), cpu %.3f s in %.3f s wall\n", wall / kReads, floor,
               cpu, wall);
   std::printf("cpu/wall %.4f\n", cpu / wall);

@@ -311,13 +311,15 @@ class PanelFileTest : public QObject {
     QTest::newRow("refused reply")
         << QStringList{"--bad-hex", "--match", "+s"} << true
         << QString::fromUtf8(
-               "Ответы охранной панели на порту COM2 не приняты:\nФлаги «Дозвон» и "
-               "«24 часа»: ответ охранной панели искажён или относится к другому запросу");
+               "Не удалось прочитать флаги «Дозвон» и «24 часа»: ответ охранной панели искажён "
+               "или относится к другому запросу");
     // A copy of number5's answer where number6's belongs, number6's own
     // answer late inside its budget: once saved as number5's value twice.
     QTest::newRow("answer late inside its budget")
         << QStringList{"--twice", "+H05:140", "--late", "+H06:150"} << true
-        << QString::fromUtf8("Ответы охранной панели на порту COM2 не приняты:\n");
+        << QString::fromUtf8(
+               "Не удалось прочитать ключ 1: охранная панель ответила больше "
+               "раз, чем её спросили (лишний ответ похож на ответ на «номер 6");
     QTest::newRow("line lost") << QStringList{"--hangup-mid", "+H03"} << true
                                << QString::fromUtf8("Связь через порт COM2 прервалась");
   }

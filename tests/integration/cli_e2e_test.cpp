@@ -60,13 +60,14 @@ TEST(CliEndToEnd, WriteSendsTheFileExactlyAndVerifiesIt) {
                          " and read it back: the same\n");
   const std::vector<std::string> sent = sim.ReceivedCommands();
   ASSERT_EQ(sent.size(), 1u + 11u + 11u) << "probe, the write, the read-back";
-  EXPECT_EQ(sent[1], "+T01EFCDAB8967452301") << "keys go out in panel order";
-  EXPECT_EQ(sent[3], "+T03A500000000000000");
-  EXPECT_EQ(sent[5], "+s2B12");
-  EXPECT_EQ(sent[6], "+H012B373931363132333435363700000000");
-  EXPECT_EQ(sent[8], "+H0300000000000000000000000000000000");
-  EXPECT_EQ(sent[9], "+H043839002A000000000000000000000000")
+  // The flags, the numbers, then the keys (the shortest budget last).
+  EXPECT_EQ(sent[1], "+s2B12");
+  EXPECT_EQ(sent[2], "+H012B373931363132333435363700000000");
+  EXPECT_EQ(sent[4], "+H0300000000000000000000000000000000");
+  EXPECT_EQ(sent[5], "+H043839002A000000000000000000000000")
       << "a number is written as held, whatever its dial flag";
+  EXPECT_EQ(sent[8], "+T01EFCDAB8967452301") << "keys go out in panel order";
+  EXPECT_EQ(sent[10], "+T03A500000000000000");
 
   run = Cli({"--port", sim.SlavePath(), "-q", "write", file});
   EXPECT_EQ(run.code, kExitOk);
@@ -144,10 +145,11 @@ TEST(CliEndToEnd, UnacceptedCommandsAreNamedAndFailTheWrite) {
   CliRun run = Cli({"--port", sim.SlavePath(), "write", "-"}, kSettings);
   EXPECT_EQ(run.code, kExitNotAccepted);
   EXPECT_EQ(run.err, "orvex-gsm-cli: the panel on " + sim.SlavePath() +
-                         " stopped answering at key2 (+T02): nothing more was sent\n"
+                         " stopped answering at number3 (+H03): nothing more was sent\n"
                          "orvex-gsm-cli: the panel may hold a write half done: write the file "
                          "again\n");
-  EXPECT_EQ(sim.ReceivedCommands().size(), 3u) << "the probe, key 1, and key 2 left unanswered";
+  EXPECT_EQ(sim.ReceivedCommands().size(), 5u)
+      << "the probe, the flags, number 1, number 2, and number 3 left unanswered";
 
   SimProcess lost({"--hangup-mid", "+H03"});  // the line lost at the write of number3
   run = Cli({"--port", lost.SlavePath(), "write", "-"}, kSettings);
@@ -176,7 +178,9 @@ TEST(CliEndToEnd, AWriteRefusedInTheMiddleSaysWhatCameAndWhereThePanelNowDiffers
   const std::string port = sim.SlavePath();
   EXPECT_EQ(run.err, "orvex-gsm-cli: not accepted by the panel on " + port +
                          ": number2 (+H02)\n"
-                         "orvex-gsm-cli: number2 (+H02) was answered \"ERROR\\r\\n\"\n"
+                         "orvex-gsm-cli: the panel on " +
+                         port +
+                         " refused number2 (+H02): \"ERROR\\r\\n\"\n"
                          "orvex-gsm-cli: the panel read back on " +
                          port +
                          " differs in number2\n"
@@ -203,13 +207,16 @@ TEST(CliEndToEnd, AnswersThatCannotBeTrustedFailTheReadAndPrintNothing) {
     std::vector<std::string> misbehaviour;
     std::string words;
   } cases[] = {
-      {{"--twice", "+T02"}, "key2 (+T02) on PORT got a reply holding more than one answer"},
-      {{"--twice", "+T02:150"}, "more than"},
-      {{"--twice", "+H06:130"}, "number6 (+H06) on PORT was followed by more than its answer"},
+      {{"--twice", "+T02"}, "key2 (+T02) on PORT was answered twice"},
+      {{"--twice", "+T02:150"}, "(or key2 (+T02)'s answer, which is the same, came twice)"},
+      {{"--twice", "+H06:130"},
+       "number6 (+H06)'s answer came twice on PORT, the second time with key1 (+T01)"},
       {{"--late", "+T02:350"}, "key2 (+T02) on PORT was not answered"},
       {{"--answer-as", "+H02:+s"}, "number2 (+H02) on PORT got a reply that is not a number"},
       {{"--error-on", "+H03"},
-       "number3 (+H03) on PORT was answered without \"OK\": \"ERROR\\r\\n\""},
+       "the panel on PORT refused number3 (+H03): \"ERROR\\r\\n\"\norvex-gsm-cli: nothing was "
+       "read: the "
+       "panel refused the command"},
       {{"--pieces", "40", "--piece-gap", "90", "--match", "+H01"}, "number1 (+H01) on PORT"},
       {{"--hangup-mid", "+H03"},
        "the line to PORT was lost during number3 (+H03) (Input/output error)\n"
@@ -240,7 +247,7 @@ TEST(CliEndToEnd, TheFastLinkEndsAtTheAnswerAndStillCatchesARepeatedOne) {
   SimProcess slow({"--twice", "+T02:50"});
   CliRun run = Cli({"--port", slow.SlavePath(), "read"});
   EXPECT_EQ(run.code, kExitNotAccepted);
-  EXPECT_NE(run.err.find("(+T02) on " + slow.SlavePath() + " got a reply holding more than one"),
+  EXPECT_NE(run.err.find("key2 (+T02) on " + slow.SlavePath() + " was answered twice"),
             std::string::npos)
       << run.err;
 
@@ -396,7 +403,7 @@ TEST(CliEndToEnd, BadArgumentsAreNamed) {
       {{"--bogus", "probe"}, "unknown option --bogus"},
       {{"probe", "--port"}, "option --port needs a value"},
       {{"probe", "-p"}, "option --port needs a value"},
-      {{"write", "-", "--verify"}, "--verify is for read only"},
+      {{"write", "-", "--verify"}, "--verify is for read and diff only"},
   };
   for (const auto& c : cases) {
     CliRun run = Cli(c.args);

@@ -143,7 +143,7 @@ TEST(CliSet, ARefusedCommandIsToldOnceWithItsField) {
   EXPECT_TRUE(run.err.starts_with("orvex-gsm-cli: not accepted by the panel on " + sim.SlavePath() +
                                   ": number3 (+H03)\n"))
       << run.err;
-  EXPECT_NE(run.err.find("number3 (+H03) was answered \"ERROR\\r\\n\""), std::string::npos);
+  EXPECT_NE(run.err.find("refused number3 (+H03): \"ERROR\\r\\n\""), std::string::npos);
   EXPECT_EQ(Count(run.err, "+H03"), 2u) << run.err;
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "serial/port_choice.h"
+#include "serial/serial_types.h"
 #include "support/form_state.h"
 #include "support/log.h"
 #include "support/port_map_store.h"
@@ -47,7 +48,7 @@ std::string Usage() {
          ports.portOption +
          "  -d, --debug       trace every exchange to log.txt in the current directory\n"
          "  -o, --output=FILE read: write the settings file to FILE instead of standard output\n"
-         "      --verify      read: read the panel twice and compare\n"
+         "      --verify      read, diff: read the panel twice, in two orders, and compare\n"
          "      --no-verify   write, set: do not read the panel back\n"
          "      --fast        end each exchange as soon as its answer is complete, not at\n"
          "                    the end of its 100 ms slice" +
@@ -100,7 +101,7 @@ bool TakesMore(const std::string& command) {
 // be unreadable).
 std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
-  if (storeUnreadable) return "COM2";
+  if (storeUnreadable) return kDefaultPortName;
   try {
     auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath(kMainWindowName), false);
     if (key->ValueExists(kPortBoxTextValue)) {
@@ -110,7 +111,7 @@ std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
   } catch (const std::exception& e) {
     Tell(err, std::string("the window's saved port is not used: ") + e.what());
   }
-  return "COM2";
+  return kDefaultPortName;
 }
 
 // Output that never arrived is no success (a full disk, /dev/full, a closed
@@ -276,7 +277,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                           std::string(argv[optind + 1 + (command == "map" ? 2 : known->second)]) +
                           "\" after " + command);
   if (!cx.output.empty() && command != "read") return Usage(err, "--output is for read only");
-  if (cx.verify && command != "read") return Usage(err, "--verify is for read only");
+  if (cx.verify && command != "read" && command != "diff")
+    return Usage(err, "--verify is for read and diff only");
   if (cx.no_verify && command != "write" && command != "set")
     return Usage(err, "--no-verify is for write and set only");
   if (cx.plain && command != "ports" && !(command == "map" && given == 0))

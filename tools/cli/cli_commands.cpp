@@ -20,6 +20,7 @@
 #include "tools/cli/cli_files.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/cli_ports.h"
+#include "tools/cli/cli_story.h"
 #include "tools/cli/exit_codes.h"
 
 namespace {
@@ -28,60 +29,6 @@ std::string Joined(const std::vector<std::string>& names) {
   std::string text;
   for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
   return text;
-}
-
-// Appended piece by piece: mingw's GCC 12 misreads "..." + std::string&& as
-// an overlapping copy (-Wrestrict).
-std::string Quoted(const std::string& bytes) {
-  std::string text = "\"";
-  text += EscapedBytes(bytes);
-  text += '"';
-  return text;
-}
-
-// A command as the user knows it, the field beside the command: "number3
-// (+H03)", "key2 (+T02)", "the dial and day flags (+s)".
-std::string FieldCommand(const std::string& command) {
-  const std::vector<PanelField> fields = FieldsOfCommand(command);
-  const std::string name = CommandName(command);
-  if (fields.size() == 1) return FieldName(fields.front()) + " (" + name + ")";
-  if (!fields.empty()) return "the dial and day flags (" + name + ")";
-  if (name == kPresentedKeyCommand) return "the presented key (" + name + ")";
-  return command;
-}
-
-// What was wrong with a reply, in the tool's words ("got a reply that is not
-// a key (16 hexadecimal digits)").
-std::string ProblemText(ReplyProblem problem, ReplyShape shape) {
-  switch (problem) {
-    case ReplyProblem::kNone:
-      return {};
-    case ReplyProblem::kNotAnswered:
-      return "was not answered";
-    case ReplyProblem::kAnsweredWithout:
-    case ReplyProblem::kRefused:
-      return "was answered without \"OK\"";
-    case ReplyProblem::kTwoAnswers:
-      return "got a reply holding more than one answer";
-    case ReplyProblem::kFollowed:
-      return "was followed by more than its answer";
-    case ReplyProblem::kWrongShape:
-      break;
-  }
-  switch (shape) {
-    case ReplyShape::kKey:
-      return "got a reply that is not a key (16 hexadecimal digits)";
-    case ReplyShape::kShortKey:
-      return "got a reply that is not a key (up to 16 hexadecimal digits)";
-    case ReplyShape::kSlotKey:
-      return "got a reply that is not a key (16 hexadecimal digits, or none for a slot in no "
-             "use)";
-    case ReplyShape::kFlags:
-      return "got a reply that is not the flags (4 hexadecimal digits)";
-    case ReplyShape::kNumber:
-      break;
-  }
-  return "got a reply that is not a number (2 characters and 32 hexadecimal digits)";
 }
 
 int CannotOpen(Link& link, const CliContext& cx) {
@@ -101,18 +48,22 @@ std::string SystemCause(const std::exception& error) {
 constexpr const char* kReadAgain =
     "nothing was written: check the cable and the adapter, then read again";
 
-// The line or the log failed in the middle of an exchange; next: what to do.
-int LineLost(const std::exception& error, Link& link, const CliContext& cx, const std::string& next,
+// The line or the log failed in the middle of an operation (the story's
+// lost, during its last step); next: what to do.
+int LineLost(const Outcome& story, const CliContext& cx, const std::string& next,
              bool writeCutShort = false) {
-  // The command without its data, as the other messages name it.
-  const std::string command = FieldCommand(CommandName(link.session.LastCommand()));
+  const std::string command =
+      story.steps.empty() ? std::string("the open") : StepName(story.steps.back().step);
   std::string text;
-  const bool logFailed = dynamic_cast<const EInOutError*>(&error) != nullptr;
-  if (logFailed) {
+  bool logFailed = false;
+  try {
+    std::rethrow_exception(story.lost);
+  } catch (const EInOutError& error) {
+    logFailed = true;
     // The line itself is fine: only a write cut short needs a word more.
     text = "log.txt could not be written during " + command + ": " + error.what();
     if (writeCutShort) text += "\n" + next;
-  } else {
+  } catch (const std::exception& error) {
     text = "the line to " + cx.port + " was lost during " + command + " (" + SystemCause(error) +
            ")\n" + next;
   }
@@ -121,55 +72,46 @@ int LineLost(const std::exception& error, Link& link, const CliContext& cx, cons
 }
 
 // "no answer" only when nothing came; otherwise what came instead.
-std::string NoAnswerText(Link& link, const std::string& port) {
-  const std::string& more = link.session.ProbeFollowedBy();
-  if (!more.empty())
+std::string NoAnswerText(const Outcome& probe, const std::string& port) {
+  const StepOutcome* step = probe.steps.empty() ? nullptr : &probe.steps.front();
+  if (step != nullptr && step->verdict == Verdict::kExtraAnswer)
     return "the probe " + std::string(kProbeCommand) + " on " + port +
-           " was answered more than once (then " + Quoted(more) +
+           " was answered more than once (" + Quoted(step->came + step->after) +
            "), so the panel's answers cannot be told apart"
            "\ncheck that nothing else is wired to this line, then try again";
-  const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
-  if (came.empty())
+  if (step == nullptr || step->came.empty())
     return "no answer from the panel on " + port +
            "\ncheck that the panel is powered and its cable is in, try another port (-p),"
            "\nor let \"orvex-gsm-cli scan\" look on every port";
   // Something answers there, but not as the panel does.
   return "the probe " + std::string(kProbeCommand) + " on " + port +
-         " was answered without \"OK\": " + Quoted(came) +
+         " was answered without \"OK\": " + Quoted(step->came) +
          "\nis the panel on this port? try another port (-p), or let \"orvex-gsm-cli scan\" look"
          " on every port";
 }
 
-// Each refused reply once: a read-back says it is one, and leaves out the
-// commands whose write was refused and told already.
-void TellRefused(const EPanelReadError& error, const CliContext& cx, const ReadBack* readBack) {
-  for (const RefusedReply& r : error.Refused()) {
-    if (readBack != nullptr &&
-        std::find(readBack->told.begin(), readBack->told.end(), r.command) != readBack->told.end())
-      continue;
-    Tell(*cx.err, std::string(readBack != nullptr ? "reading back: " : "") +
-                      FieldCommand(r.command) + " on " + cx.port + " " +
-                      ProblemText(r.problem, r.shape) +
-                      (r.reply.empty() ? "" : ": " + Quoted(r.reply)));
+// A read's failure: the probe before it answered twice, or the read's own.
+PanelOutcome TellReadFailed(const Outcome& story, const CliContext& cx) {
+  if (story.lost) return {LineLost(story, cx, kReadAgain), "line lost", true};
+  const int fault = story.FirstFault();
+  if (fault >= 0 && story.steps[fault].step.phase == Phase::kProbe) {
+    Tell(*cx.err, NoAnswerText(story, cx.port));
+    return {kExitNotAccepted, "probe answered twice"};
   }
-  if (readBack != nullptr)
-    Tell(*cx.err, readBack->lost);
-  else
-    Tell(*cx.err,
-         "nothing was read: check the cable and that nothing else is wired to the line, then "
-         "read again (the exact replies are in log.txt with -d)");
+  Tell(*cx.err, StoryLines(story, cx.port, StoryPart::kAll));
+  Tell(*cx.err, "nothing was read: " + StoryAdvice(story, "read again"));
+  return {kExitNotAccepted,
+          "reply refused: " + (fault >= 0 ? StepName(story.steps[fault].step) : std::string())};
 }
 
-// Reads once; 0 with the image, else the outcome after a message.
-PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image,
-                      const ReadBack* readBack) {
+// Reads once, in order; 0 with the image, else the outcome after a message.
+PanelOutcome ReadOnce(Link& link, const CliContext& cx, PanelImage& image, ReadOrder order) {
   if (cx.step) cx.step("reading");
   try {
-    image = link.session.ReadImage();
+    image = link.session.ReadImage(order);
     return {};
-  } catch (const EPanelReadError& error) {
-    TellRefused(error, cx, readBack);
-    return {kExitNotAccepted, "reply refused: " + error.Refused().front().command};
+  } catch (const EOperationFailed& error) {
+    return TellReadFailed(error.Story(), cx);
   }
 }
 
@@ -202,18 +144,15 @@ int StartLog(const CliContext& cx, const std::string& what) {
 }
 
 int Reach(Link& link, const CliContext& cx, bool quietly) {
-  // What came for commands before this panel (a bench loop probes for hours).
-  link.port.ForgetUnaccepted();
   try {
     if (link.session.Probe(cx.port)) return kExitOk;
-  } catch (const std::exception& error) {
+  } catch (const EOperationFailed& error) {
     if (quietly) throw;
-    return LineLost(error, link, cx, "check the cable and the adapter, then try again");
+    return LineLost(error.Story(), cx, "check the cable and the adapter, then try again");
   }
   if (!link.session.PortOpen()) return quietly ? kExitCannotOpen : CannotOpen(link, cx);
-  if (!quietly) Tell(*cx.err, NoAnswerText(link, cx.port));
-  // Answered, but more than once: not the same as no answer.
-  return link.session.ProbeFollowedBy().empty() ? kExitNoAnswer : kExitNotAccepted;
+  if (!quietly) Tell(*cx.err, NoAnswerText(link.session.ProbeStory(), cx.port));
+  return kExitNoAnswer;
 }
 
 void TellDifferences(const PanelImage& file, const PanelImage& panel, const std::string& what,
@@ -226,21 +165,19 @@ void TellDifferences(const PanelImage& file, const PanelImage& panel, const std:
   Tell(*cx.err, text);
 }
 
-PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
-                       const ReadBack* readBack) {
-  try {
-    if (PanelOutcome o = ReadOnce(link, cx, image, readBack); o.code != kExitOk) return o;
-    if (!cx.verify) return {kExitOk, "read"};
-    PanelImage again;
-    if (PanelOutcome o = ReadOnce(link, cx, again, readBack); o.code != kExitOk) return o;
-    const auto fields = ImageDifferences(image, again);
-    if (fields.empty()) return {kExitOk, "read twice, the same"};
-    Tell(*cx.err, "a second read on " + cx.port + " differs in " + Joined(fields));
-    return {kExitDiffers, "a second read differs in " + Joined(fields)};
-  } catch (const std::exception& error) {
-    return {LineLost(error, link, cx, readBack != nullptr ? readBack->lost : kReadAgain),
-            "line lost", true};
-  }
+PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image) {
+  if (PanelOutcome o = ReadOnce(link, cx, image, ReadOrder::kFirst); o.code != kExitOk) return o;
+  if (!cx.verify) return {kExitOk, "read"};
+  // The second read goes in another order: a fault tied to one command
+  // cannot give the same wrong copy twice.
+  PanelImage again;
+  if (PanelOutcome o = ReadOnce(link, cx, again, ReadOrder::kSecond); o.code != kExitOk) return o;
+  const auto fields = ImageDifferences(image, again);
+  if (fields.empty()) return {kExitOk, "read twice, the same"};
+  Tell(*cx.err, "a second read on " + cx.port + " differs in " + Joined(fields) +
+                    "\nthe panel gave two copies that differ: read again; if it happens again, "
+                    "check that nothing else is wired to the line");
+  return {kExitDiffers, "a second read differs in " + Joined(fields)};
 }
 
 PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& image,
@@ -252,58 +189,73 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   WriteOptions options;
   options.before = before;
   options.readBack = !cx.no_verify;
+  options.keysLast = true;
   options.beforeReadBack = [&] {
-    // The read-back's commands begin as the writes' do: what came for those
-    // must not be taken for the read-back's.
-    link.port.ForgetUnaccepted();
     if (cx.step) cx.step("reading");
   };
   const CheckedWrite result =
       WriteAndReadBack(link.session, image, WritePart::kWholePanel, options);
+  const Outcome& story = result.story;
 
-  PanelOutcome refused;
-  if (!result.unconfirmed.empty()) {
-    std::vector<std::string> fields;
-    for (const std::string& command : result.unconfirmed) fields.push_back(FieldCommand(command));
-    std::string text = "not accepted by the panel on " + cx.port + ": " + Joined(fields);
-    for (size_t i = 0; i < result.unconfirmed.size(); ++i) {
-      const std::string& command = result.unconfirmed[i];
-      // What came instead of a write's "OK" alone: without "OK", or with more.
-      std::string came = result.unconfirmed_replies[i];
-      if (came.empty()) came = link.port.Unaccepted(command);
-      if (!came.empty()) text += "\n" + FieldCommand(command) + " was answered " + Quoted(came);
-    }
-    if (!result.doubt_from.empty())
-      text += "\nthe panel answered more often than it was asked, so no write from " +
-              FieldCommand(result.doubt_from) + " on can be taken as confirmed\n" + half;
-    Tell(*cx.err, text);
-    refused = {kExitNotAccepted, "not confirmed: " + Joined(result.unconfirmed)};
-  }
-  if (!result.stopped_at.empty()) {
-    Tell(*cx.err, "the panel on " + cx.port + " stopped answering at " +
-                      FieldCommand(result.stopped_at) + ": nothing more was sent\n" + half);
-    return {kExitNotAccepted, "stopped answering at " + result.stopped_at};
-  }
   std::string lost = "the write was sent but not read back: ";
   lost += before != nullptr ? "see what the panel holds with read, or set the fields again"
                             : "compare with diff FILE, or write the file again";
-  if (result.lost) {
-    try {
-      std::rethrow_exception(result.lost);
-    } catch (const std::exception& error) {
-      return {LineLost(error, link, cx, result.lost_after_write ? lost : half,
-                       !result.lost_after_write),
-              "line lost", true};
+  if (result.Lost())
+    return {LineLost(story, cx, result.LostAfterWrite() ? lost : half, !result.LostAfterWrite()),
+            "line lost", true};
+
+  // The writes not confirmed (and a probe answered twice), each with what
+  // came, the one at fault first. A write nothing came to stopped the rest.
+  std::vector<std::string> names;
+  const StepOutcome* stopped = nullptr;
+  bool doubt = false;
+  for (const StepOutcome& s : story.steps) {
+    if (s.Taken() || s.step.phase == Phase::kReadBack) continue;
+    if (s.step.IsWrite() && s.verdict == Verdict::kNoAnswer) {
+      stopped = &s;
+      continue;
     }
+    doubt = doubt || s.verdict == Verdict::kInDoubt || s.verdict == Verdict::kExtraAnswer;
+    names.push_back(StepName(s.step));
   }
+  PanelOutcome refused;
+  std::string text;
+  if (!names.empty()) {
+    text = "not accepted by the panel on " + cx.port + ": " + Joined(names) + "\n" +
+           StoryLines(story, cx.port, StoryPart::kWrites, true);
+    refused = {kExitNotAccepted, "not confirmed: " + Joined(names)};
+  }
+  if (stopped != nullptr) {
+    if (!text.empty()) text += "\n";
+    text += "the panel on " + cx.port + " stopped answering at " + StepName(stopped->step) +
+            ": nothing more was sent";
+    refused = {kExitNotAccepted, "stopped answering at " + StepName(stopped->step)};
+  }
+  // What the panel holds now is told by the read-back, when one follows.
+  if (!text.empty() && (stopped != nullptr || doubt || cx.no_verify)) text += "\n" + half;
+  if (!text.empty()) Tell(*cx.err, text);
+  if (stopped != nullptr) return refused;
   if (cx.no_verify) return refused.code != kExitOk ? refused : PanelOutcome{kExitOk, "written"};
-  if (!result.read_refused.empty()) {
-    const ReadBack readBack{result.unconfirmed, lost};
-    TellRefused(EPanelReadError(result.read_refused), cx, &readBack);
-    return refused.code != kExitOk
-               ? refused
-               : PanelOutcome{kExitNotAccepted,
-                              "reply refused: " + result.read_refused.front().command};
+  if (!result.read_back) {
+    // Each refusal once: a read-back leaves out the fields whose write was
+    // refused and told already.
+    Outcome readBack = story;
+    for (StepOutcome& r : readBack.steps) {
+      if (r.step.phase != Phase::kReadBack) continue;
+      for (const StepOutcome& w : story.steps)
+        if (w.step.IsWrite() && !w.Taken() && w.step.subject == r.step.subject &&
+            w.step.index == r.step.index && r.verdict == w.verdict && r.came == w.came)
+          r.verdict = Verdict::kTaken;
+    }
+    std::string lines = StoryLines(readBack, cx.port, StoryPart::kReadBack);
+    std::string told;
+    for (size_t at = 0; at < lines.size();) {
+      const size_t end = std::min(lines.find('\n', at), lines.size());
+      told += "reading back: " + lines.substr(at, end - at) + "\n";
+      at = end + 1;
+    }
+    Tell(*cx.err, told + lost);
+    return refused.code != kExitOk ? refused : PanelOutcome{kExitNotAccepted, "reply refused"};
   }
   // A refused write still says in which state it left the panel.
   if (!result.differences.empty())
@@ -319,6 +271,15 @@ int ProbeCommand(const CliContext& cx) {
   if (const int code = StartLog(cx, "probe")) return code;
   Link link(cx);
   if (const int code = Reach(link, cx)) return code;
+  try {
+    // A probe answered twice is no panel that can be read.
+    if (!link.session.EndProbe()) {
+      Tell(*cx.err, NoAnswerText(link.session.ProbeStory(), cx.port));
+      return kExitNotAccepted;
+    }
+  } catch (const EOperationFailed& error) {
+    return LineLost(error.Story(), cx, "check the cable and the adapter, then try again");
+  }
   *cx.out << "found on " << cx.port << "\n";
   return kExitOk;
 }
@@ -334,14 +295,14 @@ int ScanCommand(const CliContext& cx) {
   std::vector<std::string> scanned;
   bool opened = false;  // a port that was asked, whether it answered or not
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
-    link.port.ForgetUnaccepted();
-    if (link.session.Probe(candidate)) {
+    if (link.session.Probe(candidate) && link.session.EndProbe()) {
       *cx.out << candidate << "\n";
       return kExitOk;
     }
     opened = opened || link.session.LastOpenFailure().kind == OpenFailureKind::kNone;
     NoteRemediableRefusal(refusals, link.session.LastOpenFailure());
-    const std::string came = link.port.Unaccepted(std::string(kProbeCommand));
+    const Outcome& probe = link.session.ProbeStory();
+    const std::string came = probe.steps.empty() ? std::string() : probe.steps.front().came;
     const bool again = std::find(scanned.begin(), scanned.end(), candidate) != scanned.end();
     scanned.push_back(candidate);
     if (!came.empty() && !again)
@@ -430,29 +391,27 @@ int DiffCommand(const CliContext& cx, const std::string& file) {
 }
 
 int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
-  const std::string command(kPresentedKeyCommand);
   PresentedKeyRead read;
   try {
     read = ReadPresentedKeyExactly(link.session);
-  } catch (const std::exception& error) {
-    return LineLost(error, link, cx, "check the cable and the adapter, then read the key again");
+  } catch (const EOperationFailed& error) {
+    return LineLost(error.Story(), cx, "check the cable and the adapter, then read the key again");
   }
+  const StepOutcome& step = read.story.steps.back();
   switch (read.outcome) {
     case PresentedKey::kKey:
       key = read.key;
       return kExitOk;
-    case PresentedKey::kNoKey: {
-      const std::string came = link.port.Unaccepted(command);
-      Tell(*cx.err, "no key was presented to the reader on " + cx.port + " within " +
-                        std::to_string(kPresentedKeyBudget / 1000) + " s" +
-                        (came.empty() ? "" : " (the panel answered " + Quoted(came) + ")"));
+    case PresentedKey::kNoKey:
+      Tell(*cx.err,
+           "no key was presented to the reader on " + cx.port + " within " +
+               std::to_string(kPresentedKeyBudget / 1000) + " s" +
+               (step.came.empty() ? "" : " (the panel answered " + Quoted(step.came) + ")"));
       return kExitNotAccepted;
-    }
     case PresentedKey::kNotAKey:
       break;
   }
-  Tell(*cx.err, command + " on " + cx.port + " " + ProblemText(read.problem, ReplyShape::kKey) +
-                    ": " + Quoted(read.reply) +
+  Tell(*cx.err, StoryLines(read.story, cx.port, StoryPart::kAll) +
                     "\nhold the key to the reader again and read it again");
   return kExitNotAccepted;
 }

@@ -4,7 +4,6 @@
 // faults on cx.err and sums them up in its outcome.
 
 #include <string>
-#include <vector>
 
 #include "panel/panel_image.h"
 #include "panel/panel_session.h"
@@ -32,16 +31,9 @@ int StartLog(const CliContext& cx, const std::string& what);
 // cannot be talked to, 0 when it answered. quietly: no message.
 int Reach(Link& link, const CliContext& cx, bool quietly = false);
 
-// A read that checks a write: what the write told already, and what to do
-// when the line is lost.
-struct ReadBack {
-  std::vector<std::string> told;  // commands whose refusal was told
-  std::string lost;
-};
-
-// Reads the panel exactly (twice with cx.verify). After Reach.
-PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image,
-                       const ReadBack* readBack = nullptr);
+// Reads the panel exactly (twice with cx.verify, the second time in
+// another order). After Reach.
+PanelOutcome ReadPanel(Link& link, const CliContext& cx, PanelImage& image);
 
 // Writes the image, then (unless cx.no_verify) reads it back and compares.
 // A write the panel refused is still read back, to name what now differs.

@@ -211,8 +211,11 @@ int RepeatReadCommand(const CliContext& cx) {
   }
   if (const int code = StartLog(cx, "read --repeat")) return code;
   return Loop(cx, "read", "saved", [&](Link& link, const CliContext& loop, int number) {
+    // A backup that is kept is read twice, in two orders.
+    CliContext twice = loop;
+    twice.verify = true;
     PanelImage image;
-    const PanelOutcome outcome = ReadPanel(link, loop, image);
+    const PanelOutcome outcome = ReadPanel(link, twice, image);
     return outcome.code != kExitOk ? outcome : SaveBackup(loop, image, number);
   });
 }

@@ -63,7 +63,7 @@ TEST_F(NumbersReadTest, FlagsTickTheBoxesOfSetBitsThenTheNumbersAreRead) {
   for (int n = 1; n <= 6; ++n) {
     panel.AnswerWithData("+H0" + std::to_string(n), NumberData("+7900" + std::to_string(n)));
   }
-  ReadNumsBClick(page, panel.Sender(), false);
+  ReadNumsBClick(page, LiteralData(panel.Sender()), false);
 
   EXPECT_TRUE(page.enabled);
   EXPECT_EQ(page.changes,
@@ -90,7 +90,7 @@ TEST_F(NumbersReadTest, EveryBoxShowsItsBitAndUntickedEventsAreEmptiedNotRead) {
   page.changes.clear();
   panel.AnswerWithData("+s", "0500");
   for (int n : {1, 3}) panel.AnswerWithData("+H0" + std::to_string(n), NumberData("1"));
-  ReadNumsBClick(page, panel.Sender(), false);
+  ReadNumsBClick(page, LiteralData(panel.Sender()), false);
 
   EXPECT_EQ(page.changes, (std::vector<std::string>{"Call4-", "Call5-", "Call6-", "H241-", "H242-",
                                                     "H243-", "H245-", "H246-"}));
@@ -110,7 +110,7 @@ TEST_F(NumbersReadTest, NoFlagsAnswerDisablesThePageAndAsksForEveryNumber) {
   panel.AnswerWithData("+H01", NumberData("12"));
   panel.AnswerWithData("+H02", "01" + kNoNumber);  // the panel has no number
   // events 3 to 6 do not answer
-  ReadNumsBClick(page, panel.Sender(), false);
+  ReadNumsBClick(page, LiteralData(panel.Sender()), false);
 
   EXPECT_FALSE(page.enabled);
   EXPECT_EQ(page.changes,
@@ -133,7 +133,7 @@ TEST_F(NumbersReadTest, ShortFlagsDataEnablesThePageThenFailsBeforeAnyBoxChanges
   page.SetNumberText(1, "kept");
   panel.AnswerWithData("+s", "3F");
   try {
-    ReadNumsBClick(page, panel.Sender(), false);
+    ReadNumsBClick(page, LiteralData(panel.Sender()), false);
     ADD_FAILURE() << "no error";
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'$' is not a valid integer value");
@@ -151,7 +151,7 @@ TEST_F(NumbersReadTest, BadNumberStopsTheReadWithEarlierEventsSet) {
   panel.AnswerWithData("+H02", NumberData("2"));
   panel.AnswerWithData("+H03", "013G");
   panel.AnswerWithData("+H04", NumberData("4"));
-  EXPECT_THROW(ReadNumsBClick(page, panel.Sender(), false), EConvertError);
+  EXPECT_THROW(ReadNumsBClick(page, LiteralData(panel.Sender()), false), EConvertError);
 
   EXPECT_EQ(page.NumberText(1), "1");
   EXPECT_EQ(page.NumberText(2), "2");
@@ -163,7 +163,7 @@ TEST_F(NumbersReadTest, BadNumberStopsTheReadWithEarlierEventsSet) {
 TEST_F(NumbersReadTest, SpareBoxesAreShownOnlyInDebugMode) {
   for (const bool debug : {false, true}) {
     page.spare_boxes_visible = !debug;
-    ReadNumsBClick(page, panel.Sender(), debug);
+    ReadNumsBClick(page, LiteralData(panel.Sender()), debug);
     EXPECT_EQ(page.spare_boxes_visible, debug);
   }
 }
@@ -172,68 +172,8 @@ TEST_F(NumbersReadTest, ANumberOfSixteenCharactersIsTakenWhole) {
   panel.AnswerWithData("+s", "0100");
   panel.AnswerWithData("+H01", NumberData(std::string(16, '7')));
   page.UntickAll();
-  ReadNumsBClick(page, panel.Sender(), false);
+  ReadNumsBClick(page, LiteralData(panel.Sender()), false);
   EXPECT_EQ(page.NumberText(1), std::string(16, '7'));
-}
-
-TEST(WriteNumsBClick, FlagsFirstThenEverySixNumbers) {
-  ScriptedSender panel;
-  PlainNumbersPage page;
-  for (int n = 1; n <= 6; ++n) {
-    page.SetDialTicked(n, n == 1 || n == 3 || n == 4);
-    page.SetDayTicked(n, false);
-  }
-  page.SetNumberText(1, "12");
-  page.SetNumberText(2, "99");  // unticked: written as no number
-  page.SetNumberText(3, "+7");
-  // event 4 ticked but empty: no number
-  page.enabled = false;  // written all the same
-  const std::vector<std::string> expected = {
-      "+s0D00",           "+H01" + EncodeNumber("12"),
-      "+H02" + kNoNumber, "+H03" + EncodeNumber("+7"),
-      "+H04" + kNoNumber, "+H05" + kNoNumber,
-      "+H06" + kNoNumber,
-  };
-  for (const std::string& command : expected) panel.replies[command] = "OK\r\n";
-  EXPECT_NO_THROW(WriteNumsBClick(page, panel.Sender()));
-  EXPECT_EQ(panel.Commands(), expected);
-  for (const SentCommand& s : panel.sent) {
-    EXPECT_EQ(s.attempts, 1);
-    EXPECT_EQ(s.budget, 500);
-  }
-}
-
-TEST(WriteNumsBClick, HiddenBoxesAreWrittenAsTheyStand) {
-  ScriptedSender panel;
-  PlainNumbersPage page;
-  page.spare_boxes_visible = false;
-  for (int n = 1; n <= 4; ++n) page.SetDialTicked(n, false);
-  for (int n = 1; n <= 5; ++n) page.SetDayTicked(n, false);
-  EXPECT_THROW(WriteNumsBClick(page, panel.Sender()), EPanelWriteError);
-  EXPECT_EQ(panel.sent.at(0).command, "+s3020");
-}
-
-TEST(WriteNumsBClick, UnconfirmedCommandsAreReportedAfterAllSevenWereSent) {
-  ScriptedSender panel;
-  PlainNumbersPage page;
-  panel.replies["+s3F3F"] = "OK";
-  for (int n : {1, 2, 4, 5}) panel.replies["+H0" + std::to_string(n) + kNoNumber] = "OK";
-  try {
-    WriteNumsBClick(page, panel.Sender());
-    ADD_FAILURE() << "no error";
-  } catch (const EPanelWriteError& e) {
-    EXPECT_STREQ(e.what(), "Охранная панель не подтвердила команды: +H03, +H06");
-  }
-  EXPECT_EQ(panel.sent.size(), 7u);
-
-  panel.replies.clear();
-  try {
-    WriteNumsBClick(page, panel.Sender());
-    ADD_FAILURE() << "no error";
-  } catch (const EPanelWriteError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Охранная панель не подтвердила команды: +s, +H01, +H02, +H03, +H04, +H05, +H06");
-  }
 }
 
 }  // namespace

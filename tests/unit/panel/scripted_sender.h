@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "panel/commands.h"
+#include "panel/exchange.h"
+#include "panel/operation.h"
 #include "panel/page_link.h"
 
 struct SentCommand {
@@ -40,3 +43,13 @@ struct ScriptedSender {
     return texts;
   }
 };
+
+// The reply data as it comes (ExtractReply), whatever it holds: the pages'
+// own rules alone, without the runner's checks.
+inline DataReader LiteralData(const CommandSender& send) {
+  return [send](const Step& step) {
+    std::string reply;
+    send(step.command, kCommandAttempts, step.budget, reply);
+    return ExtractReply(reply);
+  };
+}
