@@ -2,8 +2,9 @@
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
 # and runs the whole suite, makes the Debian package of that build and checks
 # it installed and purged, runs that package's programs on real serial drivers
-# (Debian's kernel under QEMU), then runs the serial tests under ThreadSanitizer and
-# the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# (Debian's kernel under QEMU), then runs the serial tests under ThreadSanitizer,
+# every fuzz target once over its seed corpus, and the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer,
 # and last the Windows build of everything, the window included, with its tests
 # and the installer's under Wine.
 #
@@ -80,6 +81,7 @@ case "${1:-}" in
     ;;
   *)
     if [ $# -ne 1 ] || [ -z "${titles[$1]:-}" ]; then
+      [ $# -eq 1 ] && echo "test.sh: no stage is called '$1'" >&2
       echo "usage: $0 [STAGE]   STAGE: ${stages[*]}" >&2
       exit 2
     fi
