@@ -13,19 +13,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-runs=5
-if [ "${1:-}" = -n ]; then
-  runs=$2
-  shift 2
-fi
-[ $# -gt 0 ] || {
-  echo "usage: $0 [-n RUNS] COMMAND [ARGUMENT...]" >&2
+usage() {
+  echo "usage: $0 [-n RUNS] COMMAND [ARGUMENT...]   (RUNS: 1 or more)" >&2
   exit 2
 }
+runs=5
+if [ "${1:-}" = -n ]; then
+  runs=${2:-}
+  shift 2 || usage
+  [[ "$runs" =~ ^[1-9][0-9]*$ ]] || usage
+fi
+[ $# -gt 0 ] || usage
 
 scratch=$(mktemp -d)
 # Each load runs in a process group of its own, so that its current child
-# (the compiler, dd) ends with it.
+# (the compiler, dd) ends with it. Job control gives each background job its
+# group as it is started (setsid made it later, so a load stopped at once
+# could escape the kill and be waited for for ever).
+set -m
 loads=()
 stop_loads() {
   local pid
@@ -35,7 +40,7 @@ stop_loads() {
 at_exit stop_loads
 at_exit rm -rf "$scratch"
 start_load() {
-  setsid bash -c "$1" >/dev/null 2>&1 &
+  bash -c "$1" >/dev/null 2>&1 &
   loads+=($!)
 }
 
@@ -43,6 +48,8 @@ cmake -S . -B build-load -G Ninja -DBUILD_TESTING=OFF >/dev/null
 start_load 'while :; do cmake --build build-load --clean-first -j 2; done'
 start_load "while :; do dd if=/dev/zero of='$scratch/load' bs=1M count=256 conv=fsync status=none; done"
 start_load 'while :; do /bin/true; done'
+# The command itself runs as before, in the script's own group.
+set +m
 note "load started: compile, dd with fsync, process spawning"
 
 for ((run = 1; run <= runs; run++)); do
