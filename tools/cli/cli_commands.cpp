@@ -419,8 +419,9 @@ int PresentedKey(Link& link, const CliContext& cx, std::string& key) {
 int ReadKeyCommand(const CliContext& cx) {
   if (const int code = StartLog(cx, "read-key")) return code;
   Link link(cx);
-  ReopenForPanel(link.port.Comm1(), cx.port);
-  if (!link.session.PortOpen()) return CannotOpen(link, cx);
+  // The probe first: five silent seconds would not tell a panel that saw no
+  // key from no panel at all.
+  if (const int code = Reach(link, cx)) return code;
   std::string key;
   if (const int code = PresentedKey(link, cx, key)) return code;
   *cx.out << Cp1251ToUtf8(key) << "\n";
