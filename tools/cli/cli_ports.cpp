@@ -323,10 +323,24 @@ int UnmapPort(const std::string& com, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+namespace {
+
+// A typing slip ("-p foo") is no missing device.
+bool NoPortName(const std::string& port, const OpenFailure& failure) {
+  return failure.kind == OpenFailureKind::kNoDevice && !ComNumber(port) &&
+         (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port);
+}
+
+}  // namespace
+
+bool OpenFailureLasts(const std::string& port, const OpenFailure& failure) {
+  return NoPortName(port, failure) || failure.kind == OpenFailureKind::kNotSerialPort ||
+         failure.kind == OpenFailureKind::kPermission;
+}
+
 OpenFailureWords OpenFailureText(const std::string& port, const OpenFailure& failure) {
-  // A typing slip ("-p foo") is no missing device: say what a name can be.
-  if (failure.kind == OpenFailureKind::kNoDevice && !ComNumber(port) &&
-      (port.empty() || port.front() != '/') && !LookUpStoredPort(DefaultRegistryStore(), port))
+  // Say what a name can be.
+  if (NoPortName(port, failure))
     return {"cannot open " + port + ": " + NoPortNameText(port), Hint(failure)};
   std::string text = "cannot open " + port;
   if (!failure.device.empty() && failure.device != port) text += " (" + failure.device + ")";

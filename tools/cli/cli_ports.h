@@ -54,6 +54,9 @@ struct OpenFailureWords {
 OpenFailureWords OpenFailureText(const std::string& port, const OpenFailure& failure);
 // Both parts, the hint on the lines after the cause.
 std::string DescribeOpenFailure(const std::string& port, const OpenFailure& failure);
+// Whether waiting cannot cure the failure: a name no port can have, a file
+// that is no serial port, a port this user may not open.
+bool OpenFailureLasts(const std::string& port, const OpenFailure& failure);
 
 // The kernel paths of the USB and ACM adapters present, for the scan.
 std::vector<std::string> AdapterPorts();

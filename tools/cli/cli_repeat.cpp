@@ -11,10 +11,12 @@
 #include <ostream>
 #include <thread>
 
+#include "panel/panel_port.h"
 #include "support/system_io.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_files.h"
 #include "tools/cli/cli_panel.h"
+#include "tools/cli/cli_ports.h"
 #include "tools/cli/exit_codes.h"
 
 namespace {
@@ -151,6 +153,13 @@ int Loop(const CliContext& given, const char* done, const char* good, Work work)
     progress.Show("panel " + std::to_string(number) + ": " + what);
   };
   Tally tally;
+  // A missing port is waited for (an adapter unplugged with its panel); one
+  // that waiting cannot bring is said at once.
+  ReopenForPanel(link.port.Comm1(), cx.port);
+  if (!link.session.PortOpen() && OpenFailureLasts(cx.port, link.session.LastOpenFailure())) {
+    Tell(*cx.err, DescribeOpenFailure(cx.port, link.session.LastOpenFailure()));
+    return kExitCannotOpen;
+  }
   if (!cx.quiet) Tell(*cx.err, "waiting for panels on " + cx.port + "; Ctrl-C ends");
   while (AwaitPanel(link, cx, progress)) {
     number = tally.panels + 1;
