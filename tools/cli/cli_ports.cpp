@@ -217,6 +217,17 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
+// A file that is there but no device: the serial code would refuse it at
+// the next open, so it is refused now.
+bool NoDevice(const std::string& path) {
+  std::error_code ec;
+  return Exists(path) && !std::filesystem::is_character_file(path, ec);
+}
+
+std::string DevicesHint() {
+  return std::string("\n(") + kProgramName + " ports lists the devices present)";
+}
+
 }  // namespace
 
 int ListPorts(bool plain, std::ostream& out, std::ostream& err) {
@@ -274,6 +285,16 @@ int MapPort(const std::string& com, const std::string& path, std::ostream& out, 
   if (!name) {
     Tell(err,
          "not a port name: " + com + " (" + ComName(1) + " to " + ComName(kHighestComNumber) + ")");
+    return kExitUsage;
+  }
+  if (ComNumber(path)) {
+    Tell(err, path + " is a COM name, not a device: the map takes a device's whole path, such as " +
+                  kProgramName + " map " + *name + " /dev/ttyUSB0" + DevicesHint());
+    return kExitUsage;
+  }
+  if (NoDevice(path)) {
+    Tell(err, path + " is not a serial device: the map takes a device's whole path, such as " +
+                  kProgramName + " map " + *name + " /dev/ttyUSB0" + DevicesHint());
     return kExitUsage;
   }
   // A path is what the serial code takes as one: it begins with "/".
@@ -373,6 +394,14 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
     Tell(err, "not a port name: \"" + name + "\"");
     return kExitUsage;
   }
+  // What the window would fail to open at its next start is refused now; a
+  // device that is only not there yet is taken with a warning.
+  const bool path = !name.empty() && name.front() == '/';
+  if (!ComNumber(name) && (!path || NoDevice(name))) {
+    Tell(err, "not a port: " + (path ? name + " is not a serial device" : NoPortNameText(name)) +
+                  DevicesHint());
+    return kExitUsage;
+  }
   try {
     // Saved as the window saves its state: the lock taken, the file read
     // again, this one value changed.
@@ -383,5 +412,9 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
     return StoreFailed(error, "window's port", "set-port " + name + " again", err);
   }
   out << "the window's port box starts with " << name << "\n";
+  if (path && !Exists(name))
+    Tell(err, "warning: " + name +
+                  " does not exist now; the window opens it once the adapter is "
+                  "plugged in");
   return kExitOk;
 }

@@ -129,6 +129,15 @@ TEST_F(CliPorts, BadPortNamesAndRelativePathsAreRefusedAndAMissingPathIsOnlyWarn
        "orvex-gsm-cli: the map needs the device's whole path, such as: orvex-gsm-cli map COM1 "
        "/dev/ttyUSB0\n"
        "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
+      // A COM name or a file is no device's path.
+      {"COM5", "COM6", 2,
+       "orvex-gsm-cli: COM6 is a COM name, not a device: the map takes a device's whole path, "
+       "such as orvex-gsm-cli map COM5 /dev/ttyUSB0\n"
+       "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
+      {"COM6", "/etc/passwd", 2,
+       "orvex-gsm-cli: /etc/passwd is not a serial device: the map takes a device's whole path, "
+       "such as orvex-gsm-cli map COM6 /dev/ttyUSB0\n"
+       "orvex-gsm-cli: (orvex-gsm-cli ports lists the devices present)\n"},
       {"com256", "/nonexistent/ttyUSB9", 0,
        "orvex-gsm-cli: warning: /nonexistent/ttyUSB9 does not exist now; COM256 opens it once "
        "the adapter is plugged in\n"},
@@ -263,6 +272,19 @@ TEST_F(CliPorts, SetPortIsWhatTheWindowsPortBoxStartsWith) {
   auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false);
   EXPECT_EQ(key->ReadString("cb1.Text"), "/dev/ttyUSB0");
   EXPECT_EQ(SetWindowPort("", out, err), 2);
+  // What the window could never open is refused; a device not there yet is
+  // taken with a warning.
+  for (const char* bad : {"foo bar", "/etc/passwd", "COM0"}) {
+    std::ostringstream refused;
+    EXPECT_EQ(SetWindowPort(bad, out, refused), 2) << bad;
+    EXPECT_NE(refused.str().find("not a port"), std::string::npos) << refused.str();
+  }
+  std::ostringstream warned;
+  EXPECT_EQ(SetWindowPort("/nonexistent/ttyUSB9", out, warned), 0);
+  EXPECT_NE(warned.str().find("does not exist now"), std::string::npos) << warned.str();
+  EXPECT_EQ(
+      DefaultRegistryStore().OpenKey(FormStateKeyPath("fOrvex"), false)->ReadString("cb1.Text"),
+      "/nonexistent/ttyUSB9");
 }
 
 }  // namespace
