@@ -198,6 +198,10 @@ TEST(CliSet, AFailedScanNamesEachPortOnceWithoutEmptyLines) {
   EXPECT_EQ(Count(run.err, "cannot open " + first.SlavePath()), 1u) << run.err;
   EXPECT_EQ(Count(run.err, "cannot open " + second.SlavePath()), 1u) << run.err;
   EXPECT_EQ(Count(run.err, "close it first"), 2u) << run.err;
+  // The port asked for is one of the list: named once, and what to do last.
+  EXPECT_EQ(Count(run.err, "COM1"), 1u) << run.err;
+  EXPECT_NE(run.err.find("not present: COM1, COM2, COM5"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("then scan again"), std::string::npos) << run.err;
 }
 
 // Every port there refuses this user: no panel was asked, so the way in comes

@@ -293,7 +293,9 @@ int ScanCommand(const CliContext& cx) {
   std::vector<OpenFailure> refusals;
   std::vector<std::string> answered;  // ports where something came, but no "OK"
   std::vector<std::string> scanned;
-  bool opened = false;  // a port that was asked, whether it answered or not
+  std::vector<std::string> asked;   // opened and probed, each once
+  std::vector<std::string> absent;  // no such device now, each once
+  bool opened = false;              // a port that was asked, whether it answered or not
   for (const std::string& candidate : ScanOrder(cx.port, listed)) {
     if (link.session.Probe(candidate) && link.session.EndProbe()) {
       *cx.out << candidate << "\n";
@@ -305,6 +307,9 @@ int ScanCommand(const CliContext& cx) {
     const std::string came = probe.steps.empty() ? std::string() : probe.steps.front().came;
     const bool again = std::find(scanned.begin(), scanned.end(), candidate) != scanned.end();
     scanned.push_back(candidate);
+    const OpenFailureKind kind = link.session.LastOpenFailure().kind;
+    if (!again && kind == OpenFailureKind::kNone) asked.push_back(candidate);
+    if (!again && kind == OpenFailureKind::kNoDevice) absent.push_back(candidate);
     if (!came.empty() && !again)
       answered.push_back("the probe " + std::string(kProbeCommand) + " on " + candidate +
                          " was answered without \"OK\": " + Quoted(came));
@@ -334,12 +339,18 @@ int ScanCommand(const CliContext& cx) {
     Tell(*cx.err, text + "\nthen scan again: no panel was asked yet");
     return kExitCannotOpen;
   }
-  std::string text = "no answer from the panel on " + cx.port +
-                     (adapters.empty() ? " nor on " + StandardPortRange()
-                                       : ", " + StandardPortRange() + " nor on the adapters found");
+  // Each port once: where a panel was asked, what is not there, what was
+  // refused; then what to do.
+  std::string text = asked.empty() ? std::string("no port could be asked for the panel")
+                                   : "no answer from the panel on " + Joined(asked) +
+                                         (asked.size() == 1 ? ", the one port that could be asked"
+                                                            : ", the ports that could be asked");
+  if (!absent.empty()) text += "\nnot present: " + Joined(absent);
   for (const std::string& line : answered) text += "\n" + line;
   for (const std::string& line : lines) text += "\n" + line;
   for (const std::string& hint : hints) text += "\n" + hint;
+  text += "\ncheck that the panel is powered and its cable is in, then scan again (" +
+          std::string(kProgramName) + " ports lists the ports present)";
   Tell(*cx.err, text);
   return kExitNoAnswer;
 }
