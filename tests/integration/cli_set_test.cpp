@@ -163,6 +163,12 @@ TEST(CliSet, MessagesSayWhatToDoNext) {
   EXPECT_NE(run.err.find("\"foo\" is neither a COM name (COM1 to COM256) nor a device path"),
             std::string::npos)
       << run.err;
+  // A name the user did not type says where it came from.
+  ::setenv("ORVEX_GSM_PORT", "foo", 1);
+  run = Cli({"probe"});
+  ::unsetenv("ORVEX_GSM_PORT");
+  EXPECT_NE(run.err.find("foo is $ORVEX_GSM_PORT: name another with -p"), std::string::npos)
+      << run.err;
 
   SimProcess sim;
   run = Cli({"-p", sim.SlavePath(), "--fast", "--no-verify", "-q", "write", "-"}, kSettings);

@@ -99,14 +99,18 @@ bool TakesMore(const std::string& command) {
 // The port the user most likely means: the one named for this shell, else
 // the one the window last used (not looked for in a store already said to
 // be unreadable).
-std::string DefaultPort(std::ostream& err, bool storeUnreadable) {
+std::string DefaultPort(std::ostream& err, bool storeUnreadable, std::string& source) {
+  source = "$ORVEX_GSM_PORT";
   if (const char* env = std::getenv("ORVEX_GSM_PORT"); env != nullptr && *env != '\0') return env;
+  source = "the default";
   if (storeUnreadable) return kDefaultPortName;
   try {
     auto key = DefaultRegistryStore().OpenKey(FormStateKeyPath(kMainWindowName), false);
     if (key->ValueExists(kPortBoxTextValue)) {
       const std::string saved = key->ReadString(kPortBoxTextValue);
+      source = "the window's saved port";
       if (!saved.empty()) return saved;
+      source = "the default";
     }
   } catch (const std::exception& e) {
     Tell(err, std::string("the window's saved port is not used: ") + e.what());
@@ -168,7 +172,7 @@ int Run(const std::string& command, const std::vector<char*>& argv, bool portGiv
   const bool storeUnreadable = HasPortMap() && TellUnreadableMap(portGiven, err);
   if (command == "map") return ListPortMap(cx.plain, storeUnreadable, out, err);
   if (command == "ports") return ListPorts(cx.plain, out, err);
-  if (!portGiven) cx.port = DefaultPort(err, storeUnreadable);
+  if (!portGiven) cx.port = DefaultPort(err, storeUnreadable, cx.port_source);
   DebugMode = cx.debug;
   try {
     if (command == "probe") return ProbeCommand(cx);

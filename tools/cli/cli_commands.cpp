@@ -32,7 +32,13 @@ std::string Joined(const std::vector<std::string>& names) {
 }
 
 int CannotOpen(Link& link, const CliContext& cx) {
-  Tell(*cx.err, DescribeOpenFailure(cx.port, link.session.LastOpenFailure()));
+  std::string text = DescribeOpenFailure(cx.port, link.session.LastOpenFailure());
+  // A name the user did not type: where it came from, and how to give another.
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!cx.port_source.empty())
+    text += "\n" + cx.port + " is " + cx.port_source + ": name another with -p" +
+            (cx.port_source == "the window's saved port" ? " or save one with set-port" : "");
+  Tell(*cx.err, text);
   return kExitCannotOpen;
 }
 

@@ -9,6 +9,10 @@
 
 struct CliContext {
   std::string port;
+  // Where the port's name came from when -p did not give it ("the window's
+  // saved port", "$ORVEX_GSM_PORT", "the default"), so that a message
+  // about it says so.
+  std::string port_source;
   std::string output;  // read: a file to write instead of standard output
   bool debug = false;
   bool verify = false;     // read: read twice and compare
