@@ -23,6 +23,39 @@ std::string EscapedBytes(const std::string& bytes) {
   return out;
 }
 
+namespace {
+
+// The length of the UTF-8 character that begins at text[at] (2 to 4), or 0
+// when no whole one does.
+size_t Utf8CharAt(const std::string& text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = at + 1; i < at + length; ++i)
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string ShownText(const std::string& text) {
+  std::string out;
+  for (size_t at = 0; at < text.size();) {
+    if (const size_t length = Utf8CharAt(text, at); length > 0) {
+      out.append(text, at, length);
+      at += length;
+    } else {
+      out += EscapedBytes(text.substr(at, 1));
+      ++at;
+    }
+  }
+  return out;
+}
+
 std::vector<Step> ImageReadSteps(Phase phase, ReadOrder order) {
   std::vector<Step> steps;
   const bool first = order == ReadOrder::kFirst;

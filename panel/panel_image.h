@@ -70,3 +70,8 @@ std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage&
 // ASCII as it is, CR LF and other bytes escaped (\r, \n, \xNN), and "\" and
 // the quote itself after a backslash.
 std::string EscapedBytes(const std::string& bytes);
+
+// The same for text a user typed: whole UTF-8 characters beyond ASCII (a
+// Cyrillic letter, "€", a full-width digit) are shown as they are, so the
+// user sees what they typed; other bytes are escaped as EscapedBytes does.
+std::string ShownText(const std::string& text);

@@ -109,16 +109,15 @@ PanelImage ParseSettingsFile(std::string_view text) {
 
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos)
-      throw SettingsFileError(
-          {SettingsFault::kNoEquals, lineNumber, {}, {}, {}},
-          "expected name=value, got \"" + EscapedBytes(std::string(line)) + "\"");
+      throw SettingsFileError({SettingsFault::kNoEquals, lineNumber, {}, {}, {}},
+                              "expected name=value, got \"" + ShownText(std::string(line)) + "\"");
     const std::string name(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
     const SettingsFileFault bad{SettingsFault::kBadValue, lineNumber, name, value, {}};
     const auto field = FieldNamed(name);
     if (!field)
       throw SettingsFileError({SettingsFault::kUnknownName, lineNumber, name, value, {}},
-                              "unknown name \"" + EscapedBytes(name) + "\"");
+                              "unknown name \"" + ShownText(name) + "\"");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError({SettingsFault::kTwice, lineNumber, name, value, {}},
                               "\"" + name + "\" is given twice");
@@ -128,22 +127,20 @@ PanelImage ParseSettingsFile(std::string_view text) {
       case FieldFamily::kKey:
         if (value.size() != kKeyDigits || !AllHex(value))
           throw SettingsFileError(
-              bad, name + " must be 16 hexadecimal digits, is \"" + EscapedBytes(value) + "\"");
+              bad, name + " must be 16 hexadecimal digits, is \"" + ShownText(value) + "\"");
         image.keys[index] = AsciiUpper(value);
         break;
       case FieldFamily::kNumber:
         try {
           image.numbers[index] = NumberDigits(value);
         } catch (const std::invalid_argument& e) {
-          throw SettingsFileError(bad,
-                                  name + " " + e.what() + ", is \"" + EscapedBytes(value) + "\"");
+          throw SettingsFileError(bad, name + " " + e.what() + ", is \"" + ShownText(value) + "\"");
         }
         break;
       case FieldFamily::kDial:
       case FieldFamily::kDay:
         if (value != "0" && value != "1")
-          throw SettingsFileError(bad,
-                                  name + " must be 0 or 1, is \"" + EscapedBytes(value) + "\"");
+          throw SettingsFileError(bad, name + " must be 0 or 1, is \"" + ShownText(value) + "\"");
         SetFlag(field->family == FieldFamily::kDial ? image.dial : image.day, index, value == "1");
         break;
     }

@@ -115,6 +115,8 @@ TEST(CliSet, BadFieldsAndValuesAreRefusedBeforeAnythingIsSent) {
       {{"number3=12a"}, "number3 must be at most 16 digits"},
       {{"dial3=2"}, "dial3 must be 0 or 1, is \"2\""},
       {{"key1=0123"}, "key1 must be 16 hexadecimal digits"},
+      // What was typed is shown as typed, not as escaped bytes.
+      {{"key2=ключ€"}, "key2 must be 16 hexadecimal digits, is \"ключ€\""},
       {{"dial1=1", "dial1=0"}, "dial1 is given twice"},
       {{"day2=presented"}, "day2 cannot be \"presented\""},
       {{"number1=1\nkey1=0000000000000000"}, "number1 must be one line"},
