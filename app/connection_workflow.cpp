@@ -122,6 +122,11 @@ void TfOrvex::Connect() {
         {order[i], comm1_.Opened(), comm1_.LastOpenFailure(), probe_answered_, read_failure_});
   }
   cb1->setEditText(remembered);
+  // No panel anywhere: the port is left closed and named as the box shows it,
+  // so that what follows ("Читать ключ", a write) speaks of the port the
+  // user sees, not of the last one the scan tried.
+  if (comm1_.Opened()) comm1_.CloseDevice();
+  comm1_.SetDeviceName(remembered.toStdString());
   CurrentPrompter().Confirm(QString::fromUtf8(kNoConnection),
                             QString::fromUtf8("Опрошены порты:\n") + PortTriesText(tries));
   const QString notice = PortNotice(port_refusals_);

@@ -351,13 +351,13 @@ class WholePanelTest : public QObject {
     ScriptedPrompter prompter;
     PortMapScript ports;
     WindowUnderTest window;
-    window->FormCreate();  // finds nothing; the last port of the scan stays closed
+    window->FormCreate();  // finds nothing: the port is closed, named as the box shows it
 
     window->Button2Click();
 
     QCOMPARE(prompter.Texts(Prompt::kError),
              QStringList{QString::fromUtf8(kWriteFailed) +
-                         QString::fromUtf8("Порт COM8 не открыт: охранной панели ничего не "
+                         QString::fromUtf8("Порт COM2 не открыт: охранной панели ничего не "
                                            "отправлено. Щёлкните «Связь с охранной панелью», "
                                            "чтобы найти панель")});
     QCOMPARE(prompter.Texts(Prompt::kQuestion), QStringList());
