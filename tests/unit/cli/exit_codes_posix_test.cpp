@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fakes/temp_dir.h"
+#include "panel/settings_file.h"
 #include "tools/cli/cli.h"
 
 namespace {
@@ -97,6 +98,12 @@ TEST(CliExitCodes, HelpManualPageAndReadmeGiveEachCodeTheSameMeaning) {
   EXPECT_EQ(FromHelp(out.str()), Table());
   EXPECT_EQ(FromManualPage(manual), Table());
   EXPECT_EQ(FromReadme(readme), Table());
+  // The manual's example of a copy begins as the programs write one.
+  std::string first = BackupHeader("COM2", "now");
+  first = first.substr(0, first.find('\n'));
+  std::string shown;
+  for (char c : first) shown += c == '-' ? std::string("\\-") : std::string(1, c);
+  EXPECT_NE(manual.find("\n# " + shown + "\n"), std::string::npos) << shown;
 }
 
 }  // namespace
