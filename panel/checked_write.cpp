@@ -74,7 +74,7 @@ bool CheckedWrite::LostAfterWrite() const {
 }
 
 bool CheckedWrite::Done() const {
-  return story.Ok() && read_back && differences.empty();
+  return story.Ok() && read_back && differences.empty() && !interrupted;
 }
 
 CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, WritePart part,
@@ -87,11 +87,16 @@ CheckedWrite WriteAndReadBack(PanelSession& session, const PanelImage& wanted, W
   OperationRunner& runner = session.Runner();
   runner.Begin();
   try {
-    SendImageWrites(runner, ImageWriteSteps(wanted, before, options.keysLast));
+    const std::vector<Step> steps = ImageWriteSteps(wanted, before, options.keysLast);
+    const size_t sent = SendImageWrites(runner, steps, options.stop);
+    if (sent < steps.size() && !StoppedIn(runner.Story())) {
+      result.interrupted = true;
+      result.not_sent.assign(steps.begin() + static_cast<std::ptrdiff_t>(sent), steps.end());
+    }
     // The writes' end is paid before the read-back: a late copy of one
     // write's "OK" must never be taken for a read's answer.
     runner.Settle();
-    if (StoppedIn(runner.Story()) || !options.readBack) {
+    if (StoppedIn(runner.Story()) || result.interrupted || !options.readBack) {
       result.story = runner.Finish();
       return result;
     }

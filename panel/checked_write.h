@@ -41,6 +41,11 @@ struct CheckedWrite {
   // named as the settings file names them, in file order.
   std::vector<std::string> differences;
 
+  // Asked to stop (WriteOptions::stop): the writes after the last one sent
+  // were not sent, and nothing was read back.
+  bool interrupted = false;
+  std::vector<Step> not_sent;
+
   // Every write confirmed, read back, and the same.
   bool Done() const;
   // Every write was answered with its "OK" alone and taken as confirmed.
@@ -62,6 +67,8 @@ struct WriteOptions {
   // The keys after the numbers: the tool's own order, in which the write's
   // end waits least. The window writes in the pages' order.
   bool keysLast = false;
+  // Asked between two writes: true ends the write there (Ctrl-C).
+  std::function<bool()> stop;
   std::function<void()> beforeReadBack;
 };
 

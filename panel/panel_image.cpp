@@ -145,11 +145,17 @@ std::vector<Step> ImageWriteSteps(const PanelImage& image, const PanelImage* bef
   return steps;
 }
 
-void SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps) {
+size_t SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps,
+                       const std::function<bool()>& stop) {
   // A panel that has gone silent takes none of the rest: sending it all and
   // reading it back would only cost the user many seconds.
-  for (const Step& step : steps)
-    if (runner.Send(step).verdict == Verdict::kNoAnswer) return;
+  size_t sent = 0;
+  for (const Step& step : steps) {
+    if (stop && stop()) break;
+    ++sent;
+    if (runner.Send(step).verdict == Verdict::kNoAnswer) break;
+  }
+  return sent;
 }
 
 std::vector<std::string> ImageDifferences(const PanelImage& a, const PanelImage& b) {

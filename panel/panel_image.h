@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,11 @@ PanelImage SendNumberReads(OperationRunner& runner, const PanelImage& base);
 // copy.
 std::vector<Step> ImageWriteSteps(const PanelImage& image, const PanelImage* before = nullptr,
                                   bool keysLast = false);
-// Sends them; a write that nothing at all came to ends the sending.
-void SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps);
+// Sends them; a write that nothing at all came to ends the sending, and so
+// does stop (asked between two commands, never in the middle of one).
+// Returns how many were sent.
+size_t SendImageWrites(OperationRunner& runner, const std::vector<Step>& steps,
+                       const std::function<bool()>& stop = {});
 
 // The fields in which two images differ, named as the settings file names
 // them ("key2", "dial5", "number1"), in file order.

@@ -119,6 +119,26 @@ TEST(CliBench, RepeatWritesEachPanelThatComesAndCountsThemAtCtrlC) {
       << run.err;
 }
 
+// Ctrl-C in the middle of a write: the command on the line is finished,
+// nothing more is sent, and the tool says what the panel confirmed and how
+// to finish the job.
+TEST(CliBench, AnInterruptedWriteSaysWhatThePanelHolds) {
+  TempDir dir;
+  std::ofstream(dir.File("gate.txt")) << kSettings;
+  SimProcess sim;
+  CliRun run{};
+  std::thread write([&] { run = Cli({"--port", sim.SlavePath(), "write", dir.File("gate.txt")}); });
+  // The probe and two writes have gone out: the handler is in place.
+  EXPECT_TRUE(sim.WaitForCommands(3, 15000));
+  kill(getpid(), SIGINT);
+  write.join();
+  EXPECT_EQ(run.code, kExitInterrupted) << run.err;
+  EXPECT_LT(sim.ReceivedCommands().size(), 12u) << "nothing more was sent, nothing read back";
+  for (const char* words : {"interrupted: nothing more was sent", "confirmed by the panel: ",
+                            "(not sent)", "to finish the job, run again: orvex-gsm-cli -p "})
+    EXPECT_NE(run.err.find(words), std::string::npos) << words << "\n" << run.err;
+}
+
 TEST(CliBench, ResultsThatCannotBeDeliveredAreNoSuccess) {
   SimProcess sim({"--present", "0102030405060708"});
   TempDir sysfs;

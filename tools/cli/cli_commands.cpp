@@ -18,6 +18,7 @@
 #include "support/log.h"
 #include "support/text_codec.h"
 #include "tools/cli/cli_files.h"
+#include "tools/cli/cli_interrupt.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/cli_ports.h"
 #include "tools/cli/cli_story.h"
@@ -196,6 +197,7 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   options.before = before;
   options.readBack = !cx.no_verify;
   options.keysLast = true;
+  options.stop = [] { return Interrupted(); };
   options.beforeReadBack = [&] {
     if (cx.step) cx.step("reading");
   };
@@ -209,6 +211,24 @@ PanelOutcome WritePanel(Link& link, const CliContext& cx, const PanelImage& imag
   if (result.Lost())
     return {LineLost(story, cx, result.LostAfterWrite() ? lost : half, !result.LostAfterWrite()),
             "line lost", true};
+  if (result.interrupted) {
+    // The command on the line was finished and its answer judged; what the
+    // panel confirmed, and what it may not hold, field by field.
+    std::vector<std::string> confirmed;
+    std::vector<std::string> open;
+    for (const StepOutcome& s : story.steps) {
+      if (!s.step.IsWrite()) continue;
+      (s.Taken() ? confirmed : open).push_back(StepName(s.step));
+    }
+    for (const Step& step : result.not_sent) open.push_back(StepName(step) + " (not sent)");
+    Tell(*cx.err, "interrupted: nothing more was sent to the panel on " + cx.port +
+                      "\nconfirmed by the panel: " +
+                      (confirmed.empty() ? std::string("none") : Joined(confirmed)) +
+                      "\nthe panel may not hold: " + Joined(open) +
+                      "\nto finish the job, run again: " +
+                      (cx.redo.empty() ? std::string("the same command") : cx.redo));
+    return {kExitInterrupted, "interrupted", true};
+  }
 
   // The writes not confirmed (and a probe answered twice), each with what
   // came, the one at fault first. A write nothing came to stopped the rest.
@@ -366,9 +386,17 @@ int ReadCommand(const CliContext& cx) {
   if (const int code = StartLog(cx, "read")) return code;
   Link link(cx);
   if (const int code = Reach(link, cx)) return code;
+  // Ctrl-C lets the read end, then nothing is kept of it.
+  const InterruptScope interrupt;
   PanelImage image;
-  if (const int code = ReadPanel(link, cx, image).code) return code;
-  if (const int code = Emit(BackupText(image, cx), cx)) return code;
+  const int code = ReadPanel(link, cx, image).code;
+  if (Interrupted()) {
+    Tell(*cx.err, "interrupted: nothing was read" +
+                      (cx.output.empty() ? std::string() : ", and " + cx.output + " is as it was"));
+    return kExitInterrupted;
+  }
+  if (code != kExitOk) return code;
+  if (const int emitted = Emit(BackupText(image, cx), cx)) return emitted;
   if (!cx.output.empty())
     TellDone(cx, "read the panel on " + cx.port + " into " + cx.output +
                      (cx.verify ? ", read twice and the same" : ", every reply checked"));
@@ -382,7 +410,11 @@ int WriteCommand(const CliContext& cx, const std::string& file) {
   if (const int code = StartLog(cx, "write")) return code;
   Link link(cx);
   if (const int code = Reach(link, cx)) return code;
-  const PanelOutcome outcome = WritePanel(link, cx, image);
+  // Ctrl-C from here on stops between two commands and says what was left.
+  const InterruptScope interrupt;
+  CliContext writing = cx;
+  writing.redo = std::string(kProgramName) + " -p " + cx.port + " write " + file;
+  const PanelOutcome outcome = WritePanel(link, writing, image);
   if (outcome.code != kExitOk) return outcome.code;
   const std::string shown = file == "-" ? "standard input" : file;
   TellDone(cx, "wrote " + shown + " to the panel on " + cx.port +

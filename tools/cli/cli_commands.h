@@ -13,6 +13,9 @@ struct CliContext {
   // saved port", "$ORVEX_GSM_PORT", "the default"), so that a message
   // about it says so.
   std::string port_source;
+  // The command that does a write's work again, for a write interrupted or
+  // cut short ("orvex-gsm-cli -p COM2 write panel.txt").
+  std::string redo;
   std::string output;  // read: a file to write instead of standard output
   bool debug = false;
   bool verify = false;     // read: read twice and compare

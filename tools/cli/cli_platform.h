@@ -46,3 +46,6 @@ std::string StoreUnwritableHint(const std::string& again);
 
 // What to do when the settings store cannot be read: the step that mends it.
 std::string StoreUnreadableHint();
+
+// The signals that ask the tool to end: Ctrl-C and the system's own.
+std::vector<int> InterruptSignals();

@@ -2,6 +2,7 @@
 // the port map, the manual page, and the settings file of registry_file.h. A
 // mirror image of cli_platform_win32.cpp.
 
+#include <csignal>
 #include <filesystem>
 
 #include "serial/com_name.h"
@@ -82,4 +83,8 @@ std::string StoreUnreadableHint() {
       "without the port map and the window's saved places):\n  mv ";
   text += ShellQuoted(file) + " " + ShellQuoted(file + ".broken");
   return text;
+}
+
+std::vector<int> InterruptSignals() {
+  return {SIGINT, SIGTERM, SIGHUP};
 }

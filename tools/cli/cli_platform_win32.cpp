@@ -3,6 +3,7 @@
 // cli_platform_posix.cpp.
 
 #include <algorithm>
+#include <csignal>
 
 #include "serial/com_name.h"
 #include "serial/comm_device.h"
@@ -85,4 +86,8 @@ std::string StoreUnwritableHint(const std::string& again) {
 
 std::string StoreUnreadableHint() {
   return std::string("ask the administrator to let this user read the registry key ") + kStoreKey;
+}
+
+std::vector<int> InterruptSignals() {
+  return {SIGINT, SIGTERM, SIGBREAK};
 }

@@ -15,33 +15,12 @@
 #include "support/system_io.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_files.h"
+#include "tools/cli/cli_interrupt.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/cli_ports.h"
 #include "tools/cli/exit_codes.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-extern "C" void OnInterrupt(int) {
-  g_stop = 1;
-}
-
-// Ctrl-C ends the loop between two steps, never in the middle of a panel's
-// write, and the previous handler comes back afterwards.
-class InterruptScope {
- public:
-  InterruptScope() {
-    g_stop = 0;
-    previous_ = std::signal(SIGINT, OnInterrupt);
-  }
-  ~InterruptScope() { std::signal(SIGINT, previous_); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-
- private:
-  void (*previous_)(int) = SIG_DFL;
-};
 
 // A panel is swapped for the next in well under a second on a bench: the
 // line is probed often enough that a probe falls into the gap. A probe
@@ -50,7 +29,7 @@ constexpr int kProbeEveryMs = 100;
 constexpr int kWatchEveryMs = 50;
 
 void Pause(int ms) {
-  for (int waited = 0; waited < ms && g_stop == 0; waited += 50)
+  for (int waited = 0; waited < ms && !Interrupted(); waited += 50)
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, ms - waited)));
 }
 
@@ -99,7 +78,7 @@ bool StillThere(Link& link) {
 // when Ctrl-C ended the wait.
 bool AwaitPanel(Link& link, const CliContext& cx, Progress& progress) {
   progress.Show("waiting for a panel on " + cx.port);
-  while (g_stop == 0) {
+  while (!Interrupted()) {
     if (Answers(link, cx)) return true;
     Pause(kProbeEveryMs);
   }
@@ -112,7 +91,7 @@ bool AwaitPanel(Link& link, const CliContext& cx, Progress& progress) {
 // worked on again, which is safe; another panel taken for it is not.
 void AwaitGone(Link& link, Progress& progress, int number) {
   progress.Show("panel " + std::to_string(number) + " done: unplug it");
-  while (g_stop == 0 && StillThere(link)) Pause(kWatchEveryMs);
+  while (!Interrupted() && StillThere(link)) Pause(kWatchEveryMs);
   // The next panel may come on another device behind the same name.
   if (link.port.Comm1().Opened()) link.port.Comm1().CloseDevice();
 }

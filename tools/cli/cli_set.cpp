@@ -10,6 +10,7 @@
 #include "panel/settings_file.h"
 #include "support/text_codec.h"
 #include "tools/cli/cli_commands.h"
+#include "tools/cli/cli_interrupt.h"
 #include "tools/cli/cli_panel.h"
 #include "tools/cli/exit_codes.h"
 
@@ -127,7 +128,12 @@ int SetCommand(const CliContext& cx, const std::vector<std::string>& args) {
       Tell(*cx.err, "the panel on " + cx.port + " already holds that: nothing written");
     return kExitOk;
   }
-  const PanelOutcome outcome = WritePanel(link, cx, after, &before);
+  // Ctrl-C from here on stops between two commands and says what was left.
+  const InterruptScope interrupt;
+  CliContext setting = cx;
+  setting.redo = std::string(kProgramName) + " -p " + cx.port + " set";
+  for (const std::string& arg : args) setting.redo += " " + arg;
+  const PanelOutcome outcome = WritePanel(link, setting, after, &before);
   if (outcome.code != kExitOk) return outcome.code;
   if (!cx.quiet)
     Tell(*cx.err, "set " + Names(changed) + " on the panel on " + cx.port +

@@ -12,6 +12,8 @@ inline constexpr int kExitNoAnswer = 3;
 inline constexpr int kExitNotAccepted = 4;
 inline constexpr int kExitCannotOpen = 5;
 inline constexpr int kExitDiffers = 6;
+// 128 + SIGINT's number, as shells report a program ended by Ctrl-C.
+inline constexpr int kExitInterrupted = 130;
 
 struct ExitCodeMeaning {
   int code;
@@ -32,6 +34,8 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitDiffers,
      "the panel read back differs from what was written, or from FILE for diff (each field is "
      "named with both values)"},
+    {kExitInterrupted,
+     "interrupted (Ctrl-C): nothing more was sent, and which fields the panel confirmed is named"},
 };
 
 // The "Exit status:" part of --help: one code a line, wrapped to 80 columns.

@@ -36,7 +36,7 @@ std::map<int, std::string> FromHelp(const std::string& help) {
   while (std::getline(lines, line)) {
     EXPECT_LE(line.size(), 80u) << line;
     std::smatch m;
-    if (std::regex_match(line, m, std::regex("  (\\d)  (.*)")))
+    if (std::regex_match(line, m, std::regex("  (\\d+)  (.*)")))
       codes[code = std::stoi(m[1])] = m[2];
     else if (code >= 0 && line.starts_with("     "))
       codes[code] += " " + line.substr(5);
@@ -53,7 +53,7 @@ std::map<int, std::string> FromManualPage(const std::string& page) {
   int code = -1;
   while (std::getline(lines, line)) {
     std::smatch m;
-    if (std::regex_match(line, m, std::regex("\\.B (\\d)"))) {
+    if (std::regex_match(line, m, std::regex("\\.B (\\d+)"))) {
       code = std::stoi(m[1]);
       codes[code];
     } else if (line.starts_with(".TP")) {
@@ -70,6 +70,8 @@ std::map<int, std::string> FromManualPage(const std::string& page) {
     // "Done." is "done".
     if (!text.empty()) text[0] = static_cast<char>(std::tolower(text[0]));
     if (text.ends_with(".")) text.pop_back();
+    // roff's "\-" is the hyphen the other two write plainly.
+    for (size_t at; (at = text.find("\\-")) != std::string::npos;) text.erase(at, 1);
   }
   return codes;
 }
@@ -81,7 +83,7 @@ std::map<int, std::string> FromReadme(const std::string& readme) {
   std::string line;
   while (std::getline(lines, line)) {
     std::smatch m;
-    if (std::regex_match(line, m, std::regex(" *\\| (\\d) \\| (.*) \\|")))
+    if (std::regex_match(line, m, std::regex(" *\\| (\\d+) \\| (.*) \\|")))
       codes[std::stoi(m[1])] = m[2];
   }
   return codes;
