@@ -1,5 +1,7 @@
 #include <dirent.h>
 
+#include <cstdlib>
+#include <set>
 #include <thread>
 
 #include "fakes/pty_pair.h"
@@ -8,28 +10,31 @@
 
 namespace {
 
-int ThreadCount() {
-  int count = 0;
+// The ids of the process's threads now. Threads are told apart by id, not
+// counted: a thread that has been joined can stay listed for a moment, and
+// one listed when the far end was made may leave at any time after.
+std::set<long> ThreadIds() {
+  std::set<long> ids;
   if (DIR* dir = opendir("/proc/self/task")) {
     while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') ++count;
+      if (entry->d_name[0] != '.') ids.insert(std::strtol(entry->d_name, nullptr, 10));
     closedir(dir);
   }
-  return count;
+  return ids;
 }
 
 }  // namespace
 
 struct FarEnd::Impl {
   PtyPair pty;
-  int threads_before = 0;
+  std::set<long> threads_before;
 };
 
 FarEnd::FarEnd() : impl_(std::make_unique<Impl>()) {
   // Sanitizers start a helper thread of their own with the first thread of
   // the process; let that happen before any thread is counted.
   std::thread([] {}).join();
-  impl_->threads_before = ThreadCount();
+  impl_->threads_before = ThreadIds();
 }
 
 FarEnd::~FarEnd() = default;
@@ -53,19 +58,15 @@ void FarEnd::HangUp() {
 }
 
 int FarEnd::ThreadsStarted() const {
-  return ThreadCount() - impl_->threads_before;
+  int started = 0;
+  for (long id : ThreadIds()) started += impl_->threads_before.count(id) == 0 ? 1 : 0;
+  return started;
 }
 
 int FarEnd::ThreadsStartedEventually(int count, int timeoutMs) const {
-  // Fewer threads than when the far end was made: one of the test
-  // program's own (not the component's) has since ended, so none of the
-  // component's can still run.
-  const auto seen = [count](int started) {
-    return started == count || (count == 0 && started < 0);
-  };
   int started = -1;
-  ServeUntil([&] { return seen(started = ThreadsStarted()); }, timeoutMs);
-  return seen(started) ? count : started;
+  ServeUntil([&] { return (started = ThreadsStarted()) == count; }, timeoutMs);
+  return started;
 }
 
 FarEnd::KnownDifferences FarEnd::Differences() {
