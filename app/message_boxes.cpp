@@ -89,7 +89,18 @@ class TBox : public QMessageBox {
     int widest = 0;
     for (const QString& line : lines)
       widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
-    label->setMinimumWidth(qMin(widest + Dip(8), Dip(760)));
+    label->setMinimumWidth(qMin(widest + Dip(8), WidestLabel()));
+  }
+  // Qt never lets a box grow wider than its screen's width less 480 pixels
+  // (the whole width on screens up to 1024 pixels) and cuts off whatever
+  // the label asks beyond that; a line longer than what is left beside the
+  // icon is wrapped instead.
+  int WidestLabel() const {
+    const QScreen* shown = Owner() ? Owner()->screen() : QGuiApplication::primaryScreen();
+    if (shown == nullptr) return Dip(600);
+    const int screenWidth = shown->availableGeometry().width();
+    const int boxLimit = screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000);
+    return qMin(Dip(760), boxLimit - Dip(140));
   }
 
   void showEvent(QShowEvent* event) override {

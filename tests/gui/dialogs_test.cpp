@@ -3,6 +3,7 @@
 // catch of the application object.
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -35,6 +36,7 @@ struct BoxSeen {
   bool openAfterEscape = false;
   bool openAfterClose = false;
   QWidget* owner = nullptr;
+  bool textWhole = false;  // the label got all the room its text needs
 };
 
 QString TextOf(QAbstractButton* button) {
@@ -58,6 +60,11 @@ void OnNextBox(BoxSeen& seen, bool tryEscapeAndClose, std::function<void(QMessag
     for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
     seen.defaultButton = TextOf(box->defaultButton());
     seen.owner = box->parentWidget();
+    if (const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+      seen.textWhole =
+          label->width() >= label->minimumWidth() &&
+          label->geometry().right() <= box->contentsRect().right() &&
+          (!label->wordWrap() || label->heightForWidth(label->width()) <= label->height());
     if (tryEscapeAndClose) {
       QWidget* focus = box->focusWidget() ? box->focusWidget() : box;
       QTest::keyClick(focus, Qt::Key_Escape);
@@ -142,15 +149,24 @@ class DialogsTest : public QObject {
     QTest::addColumn<bool>("error");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("icon");
-    QTest::newRow("no connection") << false << "Confirm" << int(QMessageBox::Question);
-    QTest::newRow("write error") << true << "Error" << int(QMessageBox::Critical);
+    QTest::addColumn<QString>("text");
+    const QString shortText = QString::fromUtf8("Ошибка записи:\n\r\n\rсообщение");
+    QTest::newRow("no connection") << false << "Confirm" << int(QMessageBox::Question) << shortText;
+    QTest::newRow("write error") << true << "Error" << int(QMessageBox::Critical) << shortText;
+    // Wider than any box Qt lets the screen hold: wrapped, never cut.
+    QTest::newRow("write error, long line")
+        << true << "Error" << int(QMessageBox::Critical)
+        << QString::fromUtf8(
+               "Ошибка записи в охранную панель \"Orvex GSM\":\n\nПорт COM2 не открыт: охранной "
+               "панели ничего не отправлено. Щёлкните «Связь с охранной панелью», чтобы найти "
+               "панель");
   }
   void singleYesBoxesStayOpenOnEscapeAndClose() {
     QFETCH(bool, error);
     QFETCH(QString, title);
     QFETCH(int, icon);
+    QFETCH(QString, text);
     TMessageBoxes boxes;
-    const QString text = QString::fromUtf8("Ошибка записи:\n\r\n\rсообщение");
     BoxSeen seen;
     OnNextBox(seen, true, [](QMessageBox* box) { Click(box, QMessageBox::Yes); });
     if (error) {
@@ -161,6 +177,7 @@ class DialogsTest : public QObject {
     QCOMPARE(seen.title, title);
     QCOMPARE(int(seen.icon), icon);
     QCOMPARE(seen.text, text);  // line feeds and carriage returns as given
+    QVERIFY(seen.textWhole);
     QCOMPARE(seen.buttons, QStringList{"&Yes"});
     QCOMPARE(seen.defaultButton, QString("&Yes"));
     QVERIFY(seen.openAfterEscape);
