@@ -116,8 +116,9 @@ PanelImage ParseSettingsFile(std::string_view text) {
     const SettingsFileFault bad{SettingsFault::kBadValue, lineNumber, name, value, {}};
     const auto field = FieldNamed(name);
     if (!field)
-      throw SettingsFileError({SettingsFault::kUnknownName, lineNumber, name, value, {}},
-                              "unknown name \"" + ShownText(name) + "\"");
+      throw SettingsFileError(
+          {SettingsFault::kUnknownName, lineNumber, name, value, {}},
+          "unknown name \"" + ShownText(name) + "\" (the names: " + kFieldNamesText + ")");
     if (!seen.emplace(name, lineNumber).second)
       throw SettingsFileError({SettingsFault::kTwice, lineNumber, name, value, {}},
                               "\"" + name + "\" is given twice");

@@ -25,6 +25,10 @@
 // A file larger than this is no settings file.
 inline constexpr size_t kSettingsFileLimit = 1024 * 1024;
 
+// The names a settings file and "set" take, as the messages list them.
+inline constexpr const char* kFieldNamesText =
+    "key1 to key4, number1 to number6, dial1 to dial6, day1 to day6";
+
 // Why a settings file was refused, as data, for a program that words it in
 // its own language.
 enum class SettingsFault {

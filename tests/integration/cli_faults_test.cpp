@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli_run.h"
+#include "fakes/pty_pair.h"
 #include "fakes/sim_process.h"
 #include "serial/comm_device.h"
 #include "tools/cli/cli.h"
@@ -334,6 +335,111 @@ TEST(CliFaults, MessagesSayWhatCameAndWhere) {
     run = Cli({"--port", lost.SlavePath(), "write", "-"}, f.file);
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_NE(run.err.find(f.words), std::string::npos) << run.err;
+  }
+}
+
+// What a new user meets first: each mistake and each kind of panel gives its
+// cause, the right exit code and a next step. "nothing" is a terminal with no
+// panel behind it; PORT and FILE stand for that terminal and a settings file.
+TEST(CliFaults, EachFirstHourMistakeNamesItsCauseAndTheNextStep) {
+  std::string utf8 = kSettings;
+  utf8.replace(utf8.find("number1=+79161234567"), 20, "number1=номер");
+  std::string misspelt = kSettings;
+  misspelt.replace(misspelt.find("key1="), 4, "kye1");
+  const struct {
+    const char* situation;
+    std::vector<std::string> far_end, args;
+    std::string input;
+    int code;
+    std::vector<std::string> words;
+  } rows[] = {
+      {"read-key, no panel",
+       {"nothing"},
+       {"read-key"},
+       "",
+       kExitNoAnswer,
+       {"no answer from the panel on PORT", "\"orvex-gsm-cli scan\" look on every port"}},
+      {"read-key, silent panel",
+       {"--silent"},
+       {"read-key"},
+       "",
+       kExitNoAnswer,
+       {"no answer from the panel on PORT", "its cable is in"}},
+      {"write, silent panel",
+       {"--silent"},
+       {"write", "-"},
+       kSettings,
+       kExitNoAnswer,
+       {"no answer from the panel on PORT"}},
+      {"refused read",
+       {"--error-on", "+H03"},
+       {"read"},
+       "",
+       kExitNotAccepted,
+       {"the panel on PORT refused number3 (+H03)", "read again"}},
+      {"answer twice",
+       {"--twice", "+T02:120"},
+       {"read"},
+       "",
+       kExitNotAccepted,
+       {"key2 (+T02)'s answer", "came twice", "read again"}},
+      {"line lost",
+       {"--hangup-mid", "+H04"},
+       {"read", "-o", "FILE"},
+       "",
+       kExitNotAccepted,
+       {"was lost during number4 (+H04)", "check the cable and the adapter"}},
+      {"--repeat on no port",
+       {},
+       {"-p", "COM0", "write", "FILE", "--repeat"},
+       "",
+       kExitCannotOpen,
+       {"\"COM0\" is neither a COM name (COM1 to COM256)"}},
+      {"--repeat on a file",
+       {},
+       {"-p", "/etc/passwd", "write", "FILE", "--repeat"},
+       "",
+       kExitCannotOpen,
+       {"/etc/passwd is not a serial port"}},
+      {"UTF-8 value", {"--silent"}, {"write", "-"}, utf8, kExitUsage, {"is \"номер\""}},
+      {"misspelt name",
+       {"--silent"},
+       {"write", "-"},
+       misspelt,
+       kExitUsage,
+       {"unknown name \"kye1\" (the names: key1 to key4, number1 to number6"}},
+      {"set, misspelt field",
+       {"--silent"},
+       {"set", "nmber1=112"},
+       "",
+       kExitUsage,
+       {"unknown field \"nmber1\"", "nothing was sent"}},
+  };
+  TempDir dir;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.situation);
+    std::ofstream(dir.File("gate.txt")) << kSettings;
+    std::unique_ptr<PtyPair> nothing;
+    std::unique_ptr<SimProcess> sim;
+    std::string port;
+    if (row.far_end == std::vector<std::string>{"nothing"}) {
+      nothing = std::make_unique<PtyPair>();
+      port = nothing->SlavePath();
+    } else if (!row.far_end.empty()) {
+      sim = std::make_unique<SimProcess>(row.far_end);
+      port = sim->SlavePath();
+    }
+    std::vector<std::string> args;
+    if (!port.empty()) args = {"-p", port};
+    for (const std::string& arg : row.args)
+      args.push_back(arg == "FILE" ? dir.File("gate.txt") : arg);
+    const CliRun run = Cli(args, row.input);
+    EXPECT_EQ(run.code, row.code) << run.err;
+    for (std::string words : row.words) {
+      if (const size_t at = words.find("PORT"); at != std::string::npos) words.replace(at, 4, port);
+      EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(Slurp(dir.File("gate.txt")), kSettings) << "a failed read keeps the old file";
   }
 }
 

@@ -416,5 +416,19 @@ int SetWindowPort(const std::string& name, std::ostream& out, std::ostream& err)
     Tell(err, "warning: " + name +
                   " does not exist now; the window opens it once the adapter is "
                   "plugged in");
+  if (!path) {
+    // Windows lists a port by its COM name, Linux by the device it opens.
+    const auto ports = PortsPresent(SysfsRoot());
+    const auto device = ResolveDevicePath(name);
+    const bool unix_path = device && device->starts_with('/');
+    // A /dev/ttyS node is there whether or not a UART answers behind it.
+    const bool absent = unix_path ? !Exists(*device) || (device->starts_with("/dev/ttyS") &&
+                                                         PortOf(*device, ports) == nullptr)
+                                  : PortOf(name, ports) == nullptr;
+    if (absent)
+      Tell(err, "warning: " + name + (unix_path ? " (" + *device + ")" : "") +
+                    " is not present now; the window finds no panel on it until it is" +
+                    DevicesHint());
+  }
   return kExitOk;
 }

@@ -65,7 +65,7 @@ std::string ParseAssignments(const std::vector<std::string>& args,
     const auto field = FieldNamed(a.name);
     if (!field)
       return std::string("unknown field \"") + EscapedBytes(a.name) +
-             "\" (the fields: key1 to key4, number1 to number6, dial1 to dial6, day1 to day6)";
+             "\" (the fields: " + kFieldNamesText + ")";
     // One value is one line of a settings file: a line end would smuggle in
     // another field.
     if (a.value.find_first_of("\r\n") != std::string::npos)

@@ -279,6 +279,14 @@ TEST_F(CliPorts, SetPortIsWhatTheWindowsPortBoxStartsWith) {
     EXPECT_EQ(SetWindowPort(bad, out, refused), 2) << bad;
     EXPECT_NE(refused.str().find("not a port"), std::string::npos) << refused.str();
   }
+  // COM200's /dev/ttyS199 never has a UART behind it; COM5 is the adapter.
+  ASSERT_EQ(MapPort("COM5", adapter.SlavePath(), out, err), 0) << err.str();
+  InstallStoredPortMap();
+  std::ostringstream absent, present;
+  EXPECT_EQ(SetWindowPort("COM200", out, absent), 0);
+  EXPECT_NE(absent.str().find("COM200 (/dev/ttyS199) is not present now"), std::string::npos);
+  EXPECT_EQ(SetWindowPort("COM5", out, present), 0);
+  EXPECT_EQ(present.str(), "");
   std::ostringstream warned;
   EXPECT_EQ(SetWindowPort("/nonexistent/ttyUSB9", out, warned), 0);
   EXPECT_NE(warned.str().find("does not exist now"), std::string::npos) << warned.str();
