@@ -43,5 +43,8 @@ int DiffCommand(const CliContext& cx, const std::string& file);
 // changed, only those written, then read back and compared.
 int SetCommand(const CliContext& cx, const std::vector<std::string>& assignments);
 // write FILE --repeat, read --repeat -o DIR (cli_repeat.cpp).
+// Between two probes that find no panel, --repeat rests this long (the
+// probe itself waits out its budget first).
+inline constexpr int kRepeatRestMs = 100;
 int RepeatWriteCommand(const CliContext& cx, const std::string& file);
 int RepeatReadCommand(const CliContext& cx);

@@ -25,7 +25,6 @@ namespace {
 // A panel is swapped for the next in well under a second on a bench: the
 // line is probed often enough that a probe falls into the gap. A probe
 // answered costs one slice (less with --fast), one not answered 250 ms.
-constexpr int kProbeEveryMs = 100;
 constexpr int kWatchEveryMs = 50;
 
 void Pause(int ms) {
@@ -73,14 +72,14 @@ bool StillThere(Link& link) {
   }
 }
 
-// A probe every tenth of a second, quietly, until a panel answers; a port that
+// A quiet probe, then a rest of a tenth of a second, until a panel answers; a port that
 // is missing (an adapter unplugged with its panel) is waited for too. False
 // when Ctrl-C ended the wait.
 bool AwaitPanel(Link& link, const CliContext& cx, Progress& progress) {
   progress.Show("waiting for a panel on " + cx.port);
   while (!Interrupted()) {
     if (Answers(link, cx)) return true;
-    Pause(kProbeEveryMs);
+    Pause(kRepeatRestMs);
   }
   return false;
 }

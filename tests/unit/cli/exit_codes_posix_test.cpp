@@ -12,8 +12,10 @@
 #include <string>
 
 #include "fakes/temp_dir.h"
+#include "panel/commands.h"
 #include "panel/settings_file.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/cli_commands.h"
 
 namespace {
 
@@ -106,6 +108,18 @@ TEST(CliExitCodes, HelpManualPageAndReadmeGiveEachCodeTheSameMeaning) {
   std::string shown;
   for (char c : first) shown += c == '-' ? std::string("\\-") : std::string(1, c);
   EXPECT_NE(manual.find("\n# " + shown + "\n"), std::string::npos) << shown;
+
+  // --repeat's probe interval as both documents give it: a probe's budget,
+  // then a rest.
+  EXPECT_EQ(kRepeatRestMs, 100) << "the documents call the rest a tenth of a second";
+  const int period = kProbeBudget + kRepeatRestMs;
+  const std::string said = "about every 0." + std::to_string((period + 50) / 100) +
+                           " s: each waits out its " + std::to_string(kProbeBudget) +
+                           " ms budget, then a tenth of a second";
+  for (std::string text : {manual, readme}) {
+    text = std::regex_replace(text, std::regex(R"(\\ |\n *)"), " ");
+    EXPECT_NE(text.find(said), std::string::npos) << said;
+  }
 }
 
 }  // namespace
