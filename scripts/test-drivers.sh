@@ -16,6 +16,11 @@
 #   ${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}/drivers-HASH
 # and is used as it is when complete, even read-only; without one it is
 # filled there when it can be written, else fetched into a temporary folder.
+# ORVEX_DRIVERS_WINDOWS=DIR adds the Windows half: the Windows programs in
+# DIR (as the installer lays them out: the .exe files with Qt beside them)
+# run under Wine in the guest, whose root then also has Wine and a ready
+# prefix (a second cached root, drivers-wine-HASH; --fill-cache with
+# ORVEX_DRIVERS_WINDOWS set fills it too).
 # ORVEX_DRIVERS_KVM=1 boots under KVM instead of TCG (nested KVM hangs at
 # boot on some machines). ORVEX_SCENARIOS="name ..." runs only those;
 # ORVEX_DRIVERS_LIMIT bounds the guest's whole run (default 1200 s).
@@ -49,6 +54,13 @@ layout=1
 hash=$( (echo "$layout" && printf '%s\n' "${guest_packages[@]}") | sha256sum | cut -c1-10)
 cache_root=${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}
 cache=$cache_root/drivers-$hash
+# The Windows half's root: the same packages with Wine, and a prefix made
+# once (wineboot takes about a minute under TCG, every time).
+windows=${ORVEX_DRIVERS_WINDOWS:-}
+wine_packages=(wine64 fonts-wine)
+wine_layout=1
+wine_hash=$( (echo "$hash $wine_layout" && printf '%s\n' "${wine_packages[@]}") | sha256sum | cut -c1-10)
+wine_cache=$cache_root/drivers-wine-$wine_hash
 
 if [ -n "$sudo" ]; then
   command -v sudo >/dev/null || fail "the guest's root is made as root: run this as root or as a user with sudo"
@@ -57,7 +69,7 @@ if [ -n "$sudo" ]; then
   note "the guest's root is made as root: going on through sudo"
   exec sudo env ORVEX_CACHE="$cache_root" ORVEX_CACHE_OWNER="$(id -u):$(id -g)" \
     ORVEX_DRIVERS_KVM="${ORVEX_DRIVERS_KVM:-0}" ORVEX_SCENARIOS="${ORVEX_SCENARIOS:-}" \
-    ORVEX_DRIVERS_LIMIT="${ORVEX_DRIVERS_LIMIT:-1200}" \
+    ORVEX_DRIVERS_LIMIT="${ORVEX_DRIVERS_LIMIT:-1200}" ORVEX_DRIVERS_WINDOWS="$windows" \
     bash "$root/scripts/test-drivers.sh" "$@"
 fi
 
@@ -110,6 +122,35 @@ fill() {
   echo "$version" >"$dest/.orvex-complete"
 }
 
+# Fills DEST with root.tar: the guest's packages and Wine, the user's prefix
+# made, with the guest's two lines as its COM2 (the 16550) and COM3 (the
+# adapter). Wine keeps ports named under HKLM\Software\Wine\Ports when it
+# starts on a machine with serial ports; the links it makes itself in
+# dosdevices it rewrites.
+fill_wine() {
+  local dest=$1 sources
+  rm -rf "$dest" && mkdir -p "$dest"
+  mapfile -t sources < <(apt_binary_sources)
+  note "making the guest's root with Wine ($(printf '%s ' "${wine_packages[@]}"))"
+  local lib=/usr/lib/x86_64-linux-gnu
+  local as_user='chroot "$1" runuser -u installer -- env HOME=/home/installer WINEPREFIX=/home/installer/.wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml='
+  mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
+    --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
+    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
+    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$(
+    IFS=,
+    echo "${guest_packages[*]},${wine_packages[*]}"
+  )" \
+    --customize-hook="chroot \"\$1\" useradd -m -s /bin/bash installer" \
+    --customize-hook="$as_user /usr/lib/wine/wine64 wineboot -i" \
+    --customize-hook="$as_user /usr/lib/wine/wine64 reg add 'HKLM\\Software\\Wine\\Ports' /v COM2 /t REG_SZ /d /dev/ttyS1 /f" \
+    --customize-hook="$as_user /usr/lib/wine/wine64 reg add 'HKLM\\Software\\Wine\\Ports' /v COM3 /t REG_SZ /d /dev/ttyUSB0 /f" \
+    --customize-hook="$as_user /usr/lib/wine/wineserver -w" \
+    --customize-hook="for f in \"\$1\"/usr/share/wine/fonts/*.ttf; do ln -sf \"\${f#\$1}\" \"\$1/home/installer/.wine/drive_c/windows/Fonts/\"; done" \
+    bookworm "$dest/root.tar" "${sources[@]}" >&2
+  touch "$dest/.orvex-complete"
+}
+
 if [ -f "$cache/.orvex-complete" ]; then
   assets=$cache
 elif mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
@@ -123,6 +164,20 @@ else
   note "the cache $cache_root is incomplete and cannot be written: fetching into a temporary folder"
   assets=$work/assets
   fill "$assets"
+fi
+if [ -n "$windows" ]; then
+  if [ -f "$wine_cache/.orvex-complete" ]; then
+    wine_assets=$wine_cache
+  elif [ "$assets" = "$cache" ]; then
+    note "filling the cache $wine_cache"
+    fill_wine "$wine_cache.part"
+    rm -rf "$wine_cache" && mv "$wine_cache.part" "$wine_cache"
+    [ -z "${ORVEX_CACHE_OWNER:-}" ] || chown -R "$ORVEX_CACHE_OWNER" "$wine_cache"
+    wine_assets=$wine_cache
+  else
+    wine_assets=$work/wine-assets
+    fill_wine "$wine_assets"
+  fi
 fi
 [ "$mode" = run ] || {
   note "cache complete: $assets ($((SECONDS - started)) s)"

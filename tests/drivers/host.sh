@@ -13,7 +13,9 @@ limit=${ORVEX_DRIVERS_LIMIT:-1200}
 # --- The guest's root: the base, the .deb installed by apt, the scenarios ---
 guest=$work/root
 mkdir -p "$guest"
-tar -xf "$assets/root.tar" -C "$guest"
+# The Windows half's root is the same with Wine and its prefix.
+tar -xf "${wine_assets:-$assets}/root.tar" -C "$guest"
+mkdir -p "$guest/lib/modules"  # where the initramfs mounts the kernel's modules
 cp "$deb" "$guest/tmp/orvex-gsm.deb"
 chroot "$guest" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
   /tmp/orvex-gsm.deb >"$work/apt.log" 2>&1 || {
@@ -23,6 +25,21 @@ chroot "$guest" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-in
 mkdir -p "$guest/orvex-tests/out"
 cp "$here"/guest-init.sh "$here"/lib.sh "$here"/scenarios*.sh "$(command -v busybox)" "$guest/orvex-tests/"
 printf "export ORVEX_SCENARIOS=%q\n" "${ORVEX_SCENARIOS:-}" >"$guest/orvex-tests/env"
+scenario_files=("$here"/scenarios-*.sh)
+memory=1024
+cpu=max
+if [ -n "${windows:-}" ]; then
+  [ -f "$windows/orvex-gsm-cli.exe" ] && [ -f "$windows/orvex-gsm.exe" ] ||
+    fail "no orvex-gsm-cli.exe and orvex-gsm.exe in $windows"
+  mkdir -p "$guest/opt/orvex-gsm-windows"
+  cp -r "$windows"/. "$guest/opt/orvex-gsm-windows/"
+  cp "$here/windows-scenarios.sh" "$guest/orvex-tests/"
+  scenario_files+=("$here/windows-scenarios.sh")
+  # Wine needs about 2 GB, and under TCG every Wine process dies at its start
+  # when the guest's CPU has SMAP.
+  memory=2048
+  cpu=max,-smap
+fi
 cc -O2 -Wall -Wextra -Werror -o "$guest/orvex-tests/line-state" "$here/line_state.c"
 
 note "guest root ready ($((SECONDS - started)) s)"
@@ -58,7 +75,7 @@ accel=tcg
 [ "${ORVEX_DRIVERS_KVM:-0}" = 1 ] && accel=kvm
 mkfifo "$work/qmp.in" "$work/qmp.out"
 : >"$work/console.log"
-timeout "$limit" qemu-system-x86_64 -accel "$accel" -cpu max -m 1024 -smp 1 -nodefaults -display none \
+timeout "$limit" qemu-system-x86_64 -accel "$accel" -cpu "$cpu" -m "$memory" -smp 1 -nodefaults -display none \
   -no-reboot -kernel "$assets/vmlinuz" -initrd "$work/initrd.gz" \
   -append "console=ttyS0 quiet panic=-1 no_timer_check" \
   -serial "file:$work/console.log" \
@@ -114,7 +131,7 @@ wait "$qemu" || note "QEMU ended with status $? (limit ${limit} s)"
 # --- Summary ------------------------------------------------------------------
 passed=0
 failed=0
-for name in $(grep -ho '^scenario_[a-z_]*' "$here"/scenarios-*.sh | sed 's/^scenario_//'); do
+for name in $(grep -ho '^scenario_[a-z_]*' "${scenario_files[@]}" | sed 's/^scenario_//'); do
   if [ -n "${ORVEX_SCENARIOS:-}" ] && [[ " $ORVEX_SCENARIOS " != *" $name "* ]]; then continue; fi
   if [ "${result[$name]:-}" = pass ]; then
     passed=$((passed + 1))

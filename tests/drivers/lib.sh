@@ -9,7 +9,22 @@ out=/orvex-tests/out
 
 # The processes running PROGRAM (the base root has no procps; only the
 # scenarios' user runs the project's programs).
-procs() { pidof "$1"; }
+# A Windows program (NAME.exe) runs as Wine's loader: found by its command line.
+procs() {
+  case "$1" in
+    *.exe)
+      # Builtins only: a program started per process takes seconds under TCG.
+      local dir first found=""
+      for dir in /proc/[0-9]*; do
+        first=""
+        read -r -d '' first <"$dir/cmdline" 2>/dev/null
+        [[ "$first" == *"$1" ]] && found+="${dir#/proc/} "
+      done
+      [ -n "$found" ] && echo $found
+      ;;
+    *) pidof "$1" ;;
+  esac
+}
 
 # One line to the host on the console: a request or a result.
 # On a line of its own: a probe of COM1 (the console) may have left text.

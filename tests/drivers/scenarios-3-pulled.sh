@@ -13,9 +13,9 @@ full_panel() {
 # adapter pulled out, and the tool let go on, so the pull lands at that step
 # however slow the machine. The pipe is kept drained until undrain.
 pull_at() {
-  local word=$1 log=$2 pid="" i
+  local word=$1 log=$2 program=${pulled_program:-orvex-gsm-cli} pid="" i
   for ((i = 0; i < 300; i++)); do
-    pid=$(procs orvex-gsm-cli)
+    pid=$(procs "$program")
     [ -n "$pid" ] && break
     sleep 0.1
   done

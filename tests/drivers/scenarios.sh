@@ -3,7 +3,10 @@
 # reports "pass NAME" or "fail NAME" to the host; its log is out/NAME.log.
 cd "$(dirname "$0")" || exit 1
 . ./lib.sh
-for file in scenarios-*.sh; do . "./$file"; done
+files=(scenarios-*.sh)
+# The Windows half, when the host gave the guest the Windows programs.
+[ -f windows-scenarios.sh ] && files+=(windows-scenarios.sh)
+for file in "${files[@]}"; do . "./$file"; done
 
 scenario() {
   local name=$1
@@ -17,7 +20,7 @@ scenario() {
 await present "$adapter" 30 && await present "$uart" 5 && udevadm settle --timeout=20
 # In the order of the files and of the scenarios in them: the ports first,
 # while the user is still outside dialout.
-all=$(grep -ho '^scenario_[a-z_]*' scenarios-*.sh | sed 's/^scenario_//')
+all=$(grep -ho '^scenario_[a-z_]*' "${files[@]}" | sed 's/^scenario_//')
 for name in ${ORVEX_SCENARIOS:-$all}; do
   scenario "$name" "scenario_$name"
 done

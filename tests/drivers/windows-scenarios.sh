@@ -1,0 +1,144 @@
+# The Windows programs, as the installer lays them out, under Wine in the
+# guest on the same two drivers: the prefix's COM2 is the 16550 (/dev/ttyS1)
+# and COM3 the USB adapter (/dev/ttyUSB0), named under
+# HKLM\Software\Wine\Ports when the guest's root was made. Sourced after the
+# other scenarios: it uses their helpers.
+
+windows_programs=/opt/orvex-gsm-windows
+wine_env=(env WINEPREFIX="/home/$user/.wine" WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+wine_loader=/usr/lib/wine/wine64
+
+# A Windows program of the build, run as the user (bounded, as run does).
+wine_run() {
+  local program=$1
+  shift
+  run "${wine_env[@]}" "$wine_loader" "$windows_programs/$program" "$@"
+}
+
+# A path of the guest as the Windows programs see it: drive Z: is the root.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# One Wine server for the user's whole run: without it every program waits
+# for a new one (seconds under TCG).
+wine_server_up() {
+  procs wineserver >/dev/null && return 0
+  limit=30 as_user "${wine_env[@]}" /usr/lib/wine/wineserver -p
+}
+
+scenario_windows_ports_as_a_user_sees_them() {
+  wine_server_up
+  wine_run orvex-gsm-cli.exe ports
+  [ "$status" = 0 ] || fail "ports: exit $status" || return 1
+  local port
+  for port in COM2 COM3; do
+    grep -qw "$port" <<<"$output" || fail "ports does not list $port" || return 1
+  done
+}
+
+# The panel read through COMn by the Windows tool, with and without --fast,
+# is what the Linux tool reads through the device itself.
+exact_through() {
+  local com=$1 device=$2 dir=$out/windows-copy fast
+  mkdir -p "$dir" && chown "$user" "$dir"
+  run $cli -p "$device" read -o "$dir/linux.txt"
+  [ "$status" = 0 ] || fail "the Linux tool's read on $device: exit $status" || return 1
+  for fast in "" --fast; do
+    rm -f "$dir/windows.txt"
+    wine_run orvex-gsm-cli.exe -p "$com" $fast read -o "$(winpath "$dir/windows.txt")"
+    [ "$status" = 0 ] || fail "read $fast on $com: exit $status" || return 1
+    diff <(settings_of "$dir/linux.txt") <(settings_of "$dir/windows.txt" | tr -d '\r') ||
+      fail "read $fast on $com differs from the panel read on $device" || return 1
+  done
+  echo "$com read exactly, with and without --fast"
+}
+
+scenario_windows_exact_through_both_drivers() {
+  wine_server_up
+  exact_through COM2 "$uart" && exact_through COM3 "$adapter"
+}
+
+# Until the Windows tool holds DEVICE open; at most 30 s. Its own
+# descriptors only: Wine's processes hold hundreds.
+await_held() {
+  local device=$1 i pid fd
+  for ((i = 0; i < 150; i++)); do
+    for pid in $(procs orvex-gsm-cli.exe); do
+      for fd in /proc/"$pid"/fd/*; do
+        [ "$(readlink "$fd" 2>/dev/null)" = "$device" ] && return 0
+      done
+    done
+    sleep 0.2
+  done
+  fail "the Windows tool did not open $device within 30 s"
+}
+
+# What SetCommState left on each driver, read on the Linux side while the
+# Windows tool waits for a key at the reader (the panel answers after 3 s).
+scenario_windows_line_settings_the_drivers_got() {
+  wine_server_up
+  local com device state lines
+  for com in COM2 COM3; do
+    device=$uart
+    [ "$com" = COM3 ] && device=$adapter
+    as_user "${wine_env[@]}" "$wine_loader" "$windows_programs/orvex-gsm-cli.exe" -p "$com" read-key \
+      >/dev/null 2>&1 &
+    local tool=$!
+    await_held "$device" || return 1
+    sleep 0.5
+    if [ "$device" = "$uart" ]; then
+      lines=$(uart_lines "$device")
+      echo "$com ($device) modem lines: ${lines:-none}"
+      [[ "|$lines|" == *"|DTR|"* && "|$lines|" != *"|RTS|"* ]] ||
+        fail "$com: DTR on and RTS off wanted, the driver drives: ${lines:-none}" || return 1
+    fi
+    state=$(./line-state "$device")
+    wait "$tool"
+    echo "$com ($device): $state"
+    [ "$state" = "speed=19200 bits=8 parity=none stop=1 rtscts=0 ixon=0 ixoff=0" ] ||
+      fail "$com ($device) holds: $state" || return 1
+  done
+}
+
+scenario_windows_write_over_the_uart() {
+  wine_server_up
+  local dir=$out/windows-write
+  mkdir -p "$dir" && chown "$user" "$dir"
+  random_panel >"$dir/want.txt"
+  wine_run orvex-gsm-cli.exe -p COM2 write "$(winpath "$dir/want.txt")"
+  [ "$status" = 0 ] || fail "write with read-back on COM2: exit $status" || return 1
+  run $cli -p "$uart" diff "$dir/want.txt"
+  [ "$status" = 0 ] || fail "the panel on $uart differs from what the Windows tool wrote" || return 1
+}
+
+scenario_windows_adapter_pulled_during_a_read() {
+  wine_server_up
+  # On the guest's tmpfs: 9p makes no pipes.
+  local dir=/tmp/windows-pulled pulled_program=orvex-gsm-cli.exe
+  mkdir -p "$dir" && chown "$user" "$dir"
+  echo "kept" >"$dir/backup.txt" && chown "$user" "$dir/backup.txt"
+  pulled_during "+T03" "$dir" "${wine_env[@]}" "$wine_loader" "$windows_programs/orvex-gsm-cli.exe" \
+    -d -p COM3 read -o "$(winpath "$dir/backup.txt")"
+  plug || return 1
+  [ "$status" = 4 ] || fail "read ended with exit $status, not 4" || return 1
+  [ "$(cat "$dir/backup.txt")" = kept ] || fail "the file was changed by the failed read" || return 1
+  grep -q "COM3" "$err_file" || fail "the message does not name COM3" || return 1
+  grep -q "lost" "$err_file" && grep -qi "cable" "$err_file" ||
+    fail "the message does not say the line was lost and what to check" || return 1
+  # Put back: the same name reads again.
+  wine_run orvex-gsm-cli.exe -p COM3 read -o "$(winpath "$dir/again.txt")"
+  [ "$status" = 0 ] || fail "read on COM3 after the adapter was put back: exit $status" || return 1
+}
+
+scenario_windows_window_finds_the_panel_on_the_uart() {
+  wine_server_up
+  local dir=$out/windows-window
+  rm -rf "$dir" && mkdir -p "$dir" && chown "$user" "$dir"
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen limit=300 as_user "${wine_env[@]}" "$wine_loader" \
+    "$windows_programs/orvex-gsm.exe" DEBUG >"$dir/window.out" 2>&1) &
+  local window=$! found=0
+  await_found "$dir" COM2 || found=1
+  kill $(procs orvex-gsm.exe) 2>/dev/null
+  wait "$window" 2>/dev/null
+  show_log "$dir"
+  return $found
+}
