@@ -342,102 +342,58 @@ TEST(CliFaults, MessagesSayWhatCameAndWhere) {
 // cause, the right exit code and a next step. "nothing" is a terminal with no
 // panel behind it; PORT and FILE stand for that terminal and a settings file.
 TEST(CliFaults, EachFirstHourMistakeNamesItsCauseAndTheNextStep) {
-  std::string utf8 = kSettings;
+  std::string utf8 = kSettings, misspelt = kSettings;
   utf8.replace(utf8.find("number1=+79161234567"), 20, "number1=номер");
-  std::string misspelt = kSettings;
   misspelt.replace(misspelt.find("key1="), 4, "kye1");
+  const auto words = [](const std::string& text) {
+    std::vector<std::string> split;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) split.push_back(word);
+    return split;
+  };
+  // The far end (simulator options, or a terminal with "nothing" behind
+  // it), the command, its input, the exit code and the words it must say.
   const struct {
-    const char* situation;
-    std::vector<std::string> far_end, args;
+    const char *far_end, *command;
     std::string input;
     int code;
-    std::vector<std::string> words;
+    std::vector<std::string> said;
   } rows[] = {
-      {"read-key, no panel",
-       {"nothing"},
-       {"read-key"},
-       "",
-       kExitNoAnswer,
-       {"no answer from the panel on PORT", "\"orvex-gsm-cli scan\" look on every port"}},
-      {"read-key, silent panel",
-       {"--silent"},
-       {"read-key"},
-       "",
-       kExitNoAnswer,
-       {"no answer from the panel on PORT", "its cable is in"}},
-      {"write, silent panel",
-       {"--silent"},
-       {"write", "-"},
-       kSettings,
-       kExitNoAnswer,
-       {"no answer from the panel on PORT"}},
-      {"refused read",
-       {"--error-on", "+H03"},
-       {"read"},
-       "",
-       kExitNotAccepted,
-       {"the panel on PORT refused number3 (+H03)", "read again"}},
-      {"answer twice",
-       {"--twice", "+T02:120"},
-       {"read"},
-       "",
-       kExitNotAccepted,
-       {"key2 (+T02)'s answer", "came twice", "read again"}},
-      {"line lost",
-       {"--hangup-mid", "+H04"},
-       {"read", "-o", "FILE"},
-       "",
-       kExitNotAccepted,
-       {"was lost during number4 (+H04)", "check the cable and the adapter"}},
-      {"--repeat on no port",
-       {},
-       {"-p", "COM0", "write", "FILE", "--repeat"},
-       "",
-       kExitCannotOpen,
-       {"\"COM0\" is neither a COM name (COM1 to COM256)"}},
-      {"--repeat on a file",
-       {},
-       {"-p", "/etc/passwd", "write", "FILE", "--repeat"},
-       "",
-       kExitCannotOpen,
-       {"/etc/passwd is not a serial port"}},
-      {"UTF-8 value", {"--silent"}, {"write", "-"}, utf8, kExitUsage, {"is \"номер\""}},
-      {"misspelt name",
-       {"--silent"},
-       {"write", "-"},
-       misspelt,
-       kExitUsage,
-       {"unknown name \"kye1\" (the names: key1 to key4, number1 to number6"}},
-      {"set, misspelt field",
-       {"--silent"},
-       {"set", "nmber1=112"},
-       "",
-       kExitUsage,
-       {"unknown field \"nmber1\"", "nothing was sent"}},
+      {"nothing", "read-key", "", kExitNoAnswer, {"no answer from the panel on PORT", "scan\""}},
+      {"--silent", "read-key", "", kExitNoAnswer, {"no answer from the panel", "cable is in"}},
+      {"--silent", "write -", kSettings, kExitNoAnswer, {"no answer from the panel on PORT"}},
+      {"--error-on +H03", "read", "", kExitNotAccepted, {"refused number3 (+H03)", "read again"}},
+      {"--twice +T02:120", "read", "", kExitNotAccepted, {"key2 (+T02)'s answer", "came twice"}},
+      {"--hangup-mid +H04", "read -o FILE", "", kExitNotAccepted, {"lost during number4", "cable"}},
+      {"", "-p COM0 write FILE --repeat", "", kExitCannotOpen, {"\"COM0\" is neither a COM name"}},
+      {"", "-p /etc/passwd write FILE --repeat", "", kExitCannotOpen, {"is not a serial port"}},
+      {"--silent", "write -", utf8, kExitUsage, {"is \"номер\""}},
+      {"--silent", "write -", misspelt, kExitUsage, {"\"kye1\" (the names: key1 to key4"}},
+      {"--silent", "set nmber1=112", "", kExitUsage, {"unknown field", "nothing was sent"}},
   };
   TempDir dir;
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.situation);
+    SCOPED_TRACE(std::string(row.far_end) + " / " + row.command);
     std::ofstream(dir.File("gate.txt")) << kSettings;
     std::unique_ptr<PtyPair> nothing;
     std::unique_ptr<SimProcess> sim;
     std::string port;
-    if (row.far_end == std::vector<std::string>{"nothing"}) {
+    if (row.far_end == std::string("nothing")) {
       nothing = std::make_unique<PtyPair>();
       port = nothing->SlavePath();
-    } else if (!row.far_end.empty()) {
-      sim = std::make_unique<SimProcess>(row.far_end);
+    } else if (*row.far_end != '\0') {
+      sim = std::make_unique<SimProcess>(words(row.far_end));
       port = sim->SlavePath();
     }
     std::vector<std::string> args;
     if (!port.empty()) args = {"-p", port};
-    for (const std::string& arg : row.args)
+    for (const std::string& arg : words(row.command))
       args.push_back(arg == "FILE" ? dir.File("gate.txt") : arg);
     const CliRun run = Cli(args, row.input);
     EXPECT_EQ(run.code, row.code) << run.err;
-    for (std::string words : row.words) {
-      if (const size_t at = words.find("PORT"); at != std::string::npos) words.replace(at, 4, port);
-      EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    for (std::string said : row.said) {
+      if (const size_t at = said.find("PORT"); at != std::string::npos) said.replace(at, 4, port);
+      EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
     }
     EXPECT_EQ(Slurp(dir.File("gate.txt")), kSettings) << "a failed read keeps the old file";
   }
