@@ -79,6 +79,24 @@ work=$(mktemp -d)
 at_exit stop_pids
 at_exit rm -rf "$work"
 
+# Makes the guest's root as the tarball TAR: Debian 12 with the packages
+# PACKAGES (comma-separated) from the system's own apt sources and the user
+# "installer", then the customize hooks given. Not needed in the guest:
+# documentation, translations, and Mesa's drivers with their LLVM (the
+# window runs on Qt's offscreen platform).
+guest_root() {
+  local tar=$1 packages=$2 sources lib=/usr/lib/x86_64-linux-gnu
+  shift 2
+  mapfile -t sources < <(apt_binary_sources)
+  [ ${#sources[@]} -gt 0 ] || fail "no apt sources on this system"
+  mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
+    --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
+    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
+    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$packages" \
+    --customize-hook="chroot \"\$1\" useradd -m -s /bin/bash installer" \
+    "$@" bookworm "$tar" "${sources[@]}" >&2
+}
+
 # --- The kernel and the base root ------------------------------------------
 # Fills DEST: vmlinuz, modules/VERSION (with depmod's files) and root.tar,
 # then the stamp file last.
@@ -97,27 +115,15 @@ fill() {
   dpkg-deb -x "$tmp"/linux-image-*.deb "$tmp/kernel"
   cp "$tmp/kernel/boot/vmlinuz-$version" "$dest/vmlinuz"
   note "making the guest's base root ($(printf '%s ' "${guest_packages[@]}"))"
-  local sources
-  # The system's own apt sources, for the guest's root.
-  mapfile -t sources < <(apt_binary_sources)
-  [ ${#sources[@]} -gt 0 ] || fail "no apt sources on this system"
   # The kernel's modules go through the root only for depmod, which the
   # root has and the host may not; they are served to the guest apart.
-  # Not needed in the guest: documentation, translations, and Mesa's
-  # drivers with their LLVM (the window runs on Qt's offscreen platform).
-  local lib=/usr/lib/x86_64-linux-gnu
-  mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
-    --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
-    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
-    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$(
+  guest_root "$dest/root.tar" "$(
     IFS=,
     echo "${guest_packages[*]}"
   )" \
     --customize-hook="mkdir -p \"\$1/lib/modules\" && mv '$tmp/kernel/lib/modules/$version' \"\$1/lib/modules/\"" \
     --customize-hook="chroot \"\$1\" depmod -a '$version'" \
-    --customize-hook="mkdir -p '$dest/modules' && mv \"\$1/lib/modules/$version\" '$dest/modules/'" \
-    --customize-hook="chroot \"\$1\" useradd -m -s /bin/bash installer" \
-    bookworm "$dest/root.tar" "${sources[@]}" >&2
+    --customize-hook="mkdir -p '$dest/modules' && mv \"\$1/lib/modules/$version\" '$dest/modules/'"
   rm -rf "$tmp"
   echo "$version" >"$dest/.orvex-complete"
 }
@@ -128,26 +134,19 @@ fill() {
 # starts on a machine with serial ports; the links it makes itself in
 # dosdevices it rewrites.
 fill_wine() {
-  local dest=$1 sources
+  local dest=$1
   rm -rf "$dest" && mkdir -p "$dest"
-  mapfile -t sources < <(apt_binary_sources)
   note "making the guest's root with Wine ($(printf '%s ' "${wine_packages[@]}"))"
-  local lib=/usr/lib/x86_64-linux-gnu
   local as_user='chroot "$1" runuser -u installer -- env HOME=/home/installer WINEPREFIX=/home/installer/.wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml='
-  mmdebstrap --quiet --variant=apt --dpkgopt=path-exclude=/usr/share/doc/* \
-    --dpkgopt=path-exclude=/usr/share/man/* --dpkgopt=path-exclude=/usr/share/locale/* \
-    --dpkgopt=path-include=/usr/share/locale/locale.alias --dpkgopt="path-exclude=$lib/dri/*" \
-    --dpkgopt="path-exclude=$lib/libLLVM-*" --dpkgopt="path-exclude=$lib/libz3.*" --include="$(
+  guest_root "$dest/root.tar" "$(
     IFS=,
     echo "${guest_packages[*]},${wine_packages[*]}"
   )" \
-    --customize-hook="chroot \"\$1\" useradd -m -s /bin/bash installer" \
     --customize-hook="$as_user /usr/lib/wine/wine64 wineboot -i" \
     --customize-hook="$as_user /usr/lib/wine/wine64 reg add 'HKLM\\Software\\Wine\\Ports' /v COM2 /t REG_SZ /d /dev/ttyS1 /f" \
     --customize-hook="$as_user /usr/lib/wine/wine64 reg add 'HKLM\\Software\\Wine\\Ports' /v COM3 /t REG_SZ /d /dev/ttyUSB0 /f" \
     --customize-hook="$as_user /usr/lib/wine/wineserver -w" \
-    --customize-hook="for f in \"\$1\"/usr/share/wine/fonts/*.ttf; do ln -sf \"\${f#\$1}\" \"\$1/home/installer/.wine/drive_c/windows/Fonts/\"; done" \
-    bookworm "$dest/root.tar" "${sources[@]}" >&2
+    --customize-hook="for f in \"\$1\"/usr/share/wine/fonts/*.ttf; do ln -sf \"\${f#\$1}\" \"\$1/home/installer/.wine/drive_c/windows/Fonts/\"; done"
   touch "$dest/.orvex-complete"
 }
 

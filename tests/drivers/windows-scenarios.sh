@@ -63,21 +63,6 @@ scenario_windows_exact_through_both_drivers() {
   exact_through COM2 "$uart" && exact_through COM3 "$adapter"
 }
 
-# Until the Windows tool holds DEVICE open; at most 30 s. Its own
-# descriptors only: Wine's processes hold hundreds.
-await_held() {
-  local device=$1 i pid fd
-  for ((i = 0; i < 150; i++)); do
-    for pid in $(procs orvex-gsm-cli.exe); do
-      for fd in /proc/"$pid"/fd/*; do
-        [ "$(readlink "$fd" 2>/dev/null)" = "$device" ] && return 0
-      done
-    done
-    sleep 0.2
-  done
-  fail "the Windows tool did not open $device within 30 s"
-}
-
 # What SetCommState left on each driver, read on the Linux side while the
 # Windows tool waits for a key at the reader (the panel answers after 3 s).
 scenario_windows_line_settings_the_drivers_got() {
@@ -89,7 +74,7 @@ scenario_windows_line_settings_the_drivers_got() {
     as_user "${wine_env[@]}" "$wine_loader" "$windows_programs/orvex-gsm-cli.exe" -p "$com" read-key \
       >/dev/null 2>&1 &
     local tool=$!
-    await_held "$device" || return 1
+    await_open orvex-gsm-cli.exe "$device" || return 1
     sleep 0.5
     if [ "$device" = "$uart" ]; then
       lines=$(uart_lines "$device")
