@@ -9,18 +9,20 @@
 # counts them.
 #
 #   bash scripts/test-drivers.sh [BUILD_DIR]   (default build: built, its .deb made)
-#   bash scripts/test-drivers.sh --fill-cache  the kernel and the guest's base
-#                                              root into the cache, nothing else
+#   bash scripts/test-drivers.sh --fill-cache  the kernel and the guest's two
+#                                              roots into the cache, nothing else
 #
-# The cache (the kernel's image and modules, the base root as a tarball) is
+# The cache (the kernel's image and modules, the base root as a tarball, and
+# the root with Wine) is
 #   ${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}/drivers-HASH
+#   ${ORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvex-gsm}/drivers-wine-HASH
 # and is used as it is when complete, even read-only; without one it is
 # filled there when it can be written, else fetched into a temporary folder.
-# ORVEX_DRIVERS_WINDOWS=DIR adds the Windows half: the Windows programs in
-# DIR (as the installer lays them out: the .exe files with Qt beside them)
-# run under Wine in the guest, whose root then also has Wine and a ready
-# prefix (a second cached root, drivers-wine-HASH; --fill-cache with
-# ORVEX_DRIVERS_WINDOWS set fills it too).
+# ORVEX_DRIVERS_WINDOWS=INSTALLER adds the Windows half (scripts/test.sh
+# drivers always gives it): the Windows installer (orvex-gsm-setup-VERSION.exe)
+# installed silently under Wine in the guest, whose root then is the one
+# with Wine and a ready prefix, and the Windows programs run there on the
+# same drivers. ORVEX_WRITE_ROUNDS=N repeats each of its write steps N times.
 # ORVEX_DRIVERS_KVM=1 boots under KVM instead of TCG (nested KVM hangs at
 # boot on some machines). ORVEX_SCENARIOS="name ..." runs only those;
 # ORVEX_DRIVERS_LIMIT bounds the guest's whole run (default 1200 s).
@@ -70,6 +72,7 @@ if [ -n "$sudo" ]; then
   exec sudo env ORVEX_CACHE="$cache_root" ORVEX_CACHE_OWNER="$(id -u):$(id -g)" \
     ORVEX_DRIVERS_KVM="${ORVEX_DRIVERS_KVM:-0}" ORVEX_SCENARIOS="${ORVEX_SCENARIOS:-}" \
     ORVEX_DRIVERS_LIMIT="${ORVEX_DRIVERS_LIMIT:-1200}" ORVEX_DRIVERS_WINDOWS="$windows" \
+    ORVEX_WRITE_ROUNDS="${ORVEX_WRITE_ROUNDS:-1}" \
     bash "$root/scripts/test-drivers.sh" "$@"
 fi
 
@@ -164,7 +167,8 @@ else
   assets=$work/assets
   fill "$assets"
 fi
-if [ -n "$windows" ]; then
+# --fill-cache fills both roots: the test command's drivers stage uses both.
+if [ -n "$windows" ] || [ "$mode" = fill ]; then
   if [ -f "$wine_cache/.orvex-complete" ]; then
     wine_assets=$wine_cache
   elif [ "$assets" = "$cache" ]; then
@@ -179,7 +183,7 @@ if [ -n "$windows" ]; then
   fi
 fi
 [ "$mode" = run ] || {
-  note "cache complete: $assets ($((SECONDS - started)) s)"
+  note "cache complete: $assets and $wine_assets ($((SECONDS - started)) s)"
   exit 0
 }
 kversion=$(cat "$assets/.orvex-complete")

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with warnings as errors
 # and runs the whole suite, makes the Debian package of that build and checks
-# it installed and purged, runs that package's programs on real serial drivers
-# (Debian's kernel under QEMU), then runs the serial tests under ThreadSanitizer,
+# it installed and purged, then runs the serial tests under ThreadSanitizer,
 # every fuzz target once over its seed corpus, and the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer,
-# and last the Windows build of everything, the window included, with its tests
-# and the installer's under Wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build of
+# everything, the window included, with its tests and the installer's under
+# Wine, and last the Debian package's programs and the Windows installer's on
+# real serial drivers (Debian's kernel under QEMU).
 #
 #   bash scripts/test.sh           every stage, in the order below
 #   bash scripts/test.sh STAGE     that stage alone (the packages first):
-#                                  deps suite package drivers tsan fuzz asan windows
+#                                  deps suite package tsan fuzz asan windows drivers
 #
 # A stage that fails ends the run, which then names it and the command that
 # repeats it alone. The package and drivers stages take the build that the
-# suite stage made.
+# suite stage made; the drivers stage takes the Windows programs from the
+# windows stage's build, or builds them alone (with Qt for Windows from its
+# cache, or built into it first, about half an hour once).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -34,8 +36,6 @@ stage_deps() { scripts/install-deps.sh --test; }
 stage_suite() { run_suite build; }
 # The Debian package of that build: checked, installed, used and purged.
 stage_package() { bash scripts/test-package.sh build; }
-# The serial code on real drivers: that package in a Debian guest under QEMU.
-stage_drivers() { bash scripts/test-drivers.sh build; }
 # The serial component and its event thread under ThreadSanitizer.
 stage_tsan() {
   cmake -S . -B build-tsan -G Ninja -DWARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON -DENABLE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
@@ -52,8 +52,21 @@ stage_asan() {
 # Everything cross-built for Windows (Qt for Windows from its cache), its
 # tests and the installer's run under Wine.
 stage_windows() { bash scripts/test-windows.sh; }
+# The serial code on real drivers: that package in a Debian guest under QEMU,
+# and the Windows installer's programs under Wine in the same guest.
+stage_drivers() {
+  local qt cross installer
+  qt=${ORVEX_QT_WINDOWS:-$(scripts/build-qt-windows.sh | tail -n 1)}
+  cross=${ORVEX_WINDOWS_BUILD:-build-windows}/cross-$(basename "$qt")
+  if [ -f "$cross/build.ninja" ]; then
+    installer=$(bash scripts/package-windows.sh "$cross" | tail -n 1)
+  else
+    installer=$(ORVEX_QT_WINDOWS=$qt bash scripts/package-windows.sh | tail -n 1)
+  fi
+  ORVEX_DRIVERS_WINDOWS=$installer bash scripts/test-drivers.sh build
+}
 
-stages=(deps suite package drivers tsan fuzz asan windows)
+stages=(deps suite package tsan fuzz asan windows drivers)
 declare -A titles=(
   [deps]="packages" [suite]="suite" [package]="Debian package" [drivers]="real drivers"
   [tsan]="ThreadSanitizer" [fuzz]="fuzz corpora" [asan]="ASan+UBSan suite"

@@ -24,15 +24,15 @@ chroot "$guest" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-in
 }
 mkdir -p "$guest/orvex-tests/out"
 cp "$here"/guest-init.sh "$here"/lib.sh "$here"/scenarios*.sh "$(command -v busybox)" "$guest/orvex-tests/"
-printf "export ORVEX_SCENARIOS=%q\n" "${ORVEX_SCENARIOS:-}" >"$guest/orvex-tests/env"
+printf "export ORVEX_SCENARIOS=%q ORVEX_WRITE_ROUNDS=%q\n" "${ORVEX_SCENARIOS:-}" \
+  "${ORVEX_WRITE_ROUNDS:-1}" >"$guest/orvex-tests/env"
 scenario_files=("$here"/scenarios-*.sh)
 memory=1024
 cpu=max
 if [ -n "${windows:-}" ]; then
-  [ -f "$windows/orvex-gsm-cli.exe" ] && [ -f "$windows/orvex-gsm.exe" ] ||
-    fail "no orvex-gsm-cli.exe and orvex-gsm.exe in $windows"
-  mkdir -p "$guest/opt/orvex-gsm-windows"
-  cp -r "$windows"/. "$guest/opt/orvex-gsm-windows/"
+  [[ -f "$windows" && "$windows" == *.exe ]] || fail "ORVEX_DRIVERS_WINDOWS: $windows is not the Windows installer (orvex-gsm-setup-VERSION.exe)"
+  # Installed in the guest by the scenarios, silently, as a user installs it.
+  cp "$windows" "$guest/opt/orvex-gsm-setup.exe"
   cp "$here/windows-scenarios.sh" "$guest/orvex-tests/"
   scenario_files+=("$here/windows-scenarios.sh")
   # Wine needs about 2 GB, and under TCG every Wine process dies at its start
