@@ -9,6 +9,10 @@ deb=$build/orvex-gsm_${version}_$(dpkg --print-architecture).deb
 sim=$build/tools/sim/orvex-gsm-sim
 [ -x "$sim" ] || fail "no simulator in $build"
 limit=${ORVEX_DRIVERS_LIMIT:-1200}
+[[ "$limit" =~ ^[0-9]+$ ]] && [ "$limit" -ge 300 ] ||
+  fail "ORVEX_DRIVERS_LIMIT is the guest's whole time in seconds, at least 300: not '$limit'"
+rounds=${ORVEX_WRITE_ROUNDS:-1}
+[[ "$rounds" =~ ^[1-9][0-9]*$ ]] || fail "ORVEX_WRITE_ROUNDS is a count, 1 or more: not '$rounds'"
 
 # --- The guest's root: the base, the .deb installed by apt, the scenarios ---
 guest=$work/root
@@ -24,8 +28,10 @@ chroot "$guest" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-in
 }
 mkdir -p "$guest/orvex-tests/out"
 cp "$here"/guest-init.sh "$here"/lib.sh "$here"/scenarios*.sh "$(command -v busybox)" "$guest/orvex-tests/"
-printf "export ORVEX_SCENARIOS=%q ORVEX_WRITE_ROUNDS=%q\n" "${ORVEX_SCENARIOS:-}" \
-  "${ORVEX_WRITE_ROUNDS:-1}" >"$guest/orvex-tests/env"
+# The guest's own bound on its scenarios ends them a minute before the host's
+# bound ends QEMU, so that their results still reach the host.
+printf "export ORVEX_SCENARIOS=%q ORVEX_WRITE_ROUNDS=%q ORVEX_GUEST_LIMIT=%q\n" "${ORVEX_SCENARIOS:-}" \
+  "$rounds" "$((limit - 60))" >"$guest/orvex-tests/env"
 scenario_files=("$here"/scenarios-*.sh)
 memory=1024
 cpu=max
