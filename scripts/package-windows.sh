@@ -13,7 +13,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${1:-${ORVEX_WINDOWS_PACKAGE_BUILD:-$root/build-windows-package}}
+# Absolute: makensis reads the programs from the script's own folder.
+build=$(realpath -m "${1:-${ORVEX_WINDOWS_PACKAGE_BUILD:-$root/build-windows-package}}")
 jobs=2
 
 "$root/scripts/install-deps.sh" --windows >&2
