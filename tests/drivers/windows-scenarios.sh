@@ -21,7 +21,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # One Wine server for the user's whole run, and Wine's own services started
 # once, with a bound of their own: the first Wine program of a boot takes
-# 25-30 s under TCG, more on a loaded machine, and one killed while Wine
+# 25-30 s under TCG, two minutes on a loaded machine, and one killed while Wine
 # starts its services leaves them stuck for every program after it. Then the
 # installer, silently, as on an installer's laptop.
 wine_server_up() {
@@ -31,7 +31,7 @@ wine_server_up() {
   limit=300 as_user "${wine_env[@]}" "$wine_loader" wineboot || fail "Wine did not start within 300 s" || return 1
   to_host note "Wine's services up in $((SECONDS - t0)) s"
   t0=$SECONDS
-  limit=120 as_user "${wine_env[@]}" "$wine_loader" "$windows_installer" /S ||
+  limit=300 as_user "${wine_env[@]}" "$wine_loader" "$windows_installer" /S ||
     fail "the silent install ended with exit $?" || return 1
   [ -f "$windows_programs/orvex-gsm-cli.exe" ] && [ -f "$windows_programs/orvex-gsm.exe" ] ||
     fail "the silent install left no programs in $windows_programs" || return 1
