@@ -17,7 +17,7 @@ procs() {
       local dir first found=""
       for dir in /proc/[0-9]*; do
         first=""
-        read -r -d '' first <"$dir/cmdline" 2>/dev/null
+        read -r -d '' first 2>/dev/null <"$dir/cmdline"
         [[ "$first" == *"$1" ]] && found+="${dir#/proc/} "
       done
       [ -n "$found" ] && echo $found
@@ -68,10 +68,10 @@ as_user() {
 }
 
 # Until the user's PROGRAM holds DEVICE open (the tool started and opened
-# the port); at most 30 s.
+# the port); at most SECONDS (30).
 await_open() {
-  local program=$1 device=$2 i pid fd
-  for ((i = 0; i < 150; i++)); do
+  local program=$1 device=$2 seconds=${3:-30} i pid fd
+  for ((i = 0; i < seconds * 5; i++)); do
     for pid in $(procs "$program"); do
       for fd in /proc/"$pid"/fd/*; do
         [ "$(readlink "$fd" 2>/dev/null)" = "$device" ] && return 0
@@ -79,7 +79,7 @@ await_open() {
     done
     sleep 0.2
   done
-  fail "$program did not open $device within 30 s"
+  fail "$program did not open $device within $seconds s"
 }
 
 # Runs a command as the user, bounded: its output in $output, its exit

@@ -82,7 +82,9 @@ scenario_windows_line_settings_the_drivers_got() {
     as_user "${wine_env[@]}" "$wine_loader" "$windows_programs/orvex-gsm-cli.exe" -p "$com" read-key \
       >/dev/null 2>&1 &
     local tool=$!
-    await_open orvex-gsm-cli.exe "$device" || return 1
+    # A Wine program takes seconds to start under TCG, a minute on a loaded
+    # machine.
+    await_open orvex-gsm-cli.exe "$device" 120 || return 1
     sleep 0.5
     if [ "$device" = "$uart" ]; then
       lines=$(uart_lines "$device")
