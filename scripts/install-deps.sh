@@ -35,8 +35,10 @@ testing=(
 )
 # The tests on real serial drivers (scripts/test-drivers.sh): Debian's kernel
 # under QEMU, a guest root made by mmdebstrap, a busybox initramfs, and the
-# compiler for its small line-state reader.
-drivers=(qemu-system-x86 mmdebstrap busybox-static cpio gcc libc6-dev)
+# compiler for its small line-state reader. mmdebstrap mounts /proc in the
+# root it makes only with mount at hand, and Wine, which makes its prefix
+# there, does not start without /proc (a bare Debian root has no mount).
+drivers=(qemu-system-x86 mmdebstrap mount busybox-static cpio gcc libc6-dev)
 # Building for Windows: Qt from Debian's source package (the source tools, the
 # cross compilers, Qt's own build tools and the host's moc/rcc/uic of the same
 # Qt version), the installer (scripts/package-windows.sh), and Wine's own
