@@ -24,7 +24,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # 25-30 s under TCG, two minutes on a loaded machine, and one killed while Wine
 # starts its services leaves them stuck for every program after it. Then the
 # installer, silently, as on an installer's laptop.
-wine_server_up() {
+windows_ready() {
   [ -f /tmp/wine-up ] && return 0
   limit=30 as_user "${wine_env[@]}" /usr/lib/wine/wineserver -p
   local t0=$SECONDS
@@ -40,7 +40,7 @@ wine_server_up() {
 }
 
 scenario_windows_ports_as_a_user_sees_them() {
-  wine_server_up || return 1
+  windows_ready || return 1
   wine_run orvex-gsm-cli.exe ports
   [ "$status" = 0 ] || fail "ports: exit $status" || return 1
   local port
@@ -67,14 +67,14 @@ exact_through() {
 }
 
 scenario_windows_exact_through_both_drivers() {
-  wine_server_up || return 1
+  windows_ready || return 1
   exact_through COM2 "$uart" && exact_through COM3 "$adapter"
 }
 
 # What SetCommState left on each driver, read on the Linux side while the
 # Windows tool waits for a key at the reader (the panel answers after 3 s).
 scenario_windows_line_settings_the_drivers_got() {
-  wine_server_up || return 1
+  windows_ready || return 1
   local com device state lines
   for com in COM2 COM3; do
     device=$uart
@@ -118,12 +118,12 @@ write_through() {
 }
 
 scenario_windows_write_through_both_drivers() {
-  wine_server_up || return 1
+  windows_ready || return 1
   write_through COM2 "$uart" && write_through COM3 "$adapter"
 }
 
 scenario_windows_adapter_pulled_during_a_read() {
-  wine_server_up || return 1
+  windows_ready || return 1
   # On the guest's tmpfs: 9p makes no pipes.
   local dir=/tmp/windows-pulled pulled_program=orvex-gsm-cli.exe
   mkdir -p "$dir" && chown "$user" "$dir"
@@ -142,7 +142,7 @@ scenario_windows_adapter_pulled_during_a_read() {
 }
 
 scenario_windows_window_finds_the_panel_on_the_uart() {
-  wine_server_up || return 1
+  windows_ready || return 1
   local dir=$out/windows-window
   rm -rf "$dir" && mkdir -p "$dir" && chown "$user" "$dir"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen limit=300 as_user "${wine_env[@]}" "$wine_loader" \
